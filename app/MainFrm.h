@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "app/MainState.h"
+#include "app/MainView.h"
+#include "platform/FileSystem.h"
+#include "scan/Scan.h"
+
+class QAbstractButton;
+class QFrame;
+class QLabel;
+class QListWidget;
+
+namespace kelmora {
+
+// The main window: owns the shared state for the life of the program and shows it. Its handlers
+// are the core's (the scan, the language switch); this class only wires widgets to them.
+class MainFrm : public QWidget, public MainView {
+    Q_OBJECT
+  public:
+    // `fs` is the file system to scan and `root` the drive root in its no-trailing-separator form:
+    // the program passes the real ones, tests a fake or a temporary folder.
+    MainFrm(std::unique_ptr<platform::FileSystem> fs, NativeString root, QWidget* parent = nullptr);
+    ~MainFrm() override;
+
+    const MainState& state() const { return state_; }
+
+    // MainView
+    void setCaption(Control control, std::string_view utf8) override;
+    void setScanPicture(ScanPicture picture) override;
+    void setListControlsEnabled(bool enabled) override;
+    void setFreedText(std::string_view utf8) override;
+    void setWillText(std::string_view utf8) override;
+    void setPathLine(const NativeString& path) override;
+    void clearRows() override;
+    void appendRow(const NativeString& path) override;
+    void setGaugeWidth(int twips) override;
+
+  protected:
+    // Closing the window ends the program at once, also in the middle of a scan: the walk is
+    // dropped and the event loop told to quit, so nothing runs on once the scan handler unwinds.
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildControls();
+    void cmdLangClick();
+
+    MainState state_;
+    std::unique_ptr<platform::FileSystem> fs_;
+    Scan scan_;
+
+    QAbstractButton* cmdScan_ = nullptr;
+    QAbstractButton* cmdCA_ = nullptr;
+    QAbstractButton* cmdDeselect_ = nullptr;
+    QAbstractButton* cmdErase1_ = nullptr;
+    QAbstractButton* cmdErase2_ = nullptr;
+    QAbstractButton* cmdLang_ = nullptr;
+    QAbstractButton* Command1_ = nullptr;
+    QListWidget* lstList_ = nullptr;
+    QLabel* lblFreed_ = nullptr;
+    QLabel* lblWill_ = nullptr;
+    QLabel* lblWD_ = nullptr;
+    QFrame* Picture1_ = nullptr;
+    QFrame* sLevel_ = nullptr;
+    QLabel* imgGo_ = nullptr;  // hidden holders of the scan button's two pictures
+    QLabel* imgStop_ = nullptr;
+};
+
+}  // namespace kelmora

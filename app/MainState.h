@@ -1,0 +1,32 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+
+#include "platform/NativeString.h"
+#include "results/ResultList.h"
+#include "scan/Stack.h"
+
+namespace kelmora {
+
+// The state the main window's handlers share, for the life of the window. Plain fields: the scan,
+// the selection, the removal and the language switch read and write them directly.
+struct MainState {
+    std::uint8_t Lang = 0;  // 1 while the Czech captions are shown; any other value: English
+    std::int16_t Idle = 0;  // 1 while no scan runs, 0 during a scan
+    std::array<NativeString, 10> Masks;  // the mask table, filled at start-up
+    std::int64_t FoundBytes = 0;         // total size of the files the current or last scan found
+    std::int64_t SelectedBytes = 0;      // total size of the selected rows, as last computed
+    std::int16_t GaugeWidth = 0;         // width last given to the stack-usage bar, in twips
+    NativeString CurrentFolder;          // the folder being scanned, ending in the separator
+    NativeString EntryName;              // the last name taken from a folder listing
+    std::unique_ptr<Stack> Folders;      // folders still to visit; created on first use
+    // Folders found while Folders was full, in the order found. They go back on the stack whenever
+    // it runs empty, so that a full stack never loses part of the tree.
+    std::deque<NativeString> Spill;
+    ResultList Results;  // the found files, row for row with the window's list
+};
+
+}  // namespace kelmora

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "platform/FileSystem.h"
+
+namespace kelmora::platform {
+
+// An in-memory file system for tests. Entries are named by full native paths without a trailing
+// separator (the root is ""); each folder lists its entries in the order they were added, so a
+// test chooses the listing order. Failures are switched on per path.
+class FakeFileSystem : public FileSystem {
+  public:
+    // Adds an entry below its parent folder, which is created (as an ordinary folder) when missing.
+    void addFolder(const NativeString& path, bool hidden = false, bool system = false);
+    void addFile(const NativeString& path, std::int64_t size, bool hidden = false,
+                 bool system = false);
+    void addOther(const NativeString& path);
+
+    // Listing of `folder` fails at once (it yields nothing).
+    void failOpen(const NativeString& folder) { failOpen_.insert(folder); }
+    // Listing of `folder` fails after its first `count` entries.
+    void failAfter(const NativeString& folder, std::size_t count) { failAfter_[folder] = count; }
+    // The file stays listed but its size can no longer be read, as if it vanished after listing.
+    void vanishAfterListing(const NativeString& path) { vanished_.insert(path); }
+    // Every folder other than the root lists "." and ".." first, as POSIX and Windows do.
+    void listDotEntries(bool on) { dots_ = on; }
+
+    // The folders listed so far, in order, as passed to list() (ending in the separator).
+    const std::vector<NativeString>& listedFolders() const { return listed_; }
+    int scansBegun() const { return scansBegun_; }
+
+    void beginScan() override { ++scansBegun_; }
+    bool list(const NativeString& folder, std::vector<DirEntry>& out) override;
+    std::optional<std::int64_t> fileSize(const NativeString& path) override;
+
+  private:
+    struct Node {
+        DirEntry entry;
+        std::int64_t size = 0;
+    };
+    void add(const NativeString& path, Node node);
+    static NativeString parentOf(const NativeString& path);
+
+    std::map<NativeString, std::vector<Node>> folders_{{NativeString{}, {}}};
+    std::set<NativeString> failOpen_;
+    std::map<NativeString, std::size_t> failAfter_;
+    std::set<NativeString> vanished_;
+    std::vector<NativeString> listed_;
+    bool dots_ = false;
+    int scansBegun_ = 0;
+};
+
+}  // namespace kelmora::platform

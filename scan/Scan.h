@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "app/MainState.h"
+#include "app/MainView.h"
+#include "platform/FileSystem.h"
+
+namespace kelmora {
+
+// The scan button's handler: walks a drive depth-first with the folder stack and lists every file
+// that matches a mask of the mask table.
+//
+// Walk: each pass takes the folder on top of the stack, lists it once, records its matching files
+// mask by mask (in listing order within a mask), pops it and pushes its subfolders in listing
+// order, so the last one pushed is visited next and the walk is pre-order. A subfolder is a Folder
+// entry without the system attribute, other than "." and ".."; links to folders come from the
+// platform marked system, so the walk never leaves the tree through one. A folder that cannot be
+// listed contributes what was read of it, a file whose size cannot be read is left out, and nothing
+// stops the walk. A folder refused by the full stack waits in MainState::Spill and is pushed back
+// when the stack runs empty.
+//
+// The handler does not own time: after each folder it calls `handlePendingEvents`, during which
+// the window may run other handlers nested, a second click on the scan button among them.
+class Scan {
+  public:
+    // `root` is the drive root in its no-trailing-separator form; all references must outlive this.
+    Scan(MainState& state, MainView& view, platform::FileSystem& fs, NativeString root,
+         std::function<void()> handlePendingEvents);
+
+    // Click on the scan button: starts a scan and returns when it has ended, or, when a scan is
+    // running (this click is nested in its pause), stops it.
+    void click();
+    // Drops the rest of the walk and returns to idle; the running pass ends at its next end test.
+    void stop();
+
+    // Designed width of the gauge frame Picture1, in twips.
+    static constexpr int kGaugeFrameWidth = 1632;
+
+  private:
+    void start();
+    void pass();
+    void returnToIdle();
+    void refillFromSpill();
+
+    MainState& state_;
+    MainView& view_;
+    platform::FileSystem& fs_;
+    NativeString root_;
+    std::function<void()> handlePendingEvents_;
+    std::vector<platform::DirEntry> entries_;  // the listing of the current folder, reused
+};
+
+}  // namespace kelmora

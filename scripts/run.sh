@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Kelmora and starts it.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/deps.sh"
+cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release
+cmake --build "$top/build" --target kelmora -j"$(nproc)"
+exec "$top/build/app/kelmora"

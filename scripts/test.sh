@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test twice: in a normal build and in a build
+# with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/deps.sh"
+jobs=$(nproc)
+
+run_suite() {
+    local dir=$1
+    shift
+    cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=Debug "$@"
+    cmake --build "$dir" -j"$jobs"
+    ctest --test-dir "$dir" --output-on-failure -j"$jobs"
+}
+
+run_suite "$top/build-test"
+run_suite "$top/build-asan" -DKELMORA_SANITIZE=ON

@@ -1,0 +1,65 @@
+#include "scan/Stack.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace kelmora {
+namespace {
+
+NativeString text(const std::string& s) { return fromAscii(s); }
+
+TEST(Stack, NewStackIsEmptyAndPopIsHarmless) {
+    Stack stack;
+    EXPECT_TRUE(stack.isEmpty());
+    EXPECT_EQ(stack.getLevel(), 0);
+    EXPECT_FALSE(stack.Top().has_value());
+    stack.Pop();
+    EXPECT_EQ(stack.getLevel(), 0);
+    EXPECT_TRUE(stack.isEmpty());
+}
+
+TEST(Stack, TopDoesNotRemoveAndPopRevealsTheTextBelow) {
+    Stack stack;
+    ASSERT_TRUE(stack.Push(text("A")));
+    ASSERT_TRUE(stack.Push(text("B")));
+    EXPECT_EQ(stack.Top(), text("B"));
+    EXPECT_EQ(stack.Top(), text("B"));
+    stack.Pop();
+    EXPECT_EQ(stack.Top(), text("A"));
+    stack.Pop();
+    EXPECT_TRUE(stack.isEmpty());
+}
+
+TEST(Stack, HoldsExactly1001TextsAndRefusesTheNextUnchanged) {
+    auto stack = std::make_unique<Stack>();
+    for (int i = 1; i <= 1001; ++i) ASSERT_TRUE(stack->Push(text(std::to_string(i)))) << i;
+    EXPECT_EQ(stack->getLevel(), 1001);
+    EXPECT_FALSE(stack->Push(text("1002")));
+    EXPECT_EQ(stack->getLevel(), 1001);
+    EXPECT_EQ(stack->Top(), text("1001"));
+
+    stack->Init();
+    EXPECT_TRUE(stack->isEmpty());
+    ASSERT_TRUE(stack->Push(text("X")));
+    EXPECT_EQ(stack->Top(), text("X"));
+    EXPECT_EQ(stack->getLevel(), 1);
+}
+
+TEST(Stack, KeepsItsOwnCopyAndCountsAnEmptyText) {
+    Stack stack;
+    NativeString caller = text("folder");
+    ASSERT_TRUE(stack.Push(caller));
+    caller = text("changed");
+    EXPECT_EQ(stack.Top(), text("folder"));
+
+    Stack empty;
+    ASSERT_TRUE(empty.Push(NativeString{}));
+    EXPECT_FALSE(empty.isEmpty());
+    EXPECT_EQ(empty.getLevel(), 1);
+    EXPECT_EQ(empty.Top(), NativeString{});
+}
+
+}  // namespace
+}  // namespace kelmora
