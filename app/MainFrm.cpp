@@ -33,10 +33,11 @@ W* place(W* widget, std::string_view name) {
 
 }  // namespace
 
-MainFrm::MainFrm(std::unique_ptr<platform::FileSystem> fs, NativeString root, QWidget* parent)
-    : QWidget(parent), fs_(std::move(fs)), scan_(state_, *this, *fs_, std::move(root), [] {
-          QCoreApplication::processEvents(QEventLoop::AllEvents);
-      }) {
+MainFrm::MainFrm(platform::Services services, NativeString root, QWidget* parent)
+    : QWidget(parent),
+      services_(std::move(services)),
+      scan_(state_, *this, *services_.fileSystem, std::move(root),
+            [] { QCoreApplication::processEvents(QEventLoop::AllEvents); }) {
     setObjectName(QStringLiteral("mainFrm"));
     setWindowTitle(QStringLiteral("Kelmora"));
     buildControls();

@@ -5,7 +5,7 @@
 
 #include "app/MainState.h"
 #include "app/MainView.h"
-#include "platform/FileSystem.h"
+#include "platform/Platform.h"
 #include "scan/Scan.h"
 
 class QAbstractButton;
@@ -20,9 +20,10 @@ namespace kelmora {
 class MainFrm : public QWidget, public MainView {
     Q_OBJECT
   public:
-    // `fs` is the file system to scan and `root` the drive root in its no-trailing-separator form:
-    // the program passes the real ones, tests a fake or a temporary folder.
-    MainFrm(std::unique_ptr<platform::FileSystem> fs, NativeString root, QWidget* parent = nullptr);
+    // `services` reach the operating system and `root` is the drive root in its
+    // no-trailing-separator form: the program passes the real ones, tests fakes or a temporary
+    // folder. `services.fileSystem` must be set.
+    MainFrm(platform::Services services, NativeString root, QWidget* parent = nullptr);
     ~MainFrm() override;
 
     const MainState& state() const { return state_; }
@@ -48,7 +49,7 @@ class MainFrm : public QWidget, public MainView {
     void cmdLangClick();
 
     MainState state_;
-    std::unique_ptr<platform::FileSystem> fs_;
+    platform::Services services_;
     Scan scan_;
 
     QAbstractButton* cmdScan_ = nullptr;

@@ -5,8 +5,10 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    kelmora::MainFrm window(kelmora::platform::makeFileSystem(),
-                            kelmora::NativeString(kelmora::kDriveRoot));
+    using namespace kelmora;
+    platform::Services services{platform::makeFileSystem(), platform::makeFileRemover(),
+                                platform::makeRegistry(), platform::makeProgramStarter()};
+    MainFrm window(std::move(services), NativeString(kDriveRoot));
     window.show();
     return QApplication::exec();
 }

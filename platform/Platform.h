@@ -2,11 +2,26 @@
 
 #include <memory>
 
+#include "platform/FileRemover.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemInfo.h"
 
 namespace kelmora::platform {
 
-// The real file system of the machine the program runs on (POSIX or Win32, chosen at build time).
+// Everything the windows need from the operating system, owned together. The program builds the
+// real set with makeServices(); tests fill it with fakes.
+struct Services {
+    std::unique_ptr<FileSystem> fileSystem;
+    std::unique_ptr<FileRemover> remover;
+    std::unique_ptr<Registry> registry;
+    std::unique_ptr<ProgramStarter> starter;
+};
+
+// The real implementations of the machine the program runs on (POSIX or Win32, chosen at build
+// time), one factory each.
 std::unique_ptr<FileSystem> makeFileSystem();
+std::unique_ptr<FileRemover> makeFileRemover();
+std::unique_ptr<Registry> makeRegistry();
+std::unique_ptr<ProgramStarter> makeProgramStarter();
 
 }  // namespace kelmora::platform

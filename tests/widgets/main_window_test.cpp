@@ -25,7 +25,16 @@ class MainWindowTest : public QObject {
         if (auto* b = w.findChild<QAbstractButton*>(QString::fromLatin1(name))) return b->text();
         return child<QLabel>(w, name)->text();
     }
-    static std::unique_ptr<platform::FileSystem> realFs() { return platform::makeFileSystem(); }
+    static platform::Services realFs() {
+        platform::Services services;
+        services.fileSystem = platform::makeFileSystem();
+        return services;
+    }
+    static platform::Services withFake(std::unique_ptr<platform::FakeFileSystem> fs) {
+        platform::Services services;
+        services.fileSystem = std::move(fs);
+        return services;
+    }
     static QStringList rows(QWidget& w) {
         QStringList out;
         auto* list = child<QListWidget>(w, "lstList");
@@ -39,7 +48,7 @@ class MainWindowTest : public QObject {
 
   private slots:
     void startsInEnglishWithAnEmptyListAndZeroTotals() {
-        MainFrm w(std::make_unique<platform::FakeFileSystem>(), {});
+        MainFrm w(withFake(std::make_unique<platform::FakeFileSystem>()), {});
         QCOMPARE(w.objectName(), QStringLiteral("mainFrm"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Kelmora"));
         QCOMPARE(text(w, "cmdScan"), QStringLiteral("Start scan"));
@@ -55,7 +64,7 @@ class MainWindowTest : public QObject {
     }
 
     void languageButtonSwitchesBothWays() {
-        MainFrm w(std::make_unique<platform::FakeFileSystem>(), {});
+        MainFrm w(withFake(std::make_unique<platform::FakeFileSystem>()), {});
         QTest::mouseClick(child<QAbstractButton>(w, "cmdLang"), Qt::LeftButton);
         QCOMPARE(w.state().Lang, std::uint8_t{1});
         QCOMPARE(text(w, "cmdLang"), QStringLiteral("English"));
@@ -89,7 +98,7 @@ class MainWindowTest : public QObject {
     void listControlsAreDisabledWhileScanning() {
         auto fs = std::make_unique<platform::FakeFileSystem>();
         fs->addFolder("/A");
-        MainFrm w(std::move(fs), {});
+        MainFrm w(withFake(std::move(fs)), {});
         bool checked = false;
         QTimer::singleShot(0, &w, [&] {
             for (const char* name : {"lstList", "cmdCA", "cmdDeselect", "cmdErase1", "cmdErase2"})
@@ -110,7 +119,7 @@ class MainWindowTest : public QObject {
         fs->addFile("/A/a.tmp", 1);
         fs->addFile("/B/b.tmp", 1);
         auto* fake = fs.get();
-        MainFrm w(std::move(fs), {});
+        MainFrm w(withFake(std::move(fs)), {});
         queueClick(w, "cmdScan");  // handled in the first pause
         QTest::mouseClick(child<QAbstractButton>(w, "cmdScan"), Qt::LeftButton);
         QCOMPARE(rows(w), QStringList({"/r.tmp"}));
@@ -128,7 +137,7 @@ class MainWindowTest : public QObject {
     void languageSwitchDuringAScanCaptionsTheStopButton() {
         auto fs = std::make_unique<platform::FakeFileSystem>();
         fs->addFolder("/A");
-        MainFrm w(std::move(fs), {});
+        MainFrm w(withFake(std::move(fs)), {});
         QString during;
         queueClick(w, "cmdLang");
         QTimer::singleShot(0, &w, [&] { during = text(w, "cmdScan"); });
@@ -141,7 +150,7 @@ class MainWindowTest : public QObject {
         auto fs = std::make_unique<platform::FakeFileSystem>();
         for (int i = 0; i < 50; ++i) fs->addFile("/F" + std::to_string(i) + "/x.tmp", 1);
         auto* fake = fs.get();
-        MainFrm w(std::move(fs), {});
+        MainFrm w(withFake(std::move(fs)), {});
         w.show();
         QTimer::singleShot(0, &w, [&] { w.close(); });
         QTest::mouseClick(child<QAbstractButton>(w, "cmdScan"), Qt::LeftButton);
