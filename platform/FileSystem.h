@@ -29,6 +29,12 @@ class FileSystem {
     // The size in bytes of the regular file at `path`, never following a link; nothing when the
     // file is gone, cannot be read, or is no longer a regular file.
     virtual std::optional<std::int64_t> fileSize(const NativeString& path) = 0;
+
+    // True when the file at `path`, which matches a mask, belongs to the operating system or to
+    // installed software (a package's file on POSIX, a protected system file on Windows): such a
+    // file is no leftover and is never offered for deletion. Asked only of regular files, after
+    // beginScan; what an implementation reads to answer, it reads at most once per scan.
+    virtual bool isProtected([[maybe_unused]] const NativeString& path) { return false; }
 };
 
 }  // namespace kelmora::platform

@@ -74,6 +74,7 @@ void Scan::pass() {
             if (entry.type != platform::EntryType::File || !matchesMask(entry.name, mask)) continue;
             state_.EntryName = entry.name;
             path.assign(folder).append(entry.name);
+            if (fs_.isProtected(path)) continue;  // installed software's own file: not a leftover
             const auto size = fs_.fileSize(path);
             if (!size) continue;  // gone since the listing: nothing to offer
             state_.Results.append(path, *size);

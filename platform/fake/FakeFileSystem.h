@@ -26,6 +26,8 @@ class FakeFileSystem : public FileSystem {
     void failAfter(const NativeString& folder, std::size_t count) { failAfter_[folder] = count; }
     // The file stays listed but its size can no longer be read, as if it vanished after listing.
     void vanishAfterListing(const NativeString& path) { vanished_.insert(path); }
+    // The file belongs to installed software: isProtected answers true for it.
+    void protect(const NativeString& path) { protected_.insert(path); }
     // Every folder other than the root lists "." and ".." first, as POSIX and Windows do.
     void listDotEntries(bool on) { dots_ = on; }
 
@@ -36,6 +38,7 @@ class FakeFileSystem : public FileSystem {
     void beginScan() override { ++scansBegun_; }
     bool list(const NativeString& folder, std::vector<DirEntry>& out) override;
     std::optional<std::int64_t> fileSize(const NativeString& path) override;
+    bool isProtected(const NativeString& path) override { return protected_.contains(path); }
 
   private:
     struct Node {
@@ -49,6 +52,7 @@ class FakeFileSystem : public FileSystem {
     std::set<NativeString> failOpen_;
     std::map<NativeString, std::size_t> failAfter_;
     std::set<NativeString> vanished_;
+    std::set<NativeString> protected_;
     std::vector<NativeString> listed_;
     bool dots_ = false;
     int scansBegun_ = 0;

@@ -150,6 +150,15 @@ TEST_F(ScanTest, UnreadableFoldersAndVanishedFilesAreSkipped) {
     EXPECT_EQ(view.rows.size(), state.Results.size());
 }
 
+TEST_F(ScanTest, FilesOfInstalledSoftwareAreNeverListed) {
+    fs.addFile(p("/lib/libnss.chk"), 900);
+    fs.addFile(p("/lib/mine.chk"), 100);
+    fs.protect(p("/lib/libnss.chk"));
+    scan.click();
+    EXPECT_THAT(paths(), ElementsAre(p("/lib/mine.chk")));
+    EXPECT_EQ(state.FoundBytes, 100);
+}
+
 TEST_F(ScanTest, TotalsGoPastThirtyTwoBits) {
     fs.addFile(p("/big.tmp"), 3LL * 1024 * 1024 * 1024);
     fs.addFile(p("/big2.tmp"), 2147483647LL);
