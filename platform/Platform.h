@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "platform/FileRemover.h"
@@ -17,9 +18,13 @@ struct Services {
     std::unique_ptr<ProgramStarter> starter;
 };
 
+// Tells whether the scan could list a file of this name; the file system uses it to remember only
+// the protected files that matter.
+using NameFilter = std::function<bool(NativeStringView name)>;
+
 // The real implementations of the machine the program runs on (POSIX or Win32, chosen at build
 // time), one factory each.
-std::unique_ptr<FileSystem> makeFileSystem();
+std::unique_ptr<FileSystem> makeFileSystem(NameFilter listableName);
 std::unique_ptr<FileRemover> makeFileRemover();
 std::unique_ptr<Registry> makeRegistry();
 std::unique_ptr<ProgramStarter> makeProgramStarter();

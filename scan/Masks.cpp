@@ -69,4 +69,15 @@ bool matchesMask(NativeStringView name, NativeStringView mask) {
     return m == mask.size();
 }
 
+bool isListableName(NativeStringView name) {
+    static const auto masks = [] {
+        std::array<NativeString, kMaskTable.size()> native;
+        for (std::size_t i = 0; i < kMaskTable.size(); ++i) native[i] = fromAscii(kMaskTable[i]);
+        return native;
+    }();
+    for (const auto& mask : masks)
+        if (matchesMask(name, mask)) return true;
+    return false;
+}
+
 }  // namespace kelmora

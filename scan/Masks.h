@@ -17,4 +17,7 @@ inline constexpr std::array<std::string_view, 10> kMaskTable = {
 // UTF-16 on Windows) and one code unit where it is not, so "?" never splits a character.
 bool matchesMask(NativeStringView name, NativeStringView mask);
 
+// True when `name` matches at least one mask of the table: a file the scan would list.
+bool isListableName(NativeStringView name);
+
 }  // namespace kelmora

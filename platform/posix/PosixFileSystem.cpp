@@ -36,13 +36,23 @@ std::string homeTrashFolder() {
     return {};
 }
 
-PosixFileSystem::PosixFileSystem() : PosixFileSystem(readMountInfo, homeTrashFolder()) {}
+PosixFileSystem::Sources PosixFileSystem::systemSources(PackageFiles::NameFilter listableName) {
+    return {readMountInfo, homeTrashFolder(), "/var/lib/dpkg", std::move(listableName)};
+}
+
+PosixFileSystem::PosixFileSystem(Sources sources)
+    : sources_(std::move(sources)), packages_(sources_.dpkgRoot, sources_.listableName) {}
 
 PosixFileSystem::PosixFileSystem(std::function<std::string()> mountInfo, std::string homeTrash)
-    : mountInfo_(std::move(mountInfo)), homeTrash_(std::move(homeTrash)) {}
+    : PosixFileSystem(Sources{std::move(mountInfo), std::move(homeTrash), {}, {}}) {}
 
 void PosixFileSystem::beginScan() {
-    systemFolders_ = SystemFolders(parseMountInfo(mountInfo_()), homeTrash_);
+    systemFolders_ = SystemFolders(parseMountInfo(sources_.mountInfo()), sources_.homeTrash);
+    packages_.reset();
+}
+
+bool PosixFileSystem::isProtected(const NativeString& path) {
+    return !sources_.dpkgRoot.empty() && packages_.owns(path);
 }
 
 bool PosixFileSystem::list(const NativeString& folder, std::vector<DirEntry>& out) {
@@ -93,6 +103,9 @@ std::optional<std::int64_t> PosixFileSystem::fileSize(const NativeString& path) 
 
 namespace kelmora::platform {
 
-std::unique_ptr<FileSystem> makeFileSystem() { return std::make_unique<posix::PosixFileSystem>(); }
+std::unique_ptr<FileSystem> makeFileSystem(NameFilter listableName) {
+    return std::make_unique<posix::PosixFileSystem>(posix::PosixFileSystem::systemSources(
+        [listableName](std::string_view name) { return listableName(NativeStringView(name)); }));
+}
 
 }  // namespace kelmora::platform

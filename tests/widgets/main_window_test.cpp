@@ -5,8 +5,8 @@
 #include <QTimer>
 
 #include "app/MainFrm.h"
-#include "platform/Platform.h"
 #include "platform/fake/FakeFileSystem.h"
+#include "tests/support/IsolatedFileSystem.h"
 #include "tests/support/TempTree.h"
 
 using namespace kelmora;
@@ -27,7 +27,7 @@ class MainWindowTest : public QObject {
     }
     static platform::Services realFs() {
         platform::Services services;
-        services.fileSystem = platform::makeFileSystem();
+        services.fileSystem = test::makeIsolatedFileSystem();
         return services;
     }
     static platform::Services withFake(std::unique_ptr<platform::FakeFileSystem> fs) {

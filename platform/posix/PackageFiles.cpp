@@ -1,0 +1,83 @@
+#include "platform/posix/PackageFiles.h"
+
+#include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace kelmora::platform::posix {
+namespace {
+
+std::string_view fileName(std::string_view path) {
+    const auto cut = path.rfind('/');
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+}  // namespace
+
+PackageFiles::PackageFiles(std::string dpkgRoot, NameFilter keepName)
+    : root_(std::move(dpkgRoot)), keepName_(std::move(keepName)) {}
+
+void PackageFiles::reset() {
+    loaded_ = false;
+    owned_.clear();
+}
+
+bool PackageFiles::owns(const std::string& path) {
+    if (!loaded_) load();
+    return owned_.contains(path);
+}
+
+void PackageFiles::load() {
+    loaded_ = true;
+    ++loads_;
+    owned_.clear();
+
+    std::vector<std::string> recorded;
+    const std::string info = root_ + "/info/";
+    if (DIR* dir = opendir(info.c_str())) {
+        std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, closedir);
+        while (const dirent* ent = readdir(dir)) {
+            const std::string_view name = ent->d_name;
+            if (name.size() <= 5 || !name.ends_with(".list")) continue;
+            std::ifstream list(info + ent->d_name);
+            for (std::string line; std::getline(list, line);)
+                if (!line.empty() && line.front() == '/' && keepName_(fileName(line)))
+                    recorded.push_back(std::move(line));
+        }
+    }
+
+    // Diversions come in three-line records: the diverted path, where it was diverted to, and the
+    // diverting package. The package that ships the diverted path has its copy at the second, often
+    // under a name such as x.old or x.distrib.
+    std::ifstream diversions(root_ + "/diversions");
+    for (std::string from, to, by; std::getline(diversions, from) && std::getline(diversions, to) &&
+                                   std::getline(diversions, by);)
+        if (!to.empty() && to.front() == '/' && keepName_(fileName(to))) recorded.push_back(to);
+
+    std::unordered_map<std::string, std::string> resolvedFolders;
+    for (const auto& path : recorded) keep(path, resolvedFolders);
+}
+
+void PackageFiles::keep(std::string_view recorded,
+                        std::unordered_map<std::string, std::string>& resolvedFolders) {
+    // Resolve the folder, not the file: the file may be gone or be a link itself, and one
+    // realpath per folder is what keeps a large database quick to read.
+    const auto cut = recorded.rfind('/');
+    const std::string folder(recorded.substr(0, cut));
+    auto found = resolvedFolders.find(folder);
+    if (found == resolvedFolders.end()) {
+        char buffer[PATH_MAX];
+        const char* resolved = realpath(folder.empty() ? "/" : folder.c_str(), buffer);
+        std::string value = resolved ? std::string(resolved) : folder;
+        if (value == "/") value.clear();
+        found = resolvedFolders.emplace(folder, std::move(value)).first;
+    }
+    owned_.insert(found->second + std::string(recorded.substr(cut)));
+}
+
+}  // namespace kelmora::platform::posix

@@ -1,0 +1,111 @@
+#include "platform/posix/PackageFiles.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/posix/PosixFileSystem.h"
+#include "scan/Masks.h"
+#include "scan/Scan.h"
+#include "tests/support/RecordingView.h"
+#include "tests/support/TempTree.h"
+
+namespace kelmora::platform::posix {
+namespace {
+
+using ::testing::UnorderedElementsAre;
+
+bool listable(std::string_view name) { return isListableName(NativeStringView(name)); }
+
+// A fake dpkg database and a tree of files, both in temporary folders.
+class PackageOwnership : public ::testing::Test {
+  protected:
+    PackageOwnership() {
+        db.folder("info");
+        tree.folder("usr/lib/x");
+        tree.symlink("usr/lib", "lib");  // merged /usr: /lib is a link to /usr/lib
+    }
+    void writeList(const std::string& package, const std::vector<std::string>& paths) const {
+        std::ofstream out(db.path("info/" + package + ".list"));
+        for (const auto& p : paths) out << p << '\n';
+    }
+    void writeDiversions(const std::string& text) const {
+        std::ofstream(db.path("diversions")) << text;
+    }
+    std::string at(const std::string& rel) const { return tree.path(rel); }
+
+    // The files a scan of the tree lists, relative to its root.
+    std::vector<std::string> scan(const std::string& dpkgRoot) {
+        PosixFileSystem fs({[] { return std::string(); }, "", dpkgRoot, listable});
+        MainState state;
+        state.Idle = 1;
+        for (std::size_t i = 0; i < kMaskTable.size(); ++i)
+            state.Masks[i] = fromAscii(kMaskTable[i]);
+        test::RecordingView view;
+        Scan walk(state, view, fs, tree.root(), [] {});
+        walk.click();
+        std::vector<std::string> rel;
+        for (std::size_t i = 0; i < state.Results.size(); ++i)
+            rel.push_back(state.Results[i].path.substr(tree.root().size() + 1));
+        return rel;
+    }
+
+    test::TempTree db, tree;
+};
+
+TEST_F(PackageOwnership, OwnedFileIsNotListedItsUnownedTwinIs) {
+    tree.file("usr/lib/x/libnss.chk", 10);
+    tree.file("usr/lib/x/mine.chk", 10);
+    writeList("libnss3", {at("usr"), at("usr/lib"), at("usr/lib/x"), at("usr/lib/x/libnss.chk")});
+    EXPECT_THAT(scan(db.root()), UnorderedElementsAre("usr/lib/x/mine.chk"));
+}
+
+TEST_F(PackageOwnership, MergedUsrAliasIsTheSameFile) {
+    tree.file("usr/lib/x/libfreebl.chk", 10);
+    writeList("libnss3", {at("lib/x/libfreebl.chk")});  // recorded through the /lib link
+    EXPECT_TRUE(scan(db.root()).empty());
+}
+
+TEST_F(PackageOwnership, DivertedFileIsOwnedAtItsDivertToPath) {
+    tree.file("usr/lib/x/tool.conf.old", 1);  // the package's copy, moved aside
+    tree.file("usr/lib/x/other.old", 1);
+    writeList("tool", {at("usr/lib/x/tool.conf")});
+    writeDiversions(at("usr/lib/x/tool.conf") + "\n" + at("usr/lib/x/tool.conf.old") + "\nlocal\n");
+    EXPECT_THAT(scan(db.root()), UnorderedElementsAre("usr/lib/x/other.old"));
+}
+
+TEST_F(PackageOwnership, ChangedConfigurationStaysOwnedUserBackupsAreListed) {
+    tree.file("usr/lib/x/app.bak", 5);      // shipped by the package, since edited by the user
+    tree.file("usr/lib/x/app.bak.old", 5);  // the user's own backup of it
+    writeList("app", {at("usr/lib/x/app.bak")});
+    std::ofstream(at("usr/lib/x/app.bak")) << "changed by the user";
+    EXPECT_THAT(scan(db.root()), UnorderedElementsAre("usr/lib/x/app.bak.old"));
+}
+
+TEST_F(PackageOwnership, MissingOrUnreadableDatabaseChangesNothing) {
+    tree.file("usr/lib/x/a.tmp", 1);
+    EXPECT_THAT(scan(db.path("nowhere")), UnorderedElementsAre("usr/lib/x/a.tmp"));
+    db.folder("empty");
+    EXPECT_THAT(scan(db.path("empty")), UnorderedElementsAre("usr/lib/x/a.tmp"));
+}
+
+TEST_F(PackageOwnership, ReadOncePerScanAndKeepsOnlyListableNames) {
+    tree.file("usr/lib/x/a.tmp", 1);
+    writeList("p", {at("usr/lib/x/a.tmp"), at("usr/lib/x/readme.txt")});
+    PackageFiles packages(db.root(), listable);
+    EXPECT_EQ(packages.loads(), 0);
+    EXPECT_TRUE(packages.owns(at("usr/lib/x/a.tmp")));
+    EXPECT_FALSE(packages.owns(at("usr/lib/x/readme.txt")));  // never remembered: no mask matches
+    EXPECT_EQ(packages.loads(), 1);
+
+    writeList("p", {});  // the database changes during the scan: the scan keeps what it read
+    EXPECT_TRUE(packages.owns(at("usr/lib/x/a.tmp")));
+    EXPECT_EQ(packages.loads(), 1);
+    packages.reset();  // the next scan reads it afresh
+    EXPECT_FALSE(packages.owns(at("usr/lib/x/a.tmp")));
+    EXPECT_EQ(packages.loads(), 2);
+}
+
+}  // namespace
+}  // namespace kelmora::platform::posix

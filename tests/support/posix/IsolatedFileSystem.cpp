@@ -1,0 +1,11 @@
+#include "tests/support/IsolatedFileSystem.h"
+
+#include "platform/posix/PosixFileSystem.h"
+
+namespace kelmora::test {
+
+std::unique_ptr<platform::FileSystem> makeIsolatedFileSystem() {
+    return std::make_unique<platform::posix::PosixFileSystem>([] { return std::string(); }, "");
+}
+
+}  // namespace kelmora::test
