@@ -1,6 +1,8 @@
 #include "scan/Masks.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 
 namespace kelmora {
 namespace {
@@ -40,9 +42,51 @@ Char foldAscii(Char c) {
     return c >= Char('A') && c <= Char('Z') ? static_cast<Char>(c - Char('A') + Char('a')) : c;
 }
 
+// Decides a mask of the form "*" + `tail` (no other "*") where that can be done by comparing the
+// name's end with the tail: where the name's last bytes are ASCII each "?" is one of them.
+std::optional<bool> matchTail(NativeStringView name, NativeStringView tail, bool anyChar) {
+    // Too short even at one code unit per character; with "?" a wide character is longer still.
+    if (name.size() < tail.size()) return false;
+    const NativeStringView end = name.substr(name.size() - tail.size());
+    const auto ascii = [](NativeChar c) { return static_cast<std::uint32_t>(c) < 0x80; };
+    // A "?" may stand for a character of several code units: only the general matcher knows.
+    if (anyChar && !std::all_of(end.begin(), end.end(), ascii)) return std::nullopt;
+    for (std::size_t i = 0; i < tail.size(); ++i)
+        if (tail[i] != NativeChar('?') && foldAscii(tail[i]) != foldAscii(end[i])) return false;
+    return true;
+}
+
+bool generalMatch(NativeStringView name, NativeStringView mask);
+
 }  // namespace
 
 bool matchesMask(NativeStringView name, NativeStringView mask) {
+    return MaskSet(std::array<NativeStringView, 1>{mask}).matching(name) != 0;
+}
+
+void MaskSet::add(NativeStringView mask) {
+    Compiled& c = masks_.at(count_++);
+    c.mask.assign(mask);
+    c.tailForm = !mask.empty() && mask[0] == NativeChar('*') &&
+                 mask.find(NativeChar('*'), 1) == NativeStringView::npos;
+    c.anyChar = c.tailForm && mask.find(NativeChar('?')) != NativeStringView::npos;
+}
+
+std::uint16_t MaskSet::matching(NativeStringView name) const {
+    std::uint16_t bits = 0;
+    for (std::size_t i = 0; i < count_; ++i) {
+        const Compiled& c = masks_[i];
+        std::optional<bool> decided;
+        if (c.tailForm) decided = matchTail(name, NativeStringView(c.mask).substr(1), c.anyChar);
+        if (decided.value_or(false) || (!decided && generalMatch(name, c.mask)))
+            bits = static_cast<std::uint16_t>(bits | (1u << i));
+    }
+    return bits;
+}
+
+namespace {
+
+bool generalMatch(NativeStringView name, NativeStringView mask) {
     // Greedy matching with one backtrack point: the position after the last "*" and the name
     // position it was tried against. Linear for masks with a single "*", as all of the table's are.
     std::size_t n = 0, m = 0;
@@ -69,15 +113,15 @@ bool matchesMask(NativeStringView name, NativeStringView mask) {
     return m == mask.size();
 }
 
+}  // namespace
+
 bool isListableName(NativeStringView name) {
-    static const auto masks = [] {
+    static const MaskSet table = [] {
         std::array<NativeString, kMaskTable.size()> native;
         for (std::size_t i = 0; i < kMaskTable.size(); ++i) native[i] = fromAscii(kMaskTable[i]);
-        return native;
+        return MaskSet(native);
     }();
-    for (const auto& mask : masks)
-        if (matchesMask(name, mask)) return true;
-    return false;
+    return table.matching(name) != 0;
 }
 
 }  // namespace kelmora

@@ -43,6 +43,7 @@ void Scan::start() {
     view_.setListControlsEnabled(false);
     view_.setWillText(sizeText(0));
     view_.setFreedText(sizeText(0));
+    masks_ = MaskSet(state_.Masks);
     fs_.beginScan();
 
     // The end test follows each pass, so the root is always scanned. The stack is read afresh
@@ -68,10 +69,22 @@ void Scan::pass() {
     entries_.clear();
     fs_.list(folder, entries_);  // a failed listing yields what was read: nothing more to do
 
+    // Which masks each file matches, worked out once per name; then the rows go out mask by mask
+    // in table order, and in listing order within a mask.
+    matches_.assign(entries_.size(), 0);
+    std::uint16_t any = 0;
+    for (std::size_t k = 0; k < entries_.size(); ++k)
+        if (entries_[k].type == platform::EntryType::File)
+            any =
+                static_cast<std::uint16_t>(any | (matches_[k] = masks_.matching(entries_[k].name)));
+
     NativeString path;
-    for (const auto& mask : state_.Masks) {
-        for (const auto& entry : entries_) {
-            if (entry.type != platform::EntryType::File || !matchesMask(entry.name, mask)) continue;
+    for (std::size_t m = 0; any != 0 && m < state_.Masks.size(); ++m) {
+        const auto bit = static_cast<std::uint16_t>(1u << m);
+        if ((any & bit) == 0) continue;
+        for (std::size_t k = 0; k < entries_.size(); ++k) {
+            if ((matches_[k] & bit) == 0) continue;
+            const auto& entry = entries_[k];
             state_.EntryName = entry.name;
             path.assign(folder).append(entry.name);
             if (fs_.isProtected(path)) continue;  // installed software's own file: not a leftover

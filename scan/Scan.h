@@ -6,6 +6,7 @@
 #include "app/MainState.h"
 #include "app/MainView.h"
 #include "platform/FileSystem.h"
+#include "scan/Masks.h"
 
 namespace kelmora {
 
@@ -49,7 +50,9 @@ class Scan {
     platform::FileSystem& fs_;
     NativeString root_;
     std::function<void()> handlePendingEvents_;
-    std::vector<platform::DirEntry> entries_;  // the listing of the current folder, reused
+    MaskSet masks_{std::array<NativeString, 0>{}};  // the mask table, ready at each start
+    std::vector<platform::DirEntry> entries_;       // the listing of the current folder, reused
+    std::vector<std::uint16_t> matches_;            // per entry: the masks its name matches
 };
 
 }  // namespace kelmora

@@ -1,8 +1,10 @@
 #include "platform/posix/PackageFiles.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <memory>
@@ -15,6 +17,34 @@ namespace {
 std::string_view fileName(std::string_view path) {
     const auto cut = path.rfind('/');
     return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+// Hands every line of a file to `take`, reading it in blocks so that memory stays small whatever
+// the size of the file; false when it cannot be opened or read.
+template <typename Take>
+bool forEachLine(const std::string& path, Take take) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    std::string pending;
+    char block[65536];
+    ssize_t n;
+    while ((n = read(fd, block, sizeof block)) > 0) {
+        std::string_view rest(block, static_cast<std::size_t>(n));
+        for (auto cut = rest.find('\n'); cut != std::string_view::npos; cut = rest.find('\n')) {
+            if (pending.empty()) {
+                take(rest.substr(0, cut));
+            } else {
+                pending.append(rest.substr(0, cut));
+                take(std::string_view(pending));
+                pending.clear();
+            }
+            rest.remove_prefix(cut + 1);
+        }
+        pending.append(rest);
+    }
+    close(fd);
+    if (!pending.empty()) take(std::string_view(pending));
+    return n == 0;
 }
 
 }  // namespace
@@ -38,16 +68,16 @@ void PackageFiles::load() {
     owned_.clear();
 
     std::vector<std::string> recorded;
+    const auto record = [&](std::string_view line) {
+        if (!line.empty() && line.front() == '/' && keepName_(fileName(line)))
+            recorded.emplace_back(line);
+    };
     const std::string info = root_ + "/info/";
     if (DIR* dir = opendir(info.c_str())) {
         std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, closedir);
         while (const dirent* ent = readdir(dir)) {
             const std::string_view name = ent->d_name;
-            if (name.size() <= 5 || !name.ends_with(".list")) continue;
-            std::ifstream list(info + ent->d_name);
-            for (std::string line; std::getline(list, line);)
-                if (!line.empty() && line.front() == '/' && keepName_(fileName(line)))
-                    recorded.push_back(std::move(line));
+            if (name.size() > 5 && name.ends_with(".list")) forEachLine(info + ent->d_name, record);
         }
     }
 

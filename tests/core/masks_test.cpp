@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 namespace kelmora {
 namespace {
@@ -60,6 +62,39 @@ TEST(Masks, GeneralWildcardsBacktrack) {
     EXPECT_TRUE(matches("", "*"));
     EXPECT_FALSE(matches("", "?"));
     EXPECT_TRUE(matches("abc", "**?"));
+}
+
+// An independent, slow matcher over whole characters, to check the fast one against.
+bool slowMatch(const std::vector<std::string>& name, std::size_t n, const std::string& mask,
+               std::size_t m) {
+    if (m == mask.size()) return n == name.size();
+    if (mask[m] == '*')
+        return slowMatch(name, n, mask, m + 1) ||
+               (n < name.size() && slowMatch(name, n + 1, mask, m));
+    if (n == name.size()) return false;
+    if (mask[m] == '?') return slowMatch(name, n + 1, mask, m + 1);
+    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return name[n].size() == 1 && fold(name[n][0]) == fold(mask[m]) &&
+           slowMatch(name, n + 1, mask, m + 1);
+}
+
+TEST(Masks, AgreesWithASlowMatcherOnRandomNames) {
+    // Characters: ASCII pieces of the masks, a two-byte letter, a three-byte sign, a stray byte.
+    const std::vector<std::string> alphabet = {
+        ".", "~", "t", "M", "p", "b", "a", "K", "-", "_", "\xc3\xa9", "\xe2\x82\xac", "\xff"};
+    std::mt19937 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        std::vector<std::string> chars;
+        std::string name;
+        for (std::size_t k = random() % 9; k > 0; --k) {
+            chars.push_back(alphabet[random() % alphabet.size()]);
+            name += chars.back();
+        }
+        for (auto mask : kMaskTable) {
+            const std::string m(mask);
+            ASSERT_EQ(matches(name, m), slowMatch(chars, 0, m, 0)) << name << " " << m;
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kelmora::bench {
+
+// What a generated tree holds.
+struct TreeStats {
+    std::uint64_t files = 0, folders = 0, matching = 0, links = 0;
+};
+
+// Builds a deterministic tree below `root` (which must not exist): `folders` folders up to 12
+// levels deep, `files` empty files spread over them, about 1% of them named to match a mask in
+// mixed case, some hidden folders, links to folders that a walk must not follow and a few long
+// names. The same arguments give the same tree.
+TreeStats generateTree(const std::string& root, std::uint64_t files, std::uint64_t folders,
+                       std::uint32_t seed);
+
+}  // namespace kelmora::bench

@@ -1,0 +1,209 @@
+// Measures the scan against a minimal reference walker on a generated tree.
+//
+//   scan_bench generate ROOT FILES FOLDERS [SEED]   build a deterministic tree
+//   scan_bench run ROOT [ROUNDS]                    time every walker, interleaved, warm cache
+//
+// Each round runs the reference walker, the scan engine without a window (with and without the
+// package database), the real main window's scan handler under the offscreen platform, and GNU
+// find with the ten masks when it is installed; the table gives medians and the median of the
+// per-round ratios to the reference. The engine's peak heap is counted by this binary's operator
+// new and set against what the result rows themselves hold.
+#include <sys/wait.h>
+#include <unistd.h>
+#include <QAbstractButton>
+#include <QApplication>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app/MainFrm.h"
+#include "bench/ReferenceWalker.h"
+#include "bench/TreeGenerator.h"
+#include "platform/Platform.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "scan/Masks.h"
+#include "scan/Scan.h"
+
+// Heap accounting for the memory figure: bytes live now and the highest since the last reset.
+namespace {
+std::atomic<std::size_t> liveBytes{0}, peakBytes{0};
+}
+
+void* operator new(std::size_t size) {
+    void* p = std::malloc(size + 16);
+    if (!p) throw std::bad_alloc();
+    *static_cast<std::size_t*>(p) = size;
+    const std::size_t now = liveBytes += size;
+    std::size_t peak = peakBytes.load();
+    while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
+    }
+    return static_cast<char*>(p) + 16;
+}
+void operator delete(void* p) noexcept {
+    if (!p) return;
+    char* base = static_cast<char*>(p) - 16;
+    liveBytes -= *reinterpret_cast<std::size_t*>(base);
+    std::free(base);
+}
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+
+namespace {
+
+using namespace kelmora;
+using bench::referenceWalk;
+using bench::WalkResult;
+using Clock = std::chrono::steady_clock;
+
+class NullView : public MainView {
+  public:
+    void setCaption(Control, std::string_view) override {}
+    void setScanPicture(ScanPicture) override {}
+    void setListControlsEnabled(bool) override {}
+    void setFreedText(std::string_view) override {}
+    void setWillText(std::string_view) override {}
+    void setPathLine(const NativeString&) override {}
+    void clearRows() override {}
+    void appendRow(const NativeString&) override {}
+    void setGaugeWidth(int) override {}
+};
+
+struct EngineRun {
+    std::size_t rows = 0;
+    std::size_t rowBytes = 0;  // what the rows themselves hold
+    std::size_t peakHeap = 0;  // heap in use at the worst moment of the scan, above the start
+};
+
+EngineRun runEngine(const std::string& root, bool packageDatabase) {
+    auto sources = platform::posix::PosixFileSystem::systemSources(
+        [](std::string_view name) { return isListableName(NativeStringView(name)); });
+    if (!packageDatabase) sources.dpkgRoot.clear();
+    platform::posix::PosixFileSystem fs(std::move(sources));
+    NullView view;
+    MainState state;
+    state.Idle = 1;
+    for (std::size_t i = 0; i < kMaskTable.size(); ++i) state.Masks[i] = fromAscii(kMaskTable[i]);
+    const std::size_t base = liveBytes.load();
+    peakBytes = base;
+    Scan scan(state, view, fs, root, [] {});
+    scan.click();
+    EngineRun run;
+    run.rows = state.Results.size();
+    for (std::size_t i = 0; i < run.rows; ++i)
+        run.rowBytes += sizeof(ResultRow) + state.Results[i].path.capacity() + 1;
+    run.peakHeap = peakBytes.load() - base;
+    return run;
+}
+
+std::size_t runWindow(const std::string& root) {
+    platform::Services services;
+    services.fileSystem = platform::makeFileSystem(isListableName);
+    MainFrm window(std::move(services), root);
+    window.findChild<QAbstractButton*>(QStringLiteral("cmdScan"))->click();
+    return window.state().Results.size();
+}
+
+bool haveFind() { return std::system("command -v find >/dev/null 2>&1") == 0; }
+
+void runFind(const std::string& root) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!std::freopen("/dev/null", "w", stdout)) _exit(127);
+        std::vector<const char*> args = {"find", root.c_str(), "-type", "f", "("};
+        const char* masks[] = {"*.---", "*.___", "*.~??", "*.bak", "*.diz",
+                               "*.gid", "*.chk", "*.old", "*.syd", "*.tmp"};
+        for (std::size_t i = 0; i < std::size(masks); ++i) {
+            if (i) args.push_back("-o");
+            args.push_back("-iname");
+            args.push_back(masks[i]);
+        }
+        args.insert(args.end(), {")", "-printf", "%s %p\n", nullptr});
+        execvp("find", const_cast<char* const*>(args.data()));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+}
+
+double seconds(const std::function<void()>& work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+int run(const std::string& root, int rounds) {
+    const bool find = haveFind();
+    std::map<std::string, std::vector<double>> times, ratios;
+    WalkResult reference;
+    EngineRun engine;
+    std::size_t windowRows = 0;
+    for (int round = 0; round < rounds + 1; ++round) {  // the first round warms the cache
+        std::map<std::string, double> t;
+        t["reference walker"] = seconds([&] { reference = referenceWalk(root); });
+        t["engine"] = seconds([&] { engine = runEngine(root, true); });
+        t["engine, no package db"] = seconds([&] { runEngine(root, false); });
+        t["window"] = seconds([&] { windowRows = runWindow(root); });
+        if (find) t["GNU find"] = seconds([&] { runFind(root); });
+        if (round == 0) continue;
+        for (const auto& [name, value] : t) {
+            times[name].push_back(value);
+            ratios[name].push_back(value / t["reference walker"]);
+        }
+    }
+    std::printf("tree %s: %llu matching files (reference), %zu rows (engine), %zu rows (window)\n",
+                root.c_str(), static_cast<unsigned long long>(reference.matches), engine.rows,
+                windowRows);
+    std::printf("%-24s %12s %10s\n", "walker", "median ms", "ratio");
+    for (const char* name :
+         {"reference walker", "engine", "engine, no package db", "window", "GNU find"}) {
+        if (!times.contains(name)) continue;
+        std::printf("%-24s %12.1f %9.2fx\n", name, median(times[name]) * 1000,
+                    median(ratios[name]));
+    }
+    std::printf("engine peak heap %.2f MiB, of which rows %.2f MiB (%zu rows): %.2f MiB beyond\n",
+                double(engine.peakHeap) / 1048576, double(engine.rowBytes) / 1048576, engine.rows,
+                double(engine.peakHeap - std::min(engine.peakHeap, engine.rowBytes)) / 1048576);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "generate" && argc >= 5) {
+        const auto stats =
+            bench::generateTree(argv[2], std::stoull(argv[3]), std::stoull(argv[4]),
+                                argc > 5 ? static_cast<std::uint32_t>(std::stoul(argv[5])) : 1);
+        std::printf("%llu files (%llu matching), %llu folders, %llu links\n",
+                    static_cast<unsigned long long>(stats.files),
+                    static_cast<unsigned long long>(stats.matching),
+                    static_cast<unsigned long long>(stats.folders),
+                    static_cast<unsigned long long>(stats.links));
+        return 0;
+    }
+    if (command == "engine" && argc >= 3) {  // one engine scan alone, for profilers
+        const auto result = runEngine(argv[2], argc <= 3 || std::string(argv[3]) != "--no-db");
+        std::printf("%zu rows\n", result.rows);
+        return 0;
+    }
+    if (command == "run" && argc >= 3) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        QApplication app(argc, argv);
+        return run(argv[2], argc > 3 ? std::stoi(argv[3]) : 5);
+    }
+    std::fprintf(stderr, "usage: %s generate ROOT FILES FOLDERS [SEED] | run ROOT [ROUNDS]\n",
+                 argv[0]);
+    return 2;
+}
