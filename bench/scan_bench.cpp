@@ -2,6 +2,8 @@
 //
 //   scan_bench generate ROOT FILES FOLDERS [SEED]   build a deterministic tree
 //   scan_bench run ROOT [ROUNDS]                    time every walker, interleaved, warm cache
+//   scan_bench cold ROOT [ROUNDS]                   the same, each walker from empty caches
+//   scan_bench engine ROOT [--no-db]                one engine scan alone, for profilers
 //
 // Each round runs the reference walker, the scan engine without a window (with and without the
 // package database), the real main window's scan handler under the offscreen platform, and GNU
@@ -143,28 +145,48 @@ double median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-int run(const std::string& root, int rounds) {
+// Empties the kernel's page, dentry and inode caches; false where this process may not.
+bool dropCaches() {
+    sync();
+    FILE* control = std::fopen("/proc/sys/vm/drop_caches", "w");
+    if (!control) return false;
+    const bool written = std::fputs("3", control) >= 0;
+    return std::fclose(control) == 0 && written;
+}
+
+int run(const std::string& root, int rounds, bool cold) {
+    if (cold && !dropCaches()) {
+        std::printf("cold cache: this machine does not let the benchmark drop caches\n");
+        return 0;
+    }
     const bool find = haveFind();
     std::map<std::string, std::vector<double>> times, ratios;
     WalkResult reference;
     EngineRun engine;
     std::size_t windowRows = 0;
-    for (int round = 0; round < rounds + 1; ++round) {  // the first round warms the cache
+    // Warm: the first round only fills the cache. Cold: every walker starts from empty caches.
+    const auto timed = [cold](const std::function<void()>& work) {
+        if (cold) dropCaches();
+        return seconds(work);
+    };
+    for (int round = 0; round < rounds + 1; ++round) {
         std::map<std::string, double> t;
-        t["reference walker"] = seconds([&] { reference = referenceWalk(root); });
-        t["engine"] = seconds([&] { engine = runEngine(root, true); });
-        t["engine, no package db"] = seconds([&] { runEngine(root, false); });
-        t["window"] = seconds([&] { windowRows = runWindow(root); });
-        if (find) t["GNU find"] = seconds([&] { runFind(root); });
-        if (round == 0) continue;
+        t["reference walker"] = timed([&] { reference = referenceWalk(root); });
+        t["engine"] = timed([&] { engine = runEngine(root, true); });
+        t["engine, no package db"] = timed([&] { runEngine(root, false); });
+        t["window"] = timed([&] { windowRows = runWindow(root); });
+        if (find) t["GNU find"] = timed([&] { runFind(root); });
+        if (round == 0 && !cold) continue;
         for (const auto& [name, value] : t) {
             times[name].push_back(value);
             ratios[name].push_back(value / t["reference walker"]);
         }
     }
-    std::printf("tree %s: %llu matching files (reference), %zu rows (engine), %zu rows (window)\n",
-                root.c_str(), static_cast<unsigned long long>(reference.matches), engine.rows,
-                windowRows);
+    std::printf(
+        "%s cache, tree %s: %llu matching files (reference), %zu rows (engine), %zu rows "
+        "(window)\n",
+        cold ? "cold" : "warm", root.c_str(), static_cast<unsigned long long>(reference.matches),
+        engine.rows, windowRows);
     std::printf("%-24s %12s %10s\n", "walker", "median ms", "ratio");
     for (const char* name :
          {"reference walker", "engine", "engine, no package db", "window", "GNU find"}) {
@@ -198,12 +220,14 @@ int main(int argc, char* argv[]) {
         std::printf("%zu rows\n", result.rows);
         return 0;
     }
-    if (command == "run" && argc >= 3) {
+    if ((command == "run" || command == "cold") && argc >= 3) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         QApplication app(argc, argv);
-        return run(argv[2], argc > 3 ? std::stoi(argv[3]) : 5);
+        return run(argv[2], argc > 3 ? std::stoi(argv[3]) : 5, command == "cold");
     }
-    std::fprintf(stderr, "usage: %s generate ROOT FILES FOLDERS [SEED] | run ROOT [ROUNDS]\n",
+    std::fprintf(stderr,
+                 "usage: %s generate ROOT FILES FOLDERS [SEED] | run ROOT [ROUNDS] | cold ROOT "
+                 "[ROUNDS] | engine ROOT [--no-db]\n",
                  argv[0]);
     return 2;
 }

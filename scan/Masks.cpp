@@ -1,6 +1,5 @@
 #include "scan/Masks.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -42,17 +41,22 @@ Char foldAscii(Char c) {
     return c >= Char('A') && c <= Char('Z') ? static_cast<Char>(c - Char('A') + Char('a')) : c;
 }
 
-// Decides a mask of the form "*" + `tail` (no other "*") where that can be done by comparing the
-// name's end with the tail: where the name's last bytes are ASCII each "?" is one of them.
+// Decides a mask of the form "*" + `tail` (no other "*") by comparing the name's end with the tail,
+// from the last character back. While every code unit passed is ASCII, each is a whole character
+// and lines up with its place in the tail, so a mismatch there is final; a wider character under a
+// "?" leaves the decision to the general matcher.
 std::optional<bool> matchTail(NativeStringView name, NativeStringView tail, bool anyChar) {
     // Too short even at one code unit per character; with "?" a wide character is longer still.
     if (name.size() < tail.size()) return false;
     const NativeStringView end = name.substr(name.size() - tail.size());
-    const auto ascii = [](NativeChar c) { return static_cast<std::uint32_t>(c) < 0x80; };
-    // A "?" may stand for a character of several code units: only the general matcher knows.
-    if (anyChar && !std::all_of(end.begin(), end.end(), ascii)) return std::nullopt;
-    for (std::size_t i = 0; i < tail.size(); ++i)
-        if (tail[i] != NativeChar('?') && foldAscii(tail[i]) != foldAscii(end[i])) return false;
+    for (std::size_t i = tail.size(); i-- > 0;) {
+        if (static_cast<std::uint32_t>(end[i]) >= 0x80) {
+            if (anyChar) return std::nullopt;
+            if (tail[i] != end[i]) return false;  // without "?" the tail lines up unit by unit
+        } else if (tail[i] != NativeChar('?') && foldAscii(tail[i]) != foldAscii(end[i])) {
+            return false;
+        }
+    }
     return true;
 }
 
