@@ -3,7 +3,7 @@
 //   scan_bench generate ROOT FILES FOLDERS [SEED]   build a deterministic tree
 //   scan_bench run ROOT [ROUNDS]                    time every walker, interleaved, warm cache
 //   scan_bench cold ROOT [ROUNDS]                   the same, each walker from empty caches
-//   scan_bench engine ROOT [--no-db]                one engine scan alone, for profilers
+//   scan_bench engine ROOT [--no-db|--print]        one engine scan alone, for profilers
 //
 // Each round runs the reference walker, the scan engine without a window (with and without the
 // package database), the real main window's scan handler under the offscreen platform, and GNU
@@ -82,7 +82,7 @@ struct EngineRun {
     std::size_t peakHeap = 0;  // heap in use at the worst moment of the scan, above the start
 };
 
-EngineRun runEngine(const std::string& root, bool packageDatabase) {
+EngineRun runEngine(const std::string& root, bool packageDatabase, bool print = false) {
     auto sources = platform::posix::PosixFileSystem::systemSources(
         [](std::string_view name) { return isListableName(NativeStringView(name)); });
     if (!packageDatabase) sources.dpkgRoot.clear();
@@ -97,8 +97,12 @@ EngineRun runEngine(const std::string& root, bool packageDatabase) {
     scan.click();
     EngineRun run;
     run.rows = state.Results.size();
-    for (std::size_t i = 0; i < run.rows; ++i)
+    for (std::size_t i = 0; i < run.rows; ++i) {
         run.rowBytes += sizeof(ResultRow) + state.Results[i].path.capacity() + 1;
+        if (print)
+            std::printf("%lld %s\n", static_cast<long long>(state.Results[i].size),
+                        state.Results[i].path.c_str());
+    }
     run.peakHeap = peakBytes.load() - base;
     return run;
 }
@@ -216,7 +220,8 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     if (command == "engine" && argc >= 3) {  // one engine scan alone, for profilers
-        const auto result = runEngine(argv[2], argc <= 3 || std::string(argv[3]) != "--no-db");
+        const std::string option = argc > 3 ? argv[3] : "";
+        const auto result = runEngine(argv[2], option != "--no-db", option == "--print");
         std::printf("%zu rows\n", result.rows);
         return 0;
     }
@@ -227,7 +232,7 @@ int main(int argc, char* argv[]) {
     }
     std::fprintf(stderr,
                  "usage: %s generate ROOT FILES FOLDERS [SEED] | run ROOT [ROUNDS] | cold ROOT "
-                 "[ROUNDS] | engine ROOT [--no-db]\n",
+                 "[ROUNDS] | engine ROOT [--no-db|--print]\n",
                  argv[0]);
     return 2;
 }
