@@ -36,14 +36,16 @@ void PictureButton::paintEvent(QPaintEvent*) {
              : QPoint();
     const QRect face = rect().adjusted(kMargin, kMargin, -kMargin, -kMargin).translated(shift);
 
-    // The caption sits on the bottom edge; the picture is centred in what is left above it, and
-    // keeps to the top margin where the caption's line leaves less room than the picture needs.
+    // The caption sits on the bottom edge; the picture is centred in what is left above it. Where
+    // the caption's line leaves less room than the picture needs, the picture moves up to the
+    // bevel's edge and may reach into the caption's leading.
     const int captionHeight = fontMetrics().height();
     const QRect captionRect(face.left(), face.bottom() - captionHeight + 1, face.width(),
                             captionHeight);
     const QSize picture = iconSize();
+    const int room = captionRect.top() - face.top() - picture.height();
     const int pictureTop =
-        face.top() + std::max(0, (captionRect.top() - face.top() - picture.height()) / 2);
+        room >= 0 ? face.top() + room / 2 : std::max(face.top() + room, 1 + shift.y());
     const QRect pictureRect(face.left() + (face.width() - picture.width()) / 2, pictureTop,
                             picture.width(), picture.height());
     if (!icon().isNull())
