@@ -234,15 +234,15 @@ SHEET = [  # a white sheet of paper with a folded corner, a green circular emble
     (stroke(1.5, (13.5, 21), (15.5, 23), (18.5, 19)), WHITE),
 ]
 
-_head = ((15, 19), (23, 13), (30, 24), (21, 30))
+_head = ((10, 20), (18, 14), (25, 24.5), (16, 30.5))
 ICON = [  # a sweeping brush: a long blue handle from the upper left to a brown head lower middle
-    (stroke(4, (2.5, 2.5), (19, 16)), NAVY),
-    (stroke(2.4, (2.5, 2.5), (19, 16)), (64, 96, 255)),
+    (stroke(4, (2.5, 2.5), (15, 17)), NAVY),
+    (stroke(2.4, (2.5, 2.5), (15, 17)), (64, 96, 255)),
     (polygon(*_head), (139, 84, 36)),
     (stroke(1.2, *_head, closed=True), (80, 44, 12)),
-    (stroke(1, (20, 22), (26, 28)), (80, 44, 12)),
-    (stroke(1, (23, 19), (28, 25)), (80, 44, 12)),
-    (polygon((15, 19), (23, 13), (21, 11.5), (14, 17)), (160, 160, 160)),
+    (stroke(1, (15, 23), (20.5, 28.5)), (80, 44, 12)),
+    (stroke(1, (18, 20), (23, 25.5)), (80, 44, 12)),
+    (polygon((10, 20), (18, 14), (16, 12.5), (9, 18)), (160, 160, 160)),
 ]
 
 GIFS = {
