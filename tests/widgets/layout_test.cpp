@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -310,13 +311,21 @@ class LayoutTest : public QObject {
         QCOMPARE(icon.format(), QImage::Format_Indexed8);
         QCOMPARE(icon.colorCount(), 256);
         QCOMPARE(qAlpha(icon.color(0)), 0);
-        QCOMPARE(qAlpha(icon.pixel(0, 31)), 0);    // clear around the brush
+        QCOMPARE(qAlpha(icon.pixel(0, 31)), 0);   // clear around the brush
         QCOMPARE(qAlpha(icon.pixel(7, 8)), 255);  // on the handle
     }
 
+    // What a screen reader is told about the list, the totals and the gauge.
     void whatTheWindowShowsHasAccessibleNames() {
-        for (const char* name : {"lstList", "lblFreed", "lblWill", "Picture1"})
-            QVERIFY2(!child(name)->accessibleName().isEmpty(), name);
+        QStringList names;
+        for (const char* name : {"lstList", "lblFreed", "lblWill", "Picture1"}) {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(child(name));
+            QVERIFY2(accessible, name);
+            names << accessible->text(QAccessible::Name);
+            QVERIFY2(!names.back().isEmpty() && names.back() != QStringLiteral("0 KB"), name);
+        }
+        names.removeDuplicates();
+        QCOMPARE(names.size(), 4);
     }
 };
 
