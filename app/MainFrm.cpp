@@ -2,16 +2,25 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QToolButton>
+#include <QRawFont>
+#include <QStyledItemDelegate>
+#include <algorithm>
+#include <vector>
 
 #include "app/DesignLayout.h"
 #include "app/DisplayText.h"
+#include "app/PictureButton.h"
 #include "scan/Masks.h"
+
+// The pictures live in the windows' static library, whose resource registration the linker would
+// drop unless something refers to it.
+static void registerPictures() { Q_INIT_RESOURCE(pictures); }
 
 namespace kelmora {
 namespace {
@@ -30,6 +39,48 @@ W* place(W* widget, std::string_view name) {
     widget->setGeometry(designRect(name));
     return widget;
 }
+
+QColor rgb(unsigned value) { return QColor::fromRgb(static_cast<QRgb>(value)); }
+
+void fillWith(QWidget* widget, QPalette::ColorRole role, QColor colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+// Tahoma where it is installed; otherwise the first sans serif that draws the Czech letters
+// itself. A font that lacks them would leave the captions to a fallback font or to boxes.
+QFont windowFont() {
+    const QString czech = QString::fromUtf8("ěščřžýáíéůúĚŠČŘŽÝÁÍÉŮÚ");
+    QStringList candidates{QStringLiteral("Tahoma"),          QStringLiteral("DejaVu Sans"),
+                           QStringLiteral("Liberation Sans"), QStringLiteral("Noto Sans"),
+                           QStringLiteral("Arial"),           QStringLiteral("FreeSans")};
+    candidates << QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    for (const QString& family : candidates) {
+        if (!QFontDatabase::hasFamily(family)) continue;
+        QFont font(family);
+        font.setPointSizeF(kFontPoints);
+        const QRawFont raw = QRawFont::fromFont(font);
+        if (family == QLatin1String("Tahoma") ||
+            std::all_of(czech.begin(), czech.end(),
+                        [&](QChar c) { return raw.supportsCharacter(c); }))
+            return font;
+    }
+    QFont font;
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(kFontPoints);
+    return font;
+}
+
+// Every row of the result list is the same height, and no wider than the list: a long path is
+// cut off at the list's right edge instead of widening the rows into a horizontal scroll range.
+class FixedRowDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
+        return {1, kListRowPixels};
+    }
+};
 
 }  // namespace
 
@@ -53,42 +104,118 @@ MainFrm::MainFrm(platform::Services services, NativeString root, QWidget* parent
 MainFrm::~MainFrm() = default;
 
 void MainFrm::buildControls() {
+    registerPictures();
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
-    const auto pictureButton = [this](std::string_view name, const char* designCaption) {
-        auto* button = place(new QToolButton(this), name);
-        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    // A fixed frame with its own taskbar button, a close box and no minimise or maximise button.
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/kelmora.png")));
+    fillWith(this, QPalette::Window, rgb(kWindowGreen));
+    setAutoFillBackground(true);
+    setFont(windowFont());
+
+    const auto pictureButton = [this](std::string_view name, const char* designCaption,
+                                      const char* picture) {
+        auto* button = place(new PictureButton(this), name);
+        button->setIcon(QIcon(QStringLiteral(":/pictures/") + QLatin1String(picture)));
         button->setText(QString::fromUtf8(designCaption));
+        fillWith(button, QPalette::Button, rgb(kWindowGreen));
         return button;
     };
-    cmdScan_ = pictureButton("cmdScan", "Skenovat");
-    cmdCA_ = pictureButton("cmdCA", "Vybrat vše");
-    cmdDeselect_ = pictureButton("cmdDeselect", "Nevybrat nic");
-    cmdErase1_ = pictureButton("cmdErase1", "Smazat");
-    cmdErase2_ = pictureButton("cmdErase2", "Do Koše");
+    cmdScan_ = pictureButton("cmdScan", "Skenovat", "start.gif");
+    cmdCA_ = pictureButton("cmdCA", "Vybrat vše", "tick.gif");
+    cmdDeselect_ = pictureButton("cmdDeselect", "Nevybrat nic", "cross.gif");
+    cmdErase1_ = pictureButton("cmdErase1", "Smazat", "prohibition.gif");
+    cmdErase2_ = pictureButton("cmdErase2", "Do Koše", "sheet.gif");
 
+    // Labels: left-aligned, one line, on the window's green (Label2 lets the window show through).
     const auto label = [this](std::string_view name, const char* text) {
         auto* l = place(new QLabel(QString::fromUtf8(text), this), name);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        l->setAutoFillBackground(true);
         return l;
     };
-    label("Label2", "Využití zásobníku");
+    const auto heading = [&label](std::string_view name, const char* text) {
+        QLabel* l = label(name, text);
+        QFont bold = l->font();
+        bold.setBold(true);
+        l->setFont(bold);
+        return l;
+    };
+    label("Label2", "Využití zásobníku")->setAutoFillBackground(false);
+
+    // The gauge: a sunken light-yellow box whose inside clips the bar, so a bar wider than the box
+    // stops at its inner edge instead of painting over the border.
     Picture1_ = place(new QFrame(this), "Picture1");
-    Picture1_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    sLevel_ = place(new QFrame(Picture1_), "sLevel");
+    Picture1_->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    Picture1_->setFocusPolicy(Qt::StrongFocus);
+    Picture1_->setAccessibleName(QStringLiteral("Folder stack usage"));
+    fillWith(Picture1_, QPalette::Window, rgb(kGaugeYellow));
+    Picture1_->setAutoFillBackground(true);
+    auto* gaugeInside = new QWidget(Picture1_);
+    gaugeInside->setGeometry(Picture1_->contentsRect());
+    sLevel_ = place(new QFrame(gaugeInside), "sLevel");
+    sLevel_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    sLevel_->setLineWidth(1);
+    fillWith(sLevel_, QPalette::Window, rgb(kGaugeBarBlue));
     sLevel_->setAutoFillBackground(true);
-    label("Label1", "Lze uvolnit:");
+
+    heading("Label1", "Lze uvolnit:");
     lblFreed_ = label("lblFreed", "0 KB");
+    lblFreed_->setAccessibleName(QStringLiteral("Space the found files take"));
+
     lstList_ = place(new QListWidget(this), "lstList");
     lstList_->setSelectionMode(QAbstractItemView::MultiSelection);
-    label("Label4", "Uvolníte:");
+    lstList_->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    lstList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lstList_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    lstList_->setTextElideMode(Qt::ElideNone);  // Qt elides by default; the design cuts off
+    lstList_->setWordWrap(false);
+    lstList_->setSortingEnabled(false);
+    lstList_->setUniformItemSizes(true);
+    lstList_->setItemDelegate(new FixedRowDelegate(lstList_));
+    lstList_->setAccessibleName(QStringLiteral("Found files"));
+
+    heading("Label4", "Uvolníte:");
     lblWill_ = label("lblWill", "0 KB");
-    cmdLang_ = place(new QPushButton(QStringLiteral("English"), this), "cmdLang");
-    Command1_ = place(new QPushButton(QString::fromUtf8("Nápověda"), this), "Command1");
-    label("Label3", "Název souboru:");
+    lblWill_->setAccessibleName(QStringLiteral("Space the selected files take"));
+    const auto plainButton = [this](std::string_view name, const char* caption) {
+        auto* button = place(new QPushButton(QString::fromUtf8(caption), this), name);
+        button->setAutoDefault(false);
+        fillWith(button, QPalette::Button, rgb(kWindowGreen));
+        return button;
+    };
+    cmdLang_ = plainButton("cmdLang", "English");
+    Command1_ = plainButton("Command1", "Nápověda");
+    heading("Label3", "Název souboru:");
     lblWD_ = label("lblWD", "");
-    imgGo_ = label("imgGo", "");
-    imgGo_->hide();
-    imgStop_ = label("imgStop", "");
-    imgStop_->hide();
+    lblWD_->setAccessibleName(QStringLiteral("File name"));
+
+    // The scan button's two pictures; it always takes the one it shows from these holders.
+    const auto holder = [this](std::string_view name, const char* picture) {
+        auto* l = place(new QLabel(this), name);
+        l->setPixmap(QPixmap(QStringLiteral(":/pictures/") + QLatin1String(picture)));
+        l->hide();
+        return l;
+    };
+    imgGo_ = holder("imgGo", "start.gif");
+    imgStop_ = holder("imgStop", "stop.gif");
+    cmdScan_->setIcon(QIcon(imgGo_->pixmap()));
+
+    // The focus follows the designed tab indices; labels and hidden controls never take it.
+    std::vector<DesignRect> byTab;
+    std::copy_if(kMainLayout.begin(), kMainLayout.end(), std::back_inserter(byTab),
+                 [](const DesignRect& r) { return r.tabIndex >= 0; });
+    std::sort(byTab.begin(), byTab.end(),
+              [](const DesignRect& a, const DesignRect& b) { return a.tabIndex < b.tabIndex; });
+    QWidget* previous = nullptr;
+    for (const DesignRect& r : byTab) {
+        auto* w = findChild<QWidget*>(fromUtf8(r.name));
+        if (!w || w->isHidden() || w->focusPolicy() == Qt::NoFocus) continue;
+        if (previous) setTabOrder(previous, w);
+        previous = w;
+    }
+    cmdScan_->setFocus();
 
     connect(cmdScan_, &QAbstractButton::clicked, this, [this] { scan_.click(); });
     connect(cmdLang_, &QAbstractButton::clicked, this, [this] { cmdLangClick(); });

@@ -6,6 +6,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Names the installed menu entry, so the desktop shows its icon for the window (Wayland asks).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kelmora.Kelmora"));
     using namespace kelmora;
     platform::Services services{platform::makeFileSystem(isListableName),
                                 platform::makeFileRemover(), platform::makeRegistry(),

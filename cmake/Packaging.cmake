@@ -1,0 +1,20 @@
+# `cpack` in a build folder makes a Debian package of what `cmake --install` installs: the program,
+# its menu entry, icon and AppStream file. Its dependencies are read from the linked libraries.
+set(CPACK_PACKAGE_NAME kelmora)
+set(CPACK_PACKAGE_VENDOR "Kelmora")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "finds leftover temporary and backup files and removes them")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Kelmora walks the whole system drive and lists every file whose name marks it as a temporary,
+backup or leftover file, with its size and a running total. Selected files are erased or moved to
+the trash.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_STRIP_FILES ON)
+
+set(KELMORA_PACKAGE_MAINTAINER "Kelmora developers <kelmora@localhost>"
+    CACHE STRING "Maintainer named in the Debian package")
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KELMORA_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)
