@@ -12,7 +12,7 @@ inline constexpr std::string_view kApplicationTitle = "Kelmora";
 // The texts of the About box that are the same in both languages (UTF-8).
 inline constexpr std::string_view kAuthorLine = "Author: Kelmora Developers";
 inline constexpr std::string_view kAuthorEmail = "kelmora@example.org";
-inline constexpr std::string_view kWebAddress = "www.example.org/kelmora";
+inline constexpr std::string_view kWebAddress = "kelmora.example.org";
 inline constexpr std::string_view kSysInfoCaption = "&Systém...";  // the S is the mnemonic
 inline constexpr std::string_view kOkCaption = "OK";
 

@@ -13,8 +13,14 @@
 #include "app/DisplayText.h"
 
 // The logo lives in a resource file compiled into a static library, whose registration the linker
-// would otherwise drop; the macro must be used outside any namespace.
-static void registerAboutResources() { Q_INIT_RESOURCE(about); }
+// would otherwise drop; the macro must be used outside any namespace. Registered once.
+static void registerAboutResources() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(about);
+        return true;
+    }();
+    (void)registered;
+}
 
 namespace kelmora {
 namespace {

@@ -12,7 +12,7 @@ TEST(AboutTexts, CzechOnlyForLangOne) {
     const AboutTexts czech = aboutTexts(kCzech);
     EXPECT_TRUE(czech.description.starts_with("Tento freewarový program Vám pomůže"));
     EXPECT_TRUE(czech.description.ends_with("Vaše názory mailujte na:"));
-    EXPECT_EQ(czech.web, "více informací na www.example.org/kelmora");
+    EXPECT_EQ(czech.web, "více informací na kelmora.example.org");
     EXPECT_EQ(czech.caution, "");
 
     for (const std::uint8_t lang :
@@ -20,7 +20,7 @@ TEST(AboutTexts, CzechOnlyForLangOne) {
         const AboutTexts english = aboutTexts(lang);
         EXPECT_TRUE(english.description.starts_with("This freeware will help with the cleaning"));
         EXPECT_TRUE(english.description.ends_with("You comments please mail on:"));
-        EXPECT_EQ(english.web, "more information on www.example.org/kelmora");
+        EXPECT_EQ(english.web, "more information on kelmora.example.org");
         EXPECT_EQ(english.caution, "");
     }
 }

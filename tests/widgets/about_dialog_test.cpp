@@ -109,7 +109,7 @@ class AboutDialogTest : public QObject {
         QVERIFY(
             english[5].startsWith("This freeware will help with the cleaning of your hard disc."));
         QVERIFY(english[5].endsWith("You comments please mail on:"));
-        QCOMPARE(english[6], QStringLiteral("more information on www.example.org/kelmora"));
+        QCOMPARE(english[6], QStringLiteral("more information on kelmora.example.org"));
         QCOMPARE(english[7], QString());
         QCOMPARE(english[8], QStringLiteral("OK"));
         QCOMPARE(english[9], QString::fromUtf8("&Systém..."));
@@ -124,7 +124,7 @@ class AboutDialogTest : public QObject {
                                "lze bez starosti vymazat. Pokud si nejste jisti, můžete soubor jen "
                                "vymazat do koše, odkud je možné ho potom obnovit. Vaše názory "
                                "mailujte na:"));
-        QCOMPARE(czech[6], QString::fromUtf8("více informací na www.example.org/kelmora"));
+        QCOMPARE(czech[6], QString::fromUtf8("více informací na kelmora.example.org"));
         QCOMPARE(czech[7], QString());
         // Everything else reads the same in both languages.
         for (int i : {0, 1, 2, 3, 4, 8, 9}) QCOMPARE(czech[i], english[i]);
