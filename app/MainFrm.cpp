@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "about/frmAbout.h"
 #include "app/DesignLayout.h"
 #include "app/DisplayText.h"
 #include "app/PictureButton.h"
@@ -219,9 +220,17 @@ void MainFrm::buildControls() {
 
     connect(cmdScan_, &QAbstractButton::clicked, this, [this] { scan_.click(); });
     connect(cmdLang_, &QAbstractButton::clicked, this, [this] { cmdLangClick(); });
+    connect(Command1_, &QAbstractButton::clicked, this, [this] { Command1Click(); });
 }
 
 void MainFrm::cmdLangClick() { switchLanguage(state_.Lang, state_.Idle, *this); }
+
+// A fresh About box for every opening, with no owner window, so it is modal to the whole program;
+// a running scan stays paused inside this handler until the box has closed.
+void MainFrm::Command1Click() {
+    frmAbout about(state_.Lang, services_.registry.get(), services_.starter.get(), *dialogs_);
+    dialogs_->runModal(about);
+}
 
 void MainFrm::setCaption(Control control, std::string_view utf8) {
     const QString name = fromUtf8(controlName(control));

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "about/DialogRunner.h"
 #include "app/MainState.h"
 #include "app/MainView.h"
 #include "platform/Platform.h"
@@ -27,6 +28,9 @@ class MainFrm : public QWidget, public MainView {
     ~MainFrm() override;
 
     const MainState& state() const { return state_; }
+    // Where the About box and its message box are shown modally; the real modal loops unless a
+    // test puts in its own. `runner` must outlive the window.
+    void setDialogRunner(DialogRunner& runner) { dialogs_ = &runner; }
 
     // MainView
     void setCaption(Control control, std::string_view utf8) override;
@@ -47,10 +51,12 @@ class MainFrm : public QWidget, public MainView {
   private:
     void buildControls();
     void cmdLangClick();
+    void Command1Click();
 
     MainState state_;
     platform::Services services_;
     Scan scan_;
+    DialogRunner* dialogs_ = &modalDialogRunner();
 
     QAbstractButton* cmdScan_ = nullptr;
     QAbstractButton* cmdCA_ = nullptr;

@@ -1,0 +1,91 @@
+#include "platform/posix/PosixProgramStarter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/Platform.h"
+
+extern char** environ;
+
+namespace kelmora::platform::posix {
+namespace {
+
+// Reads until `size` bytes arrived or the other end closed; the count read.
+std::size_t readFully(int fd, void* data, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, static_cast<char*>(data) + got, size - got);
+        if (n > 0)
+            got += static_cast<std::size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    return got;
+}
+
+}  // namespace
+
+bool PosixProgramStarter::isOrdinaryFile(const NativeString& path) {
+    if (path.empty() || path.find('\0') != NativeString::npos) return false;
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameStart = slash == NativeString::npos ? 0 : slash + 1;
+    if (nameStart == path.size() || path[nameStart] == '.') return false;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PosixProgramStarter::start(const NativeString& path) {
+    // A path with a zero byte would be cut short at it: that would start another program.
+    if (path.empty() || path.find('\0') != NativeString::npos) return false;
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return false;
+
+    // Everything the children need is made before forking: after fork only async-signal-safe
+    // calls are allowed, as other threads may hold locks.
+    char* const argv[] = {const_cast<char*>(path.c_str()), nullptr};
+    const pid_t middle = ::fork();
+    if (middle < 0) {
+        ::close(report[0]);
+        ::close(report[1]);
+        return false;
+    }
+    if (middle == 0) {
+        ::close(report[0]);
+        ::setsid();
+        const pid_t program = ::fork();
+        if (program == 0) {
+            ::execve(argv[0], argv, environ);
+            const int error = errno;
+            (void)!::write(report[1], &error, sizeof error);
+            ::_exit(127);
+        }
+        if (program < 0) {
+            const int error = errno;
+            (void)!::write(report[1], &error, sizeof error);
+        }
+        ::_exit(0);
+    }
+
+    ::close(report[1]);
+    int status = 0;
+    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    // Nothing comes through the pipe when the exec succeeded: it closed with the program's
+    // image replacing the child's.
+    int error = 0;
+    const bool failed = readFully(report[0], &error, sizeof error) == sizeof error;
+    ::close(report[0]);
+    return !failed;
+}
+
+}  // namespace kelmora::platform::posix
+
+namespace kelmora::platform {
+std::unique_ptr<ProgramStarter> makeProgramStarter() {
+    return std::make_unique<posix::PosixProgramStarter>();
+}
+}  // namespace kelmora::platform

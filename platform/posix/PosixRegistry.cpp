@@ -1,0 +1,81 @@
+#include "platform/posix/PosixRegistry.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/Platform.h"
+
+namespace kelmora::platform::posix {
+namespace {
+
+constexpr std::string_view kToolPathKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+constexpr std::string_view kToolPathValue = "PATH";
+constexpr std::uint32_t kText = 1;
+
+bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+bool isExecutableFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
+}
+
+std::string environmentSearchPath() {
+    const char* path = std::getenv("PATH");
+    return path ? path : "";
+}
+
+}  // namespace
+
+std::string findOnSearchPath(const std::string& searchPath,
+                             std::initializer_list<const char*> programs) {
+    for (const char* program : programs) {
+        std::size_t begin = 0;
+        while (begin <= searchPath.size()) {
+            std::size_t end = searchPath.find(':', begin);
+            if (end == std::string::npos) end = searchPath.size();
+            std::string folder = searchPath.substr(begin, end - begin);
+            begin = end + 1;
+            if (folder.empty() || folder.front() != '/') continue;
+            if (folder.back() != '/') folder += '/';
+            if (std::string candidate = folder + program; isExecutableFile(candidate))
+                return candidate;
+        }
+    }
+    return {};
+}
+
+PosixRegistry::PosixRegistry() : PosixRegistry(environmentSearchPath) {}
+
+PosixRegistry::PosixRegistry(std::function<std::string()> searchPath)
+    : searchPath_(std::move(searchPath)) {}
+
+std::optional<RegistryValue> PosixRegistry::readValue(std::int32_t root, const std::string& keyPath,
+                                                      const std::string& valueName,
+                                                      std::size_t bufferSize) {
+    if (root != kLocalMachine || !sameIgnoringAsciiCase(keyPath, kToolPathKey) ||
+        !sameIgnoringAsciiCase(valueName, kToolPathValue))
+        return std::nullopt;
+    const std::string tool =
+        findOnSearchPath(searchPath_(), {"hardinfo2", "hardinfo", "kinfocenter"});
+    if (tool.empty() || tool.size() + 1 > bufferSize) return std::nullopt;
+    RegistryValue value{kText, {tool.begin(), tool.end()}};
+    value.bytes.push_back(0);
+    return value;
+}
+
+}  // namespace kelmora::platform::posix
+
+namespace kelmora::platform {
+std::unique_ptr<Registry> makeRegistry() { return std::make_unique<posix::PosixRegistry>(); }
+}  // namespace kelmora::platform
