@@ -5,12 +5,15 @@
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QToolButton>
+#include <algorithm>
 
 #include "app/DesignLayout.h"
 #include "app/DisplayText.h"
+#include "app/ToggleList.h"
+#include "results/Removal.h"
+#include "results/Selection.h"
 #include "scan/Masks.h"
 
 namespace kelmora {
@@ -77,8 +80,7 @@ void MainFrm::buildControls() {
     sLevel_->setAutoFillBackground(true);
     label("Label1", "Lze uvolnit:");
     lblFreed_ = label("lblFreed", "0 KB");
-    lstList_ = place(new QListWidget(this), "lstList");
-    lstList_->setSelectionMode(QAbstractItemView::MultiSelection);
+    lstList_ = place(new ToggleList(this), "lstList");
     label("Label4", "Uvolníte:");
     lblWill_ = label("lblWill", "0 KB");
     cmdLang_ = place(new QPushButton(QStringLiteral("English"), this), "cmdLang");
@@ -92,6 +94,14 @@ void MainFrm::buildControls() {
 
     connect(cmdScan_, &QAbstractButton::clicked, this, [this] { scan_.click(); });
     connect(cmdLang_, &QAbstractButton::clicked, this, [this] { cmdLangClick(); });
+    connect(lstList_, &ToggleList::rowToggled, this, [this] { listClick(state_, *this); });
+    connect(cmdCA_, &QAbstractButton::clicked, this, [this] { selectAll(state_, *this); });
+    connect(cmdDeselect_, &QAbstractButton::clicked, this, [this] { deselectAll(state_, *this); });
+    // No message for a file that stays: its row stays, still selected, and shows it.
+    connect(cmdErase1_, &QAbstractButton::clicked, this,
+            [this] { eraseSelected(state_, *this, services_.remover.get()); });
+    connect(cmdErase2_, &QAbstractButton::clicked, this,
+            [this] { moveSelectedToBin(state_, *this, services_.remover.get()); });
 }
 
 void MainFrm::cmdLangClick() { switchLanguage(state_.Lang, state_.Idle, *this); }
@@ -123,6 +133,23 @@ void MainFrm::setWillText(std::string_view utf8) { lblWill_->setText(fromUtf8(ut
 void MainFrm::setPathLine(const NativeString& path) { lblWD_->setText(displayText(path)); }
 void MainFrm::clearRows() { lstList_->clear(); }
 void MainFrm::appendRow(const NativeString& path) { lstList_->addItem(displayText(path)); }
+void MainFrm::removeRow(std::size_t row) { delete lstList_->takeItem(static_cast<int>(row)); }
+
+std::vector<std::size_t> MainFrm::selectedRows() const {
+    std::vector<std::size_t> rows;
+    for (const QModelIndex& index : lstList_->selectionModel()->selectedIndexes())
+        rows.push_back(static_cast<std::size_t>(index.row()));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void MainFrm::setAllRowsSelected(bool selected) { lstList_->setAllSelected(selected); }
+
+std::optional<std::size_t> MainFrm::currentRow() const {
+    const int row = lstList_->currentRow();
+    if (row < 0) return std::nullopt;
+    return static_cast<std::size_t>(row);
+}
 
 void MainFrm::setGaugeWidth(int twips) { sLevel_->resize(twipsToPixels(twips), sLevel_->height()); }
 
