@@ -59,18 +59,16 @@ class ResultsWindowTest : public QObject {
         MainFrm& operator*() { return *frame; }
         MainFrm* operator->() { return frame.get(); }
     };
-    static Window scanned(const std::vector<std::int64_t>& sizes, bool withRemover = true) {
+    static Window scanned(const std::vector<std::int64_t>& sizes) {
         auto fs = std::make_unique<platform::FakeFileSystem>();
         for (std::size_t i = 0; i < sizes.size(); ++i)
             fs->addFile("/" + std::to_string(i) + ".tmp", sizes[i]);
         platform::Services services;
         services.fileSystem = std::move(fs);
         Window window;
-        if (withRemover) {
-            auto remover = std::make_unique<FakeFileRemover>();
-            window.remover = remover.get();
-            services.remover = std::move(remover);
-        }
+        auto remover = std::make_unique<FakeFileRemover>();
+        window.remover = remover.get();
+        services.remover = std::move(remover);
         window.frame = std::make_unique<MainFrm>(std::move(services), NativeString{});
         window.frame->show();
         if (!QTest::qWaitForWindowExposed(window.frame.get())) qFatal("window not shown");
@@ -212,15 +210,6 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(label(*w, "lblFreed"), QStringLiteral("7 KB"));
         clickRow(*w, 0);  // the next click recomputes: the row is deselected now
         QCOMPARE(label(*w, "lblWill"), QStringLiteral("0 KB"));
-    }
-
-    void withoutARemoverNothingIsRemoved() {
-        auto w = scanned({1024, 1024}, false);
-        click(*w, "cmdCA");
-        click(*w, "cmdErase1");
-        click(*w, "cmdErase2");
-        QCOMPARE(rows(*w), QStringList({"/0.tmp", "/1.tmp"}));
-        QCOMPARE(selected(*w), QList<int>({0, 1}));
     }
 
     void rowsBeyondThe16BitLimitAreSelectedTotalledAndRemoved() {
