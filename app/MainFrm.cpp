@@ -6,7 +6,6 @@
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRawFont>
 #include <QStyledItemDelegate>
@@ -17,6 +16,9 @@
 #include "app/DesignLayout.h"
 #include "app/DisplayText.h"
 #include "app/PictureButton.h"
+#include "app/ToggleList.h"
+#include "results/Removal.h"
+#include "results/Selection.h"
 #include "scan/Masks.h"
 
 // The pictures live in the windows' static library, whose resource registration the linker would
@@ -165,8 +167,7 @@ void MainFrm::buildControls() {
     lblFreed_ = label("lblFreed", "0 KB");
     lblFreed_->setAccessibleName(QStringLiteral("Space the found files take"));
 
-    lstList_ = place(new QListWidget(this), "lstList");
-    lstList_->setSelectionMode(QAbstractItemView::MultiSelection);
+    lstList_ = place(new ToggleList(this), "lstList");
     lstList_->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     lstList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lstList_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -221,6 +222,14 @@ void MainFrm::buildControls() {
     connect(cmdScan_, &QAbstractButton::clicked, this, [this] { scan_.click(); });
     connect(cmdLang_, &QAbstractButton::clicked, this, [this] { cmdLangClick(); });
     connect(Command1_, &QAbstractButton::clicked, this, [this] { Command1Click(); });
+    connect(lstList_, &ToggleList::rowToggled, this, [this] { listClick(state_, *this); });
+    connect(cmdCA_, &QAbstractButton::clicked, this, [this] { selectAll(state_, *this); });
+    connect(cmdDeselect_, &QAbstractButton::clicked, this, [this] { deselectAll(state_, *this); });
+    // No message for a file that stays: its row stays, still selected, and shows it.
+    connect(cmdErase1_, &QAbstractButton::clicked, this,
+            [this] { eraseSelected(state_, *this, services_.remover.get()); });
+    connect(cmdErase2_, &QAbstractButton::clicked, this,
+            [this] { moveSelectedToBin(state_, *this, services_.remover.get()); });
 }
 
 void MainFrm::cmdLangClick() { switchLanguage(state_.Lang, state_.Idle, *this); }
@@ -259,6 +268,23 @@ void MainFrm::setWillText(std::string_view utf8) { lblWill_->setText(fromUtf8(ut
 void MainFrm::setPathLine(const NativeString& path) { lblWD_->setText(displayText(path)); }
 void MainFrm::clearRows() { lstList_->clear(); }
 void MainFrm::appendRow(const NativeString& path) { lstList_->addItem(displayText(path)); }
+void MainFrm::removeRow(std::size_t row) { delete lstList_->takeItem(static_cast<int>(row)); }
+
+std::vector<std::size_t> MainFrm::selectedRows() const {
+    std::vector<std::size_t> rows;
+    for (const QModelIndex& index : lstList_->selectionModel()->selectedIndexes())
+        rows.push_back(static_cast<std::size_t>(index.row()));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void MainFrm::setAllRowsSelected(bool selected) { lstList_->setAllSelected(selected); }
+
+std::optional<std::size_t> MainFrm::currentRow() const {
+    const int row = lstList_->currentRow();
+    if (row < 0) return std::nullopt;
+    return static_cast<std::size_t>(row);
+}
 
 void MainFrm::setGaugeWidth(int twips) { sLevel_->resize(twipsToPixels(twips), sLevel_->height()); }
 

@@ -12,18 +12,21 @@
 class QAbstractButton;
 class QFrame;
 class QLabel;
-class QListWidget;
 
 namespace kelmora {
 
+class ToggleList;
+
 // The main window: owns the shared state for the life of the program and shows it. Its handlers
-// are the core's (the scan, the language switch); this class only wires widgets to them.
+// are the core's (the scan, the selection, the removal, the language switch); this class only wires
+// widgets to them.
 class MainFrm : public QWidget, public MainView {
     Q_OBJECT
   public:
     // `services` reach the operating system and `root` is the drive root in its
     // no-trailing-separator form: the program passes the real ones, tests fakes or a temporary
-    // folder. `services.fileSystem` must be set.
+    // folder. `services.fileSystem` must be set; without `services.remover` every removal is
+    // refused.
     MainFrm(platform::Services services, NativeString root, QWidget* parent = nullptr);
     ~MainFrm() override;
 
@@ -41,6 +44,10 @@ class MainFrm : public QWidget, public MainView {
     void setPathLine(const NativeString& path) override;
     void clearRows() override;
     void appendRow(const NativeString& path) override;
+    void removeRow(std::size_t row) override;
+    std::vector<std::size_t> selectedRows() const override;
+    void setAllRowsSelected(bool selected) override;
+    std::optional<std::size_t> currentRow() const override;
     void setGaugeWidth(int twips) override;
 
   protected:
@@ -65,7 +72,7 @@ class MainFrm : public QWidget, public MainView {
     QAbstractButton* cmdErase2_ = nullptr;
     QAbstractButton* cmdLang_ = nullptr;
     QAbstractButton* Command1_ = nullptr;
-    QListWidget* lstList_ = nullptr;
+    ToggleList* lstList_ = nullptr;
     QLabel* lblFreed_ = nullptr;
     QLabel* lblWill_ = nullptr;
     QLabel* lblWD_ = nullptr;

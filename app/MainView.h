@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "lang/Captions.h"
 #include "platform/NativeString.h"
@@ -21,8 +24,17 @@ class MainView : public CaptionSink {
     virtual void setFreedText(std::string_view utf8) = 0;    // lblFreed
     virtual void setWillText(std::string_view utf8) = 0;     // lblWill
     virtual void setPathLine(const NativeString& path) = 0;  // lblWD
+    // The result list. Row i shows row i of MainState::Results; the caller keeps both in step.
     virtual void clearRows() = 0;
     virtual void appendRow(const NativeString& path) = 0;
+    // Removes row `row`, which exists; the rows after it move up by one and keep their selection.
+    virtual void removeRow(std::size_t row) = 0;
+    // The numbers of the selected rows, in ascending order.
+    virtual std::vector<std::size_t> selectedRows() const = 0;
+    // Selects or deselects every row at once.
+    virtual void setAllRowsSelected(bool selected) = 0;
+    // The row the user last toggled or moved to; nothing when the list has no current row.
+    virtual std::optional<std::size_t> currentRow() const = 0;
     // Width of the stack-usage bar sLevel, in twips.
     virtual void setGaugeWidth(int twips) = 0;
 };

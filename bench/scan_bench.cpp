@@ -74,6 +74,10 @@ class NullView : public MainView {
     void clearRows() override {}
     void appendRow(const NativeString&) override {}
     void setGaugeWidth(int) override {}
+    void removeRow(std::size_t) override {}
+    std::vector<std::size_t> selectedRows() const override { return {}; }
+    void setAllRowsSelected(bool) override {}
+    std::optional<std::size_t> currentRow() const override { return std::nullopt; }
 };
 
 struct EngineRun {

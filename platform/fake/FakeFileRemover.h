@@ -1,0 +1,40 @@
+#pragma once
+
+#include <map>
+#include <vector>
+
+#include "platform/FileRemover.h"
+
+namespace kelmora::platform {
+
+// A file remover for tests: touches no file, answers each call with the result set for its path
+// (Removed when none is set) and records every call in order.
+class FakeFileRemover : public FileRemover {
+  public:
+    enum class Call { Delete, Trash };
+    struct Record {
+        Call call;
+        NativeString path;
+        bool operator==(const Record&) const = default;
+    };
+
+    // The answer of deleteFile or moveToTrash for `path` from now on.
+    void answerDelete(const NativeString& path, RemoveOutcome outcome, int osError = 0) {
+        deleteAnswers_[path] = {outcome, osError};
+    }
+    void answerTrash(const NativeString& path, RemoveOutcome outcome, int osError = 0) {
+        trashAnswers_[path] = {outcome, osError};
+    }
+
+    const std::vector<Record>& calls() const { return calls_; }
+
+    RemoveResult deleteFile(const NativeString& path) override;
+    RemoveResult moveToTrash(const NativeString& path) override;
+
+  private:
+    std::map<NativeString, RemoveResult> deleteAnswers_;
+    std::map<NativeString, RemoveResult> trashAnswers_;
+    std::vector<Record> calls_;
+};
+
+}  // namespace kelmora::platform

@@ -1,0 +1,52 @@
+#include "results/Removal.h"
+
+#include <algorithm>
+
+namespace kelmora {
+namespace {
+
+using platform::RemoveOutcome;
+using platform::RemoveResult;
+
+enum class Way { Erase, MoveToBin };
+
+std::vector<RemovalStep> removeSelected(MainState& state, MainView& view,
+                                        platform::FileRemover* remover, Way way) {
+    std::vector<std::size_t> rows = view.selectedRows();
+    // Removing a row leaves the rows before it where they are, so the selection read once here
+    // still names the right rows when the walk reaches them.
+    std::sort(rows.begin(), rows.end());
+    std::vector<RemovalStep> steps;
+    steps.reserve(rows.size());
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        const std::size_t row = *it;
+        if (row >= state.Results.size()) continue;
+        RemovalStep step{row, state.Results[row].path, RemoveResult{}, false};
+        if (remover)
+            step.result = way == Way::Erase ? remover->deleteFile(step.path)
+                                            : remover->moveToTrash(step.path);
+        const RemoveOutcome outcome = step.result.outcome;
+        step.rowRemoved = outcome == RemoveOutcome::Removed ||
+                          (way == Way::Erase && outcome == RemoveOutcome::AlreadyGone);
+        if (step.rowRemoved) {
+            view.removeRow(row);
+            state.Results.removeAt(row);
+        }
+        steps.push_back(std::move(step));
+    }
+    return steps;
+}
+
+}  // namespace
+
+std::vector<RemovalStep> eraseSelected(MainState& state, MainView& view,
+                                       platform::FileRemover* remover) {
+    return removeSelected(state, view, remover, Way::Erase);
+}
+
+std::vector<RemovalStep> moveSelectedToBin(MainState& state, MainView& view,
+                                           platform::FileRemover* remover) {
+    return removeSelected(state, view, remover, Way::MoveToBin);
+}
+
+}  // namespace kelmora

@@ -1,0 +1,277 @@
+#include <QAbstractButton>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+
+#include "app/MainFrm.h"
+#include "platform/Platform.h"
+#include "platform/fake/FakeFileRemover.h"
+#include "platform/fake/FakeFileSystem.h"
+#include "tests/support/IsolatedFileSystem.h"
+#include "tests/support/TempTree.h"
+
+using namespace kelmora;
+using platform::FakeFileRemover;
+using platform::RemoveOutcome;
+
+// Drives the selection and the two removals through the real main window, by objectName, over a
+// fake file system and a fake remover (and once over temporary files and the real remover).
+class ResultsWindowTest : public QObject {
+    Q_OBJECT
+
+    template <typename T>
+    static T* child(QWidget& w, const char* name) {
+        T* found = w.findChild<T*>(QString::fromLatin1(name));
+        if (!found) qFatal("no control named %s", name);
+        return found;
+    }
+    static QString label(QWidget& w, const char* name) { return child<QLabel>(w, name)->text(); }
+    static QListWidget* list(QWidget& w) { return child<QListWidget>(w, "lstList"); }
+    static void click(QWidget& w, const char* name) {
+        QTest::mouseClick(child<QAbstractButton>(w, name), Qt::LeftButton);
+    }
+    static QPoint rowCentre(QListWidget* l, int row) {
+        l->scrollToItem(l->item(row));
+        return l->visualItemRect(l->item(row)).center();
+    }
+    static void clickRow(QWidget& w, int row) {
+        QTest::mouseClick(list(w)->viewport(), Qt::LeftButton, {}, rowCentre(list(w), row));
+    }
+    static QStringList rows(QWidget& w) {
+        QStringList out;
+        for (int i = 0; i < list(w)->count(); ++i) out << list(w)->item(i)->text();
+        return out;
+    }
+    static QList<int> selected(QWidget& w) {
+        QList<int> out;
+        for (int i = 0; i < list(w)->count(); ++i)
+            if (list(w)->item(i)->isSelected()) out << i;
+        return out;
+    }
+
+    // A shown window whose list holds "/0.tmp", "/1.tmp", ... with the given sizes, found by a
+    // scan of a fake file system.
+    struct Window {
+        FakeFileRemover* remover = nullptr;
+        std::unique_ptr<MainFrm> frame;
+        MainFrm& operator*() { return *frame; }
+        MainFrm* operator->() { return frame.get(); }
+    };
+    static Window scanned(const std::vector<std::int64_t>& sizes) {
+        auto fs = std::make_unique<platform::FakeFileSystem>();
+        for (std::size_t i = 0; i < sizes.size(); ++i)
+            fs->addFile("/" + std::to_string(i) + ".tmp", sizes[i]);
+        platform::Services services;
+        services.fileSystem = std::move(fs);
+        Window window;
+        auto remover = std::make_unique<FakeFileRemover>();
+        window.remover = remover.get();
+        services.remover = std::move(remover);
+        window.frame = std::make_unique<MainFrm>(std::move(services), NativeString{});
+        window.frame->show();
+        if (!QTest::qWaitForWindowExposed(window.frame.get())) qFatal("window not shown");
+        click(*window, "cmdScan");
+        return window;
+    }
+
+  private slots:
+    void eachClickTogglesOneRowAndTotalsTheSelection() {
+        auto w = scanned({100, 924, 923});
+        clickRow(*w, 0);
+        QCOMPARE(label(*w, "lblWD"), QStringLiteral("/0.tmp"));
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("0 KB"));
+        clickRow(*w, 1);
+        QCOMPARE(selected(*w), QList<int>({0, 1}));
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("1 KB"));
+        clickRow(*w, 1);  // deselects: its path still shows, its size leaves the total
+        QCOMPARE(selected(*w), QList<int>({0}));
+        QCOMPARE(label(*w, "lblWD"), QStringLiteral("/1.tmp"));
+        clickRow(*w, 2);
+        QCOMPARE(selected(*w), QList<int>({0, 2}));
+        QCOMPARE(w->state().SelectedBytes, std::int64_t{1023});
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("0 KB"));
+    }
+
+    void spaceTogglesTheCurrentRowAndArrowsOnlyMove() {
+        auto w = scanned({1024, 2048, 4096});
+        clickRow(*w, 0);
+        QTest::keyClick(list(*w), Qt::Key_Down);
+        QCOMPARE(selected(*w), QList<int>({0}));
+        QCOMPARE(label(*w, "lblWD"), QStringLiteral("/0.tmp"));
+        QTest::keyClick(list(*w), Qt::Key_Space);
+        QCOMPARE(selected(*w), QList<int>({0, 1}));
+        QCOMPARE(label(*w, "lblWD"), QStringLiteral("/1.tmp"));
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("3 KB"));
+        QTest::keyClick(list(*w), Qt::Key_Space);
+        QCOMPARE(selected(*w), QList<int>({0}));
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("1 KB"));
+    }
+
+    void draggingOverRowsTogglesOnlyThePressedOne() {
+        auto w = scanned({1024, 1024, 1024, 1024});
+        QWidget* viewport = list(*w)->viewport();
+        const QPoint start = rowCentre(list(*w), 0), end = rowCentre(list(*w), 3);
+        QTest::mousePress(viewport, Qt::LeftButton, {}, start);
+        for (int row : {1, 2, 3}) {
+            const QPoint at = rowCentre(list(*w), row);
+            QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+        }
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, end);
+        QCOMPARE(selected(*w), QList<int>({0}));
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("1 KB"));
+    }
+
+    // Through the window system, as a real double click arrives: press, release, double click.
+    void doubleClickIsTwoToggles() {
+        auto w = scanned({1024, 1024});
+        QSignalSpy spy(list(*w), SIGNAL(rowToggled(int)));
+        const QPoint at = list(*w)->viewport()->mapTo(w.frame.get(), rowCentre(list(*w), 1));
+        QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, {}, at);
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(selected(*w), QList<int>());
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("0 KB"));
+        QCOMPARE(label(*w, "lblWD"), QStringLiteral("/1.tmp"));
+    }
+
+    void selectAllTakesKeyboardShortcutsOutOfPlay() {
+        auto w = scanned({1024, 1024});
+        QTest::keyClick(list(*w), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(list(*w), Qt::Key_1);  // a keyboard search lands on "/1.tmp"
+        QCOMPARE(selected(*w), QList<int>());
+    }
+
+    void selectAllAndDeselectAllOnAFullList() {
+        auto w = scanned({1024, 2048, 512});
+        clickRow(*w, 1);
+        click(*w, "cmdCA");
+        QCOMPARE(selected(*w), QList<int>({0, 1, 2}));
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("3 KB"));
+        QCOMPARE(label(*w, "lblWD"), QStringLiteral("/1.tmp"));
+        click(*w, "cmdDeselect");
+        QCOMPARE(selected(*w), QList<int>());
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("0 KB"));
+        QCOMPARE(label(*w, "lblWD"), QStringLiteral("/1.tmp"));
+    }
+
+    void selectAllAndDeselectAllOnAnEmptyList() {
+        auto w = scanned({});
+        click(*w, "cmdCA");
+        QCOMPARE(list(*w)->count(), 0);
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("0 KB"));
+        click(*w, "cmdDeselect");
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("0 KB"));
+        QCOMPARE(w->state().SelectedBytes, std::int64_t{0});
+    }
+
+    void eraseOfRowsOneAndThreeKeepsTheOthersBesideTheirSizesAndTheLabels() {
+        auto w = scanned({1024, 2048, 3072, 4096, 5120});
+        clickRow(*w, 1);
+        clickRow(*w, 3);
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("6 KB"));
+        click(*w, "cmdErase1");
+        QCOMPARE(rows(*w), QStringList({"/0.tmp", "/2.tmp", "/4.tmp"}));
+        const auto& results = w->state().Results;
+        QCOMPARE(results.size(), std::size_t{3});
+        QCOMPARE(results[1].path, NativeString("/2.tmp"));
+        QCOMPARE(results[1].size, std::int64_t{3072});
+        QCOMPARE(results[2].size, std::int64_t{5120});
+        QCOMPARE(w.remover->calls(),
+                 (std::vector<FakeFileRemover::Record>{{FakeFileRemover::Call::Delete, "/3.tmp"},
+                                                       {FakeFileRemover::Call::Delete, "/1.tmp"}}));
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("6 KB"));
+        QCOMPARE(label(*w, "lblFreed"), QStringLiteral("15 KB"));
+        QCOMPARE(label(*w, "lblWD"), QStringLiteral("/3.tmp"));
+    }
+
+    void eraseKeepsARefusedFileSelectedAndDropsAVanishedOne() {
+        auto w = scanned({1024, 1024, 1024});
+        w.remover->answerDelete("/0.tmp", RemoveOutcome::Refused, EACCES);
+        w.remover->answerDelete("/2.tmp", RemoveOutcome::AlreadyGone);
+        click(*w, "cmdCA");
+        click(*w, "cmdErase1");
+        QCOMPARE(rows(*w), QStringList({"/0.tmp"}));
+        QCOMPARE(selected(*w), QList<int>({0}));
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("3 KB"));
+    }
+
+    void moveToBinKeepsTheMiddleRowWhoseMoveFailed() {
+        auto w = scanned({1024, 2048, 4096});
+        w.remover->answerTrash("/1.tmp", RemoveOutcome::Refused, EXDEV);
+        click(*w, "cmdCA");
+        click(*w, "cmdErase2");
+        QCOMPARE(rows(*w), QStringList({"/1.tmp"}));
+        QCOMPARE(selected(*w), QList<int>({0}));
+        QCOMPARE(w->state().Results[0].size, std::int64_t{2048});
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("7 KB"));
+        QCOMPARE(label(*w, "lblFreed"), QStringLiteral("7 KB"));
+        clickRow(*w, 0);  // the next click recomputes: the row is deselected now
+        QCOMPARE(label(*w, "lblWill"), QStringLiteral("0 KB"));
+    }
+
+    void rowsBeyondThe16BitLimitAreSelectedTotalledAndRemoved() {
+        // 400 folders of 100 files: the fake looks sizes up folder by folder.
+        auto fs = std::make_unique<platform::FakeFileSystem>();
+        for (int folder = 0; folder < 400; ++folder)
+            for (int file = 0; file < 100; ++file)
+                fs->addFile("/F" + std::to_string(folder) + "/" + std::to_string(file) + ".tmp",
+                            1024);
+        platform::Services services;
+        services.fileSystem = std::move(fs);
+        services.remover = std::make_unique<FakeFileRemover>();
+        MainFrm w(std::move(services), {});
+        click(w, "cmdScan");  // hidden: no list layout after each folder
+        QCOMPARE(list(w)->count(), 40'000);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        click(w, "cmdCA");
+        QCOMPARE(label(w, "lblWill"), QStringLiteral("40000 KB"));
+        clickRow(w, 39'999);
+        QCOMPARE(label(w, "lblWD"), list(w)->item(39'999)->text());
+        QCOMPARE(label(w, "lblWill"), QStringLiteral("39999 KB"));
+        click(w, "cmdDeselect");
+        clickRow(w, 32'768);
+        const QString next = list(w)->item(32'769)->text();
+        click(w, "cmdErase1");
+        QCOMPARE(list(w)->count(), 39'999);
+        QCOMPARE(w.state().Results.size(), std::size_t{39'999});
+        QCOMPARE(list(w)->item(32'768)->text(), next);
+        QCOMPARE(QString::fromStdString(w.state().Results[32'768].path), next);
+    }
+
+    void eraseOnRealFilesDeletesExactlyTheSelectedNames() {
+        test::TempTree tree;
+        const std::string odd = "\xff\xfe odd.tmp";
+        tree.file(odd, 1024);
+        tree.file("ro.tmp", 2048);
+        tree.file("keep.tmp", 10);
+        std::filesystem::permissions(tree.path("ro.tmp"), std::filesystem::perms::owner_read);
+        platform::Services services;
+        services.fileSystem = test::makeIsolatedFileSystem();
+        services.remover = platform::makeFileRemover();
+        MainFrm w(std::move(services), tree.root());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        click(w, "cmdScan");
+        QCOMPARE(list(w)->count(), 3);
+        for (int i = 0; i < 3; ++i)
+            if (w.state().Results[static_cast<std::size_t>(i)].path != tree.path("keep.tmp"))
+                clickRow(w, i);
+        click(w, "cmdErase1");
+        QVERIFY(!tree.exists(odd));
+        QVERIFY(tree.exists("ro.tmp"));  // no write bit: refused, whoever runs the test
+        QVERIFY(tree.exists("keep.tmp"));
+        QCOMPARE(w.state().Results.size(), std::size_t{2});
+        QCOMPARE(list(w)->count(), 2);
+        for (int i : selected(w))
+            QCOMPARE(w.state().Results[static_cast<std::size_t>(i)].path, tree.path("ro.tmp"));
+        QCOMPARE(selected(w).size(), 1);
+    }
+};
+
+QTEST_MAIN(ResultsWindowTest)
+#include "results_window_test.moc"
