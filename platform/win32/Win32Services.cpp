@@ -1,10 +1,18 @@
 #include "platform/Platform.h"
+#include "platform/win32/Win32FileRemover.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32ProgramStarter.h"
+#include "platform/win32/Win32Registry.h"
 
 namespace kelmora::platform {
 
-std::unique_ptr<FileSystem> makeFileSystem() { return nullptr; }
-std::unique_ptr<FileRemover> makeFileRemover() { return nullptr; }
-std::unique_ptr<Registry> makeRegistry() { return nullptr; }
-std::unique_ptr<ProgramStarter> makeProgramStarter() { return nullptr; }
+std::unique_ptr<FileSystem> makeFileSystem() { return std::make_unique<win32::Win32FileSystem>(); }
+std::unique_ptr<FileRemover> makeFileRemover() {
+    return std::make_unique<win32::Win32FileRemover>();
+}
+std::unique_ptr<Registry> makeRegistry() { return std::make_unique<win32::Win32Registry>(); }
+std::unique_ptr<ProgramStarter> makeProgramStarter() {
+    return std::make_unique<win32::Win32ProgramStarter>();
+}
 
 }  // namespace kelmora::platform
