@@ -30,11 +30,4 @@ HRESULT STDMETHODCALLTYPE RecycleOnlySink::PreDeleteItem(DWORD flags, IShellItem
     return HRESULT_FROM_WIN32(ERROR_CANCELLED);
 }
 
-HRESULT STDMETHODCALLTYPE RecycleOnlySink::PostDeleteItem(DWORD, IShellItem*, HRESULT result,
-                                                          IShellItem* newlyCreated) {
-    // The shell names the item's new place in the bin; it names none when it erased the item.
-    if (SUCCEEDED(result) && newlyCreated) recycled_ = true;
-    return S_OK;
-}
-
 }  // namespace kelmora::platform::win32

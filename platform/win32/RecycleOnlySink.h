@@ -20,18 +20,18 @@ class RecycleOnlySink final : public IFileOperationProgressSink {
 
     // True once the shell announced a delete that it would not have recycled (and was refused).
     bool refusedErasure() const { return refusedErasure_; }
-    // True once the shell reported an item moved into the bin (it names the item's new place).
-    bool recycled() const { return recycled_; }
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
 
-    // The two calls that decide; every other notification is accepted.
+    // The call that decides; every other notification is accepted.
     HRESULT STDMETHODCALLTYPE PreDeleteItem(DWORD flags, IShellItem* item) override;
-    HRESULT STDMETHODCALLTYPE PostDeleteItem(DWORD flags, IShellItem* item, HRESULT result,
-                                             IShellItem* newlyCreated) override;
+
+    HRESULT STDMETHODCALLTYPE PostDeleteItem(DWORD, IShellItem*, HRESULT, IShellItem*) override {
+        return S_OK;
+    }
 
     HRESULT STDMETHODCALLTYPE StartOperations() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE FinishOperations(HRESULT) override { return S_OK; }
@@ -69,7 +69,6 @@ class RecycleOnlySink final : public IFileOperationProgressSink {
 
     LONG references_ = 1;
     bool refusedErasure_ = false;
-    bool recycled_ = false;
 };
 
 }  // namespace kelmora::platform::win32

@@ -21,10 +21,12 @@ struct FileFacts {
     std::int64_t size = 0;
 
     bool isFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
-    // A symbolic link, junction or mount point: a name that stands for another one.
+    // A symbolic link, junction or mount point: a name that stands for another one. A reparse
+    // point without a tag (no valid one is 0; Wine lists a Unix symbolic link so) counts as a link
+    // too, the side on which the walk cannot circle.
     bool isLink() const {
         return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-               IsReparseTagNameSurrogate(reparseTag);
+               (reparseTag == 0 || IsReparseTagNameSurrogate(reparseTag));
     }
     // A file the scan may list and the remover may act on: not a folder, not a link, not a device.
     bool isRegularFile() const {
