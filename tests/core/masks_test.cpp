@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -9,8 +10,41 @@
 namespace kelmora {
 namespace {
 
+// A name as the file system would hand it over: the bytes themselves on POSIX; on Windows the
+// UTF-16 form of the UTF-8 text, where a byte that starts no valid sequence stays one unit.
+NativeString native(const std::string& utf8) {
+    if constexpr (sizeof(NativeChar) == 1) {
+        return NativeString(utf8.begin(), utf8.end());
+    } else {
+        NativeString out;
+        for (std::size_t i = 0; i < utf8.size();) {
+            const auto lead = static_cast<unsigned char>(utf8[i]);
+            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 1;
+            bool valid = length > 1 && i + length <= utf8.size();
+            for (std::size_t k = 1; valid && k < length; ++k)
+                valid = (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80;
+            if (!valid) {
+                out.push_back(static_cast<NativeChar>(lead));
+                ++i;
+                continue;
+            }
+            std::uint32_t code = lead & (0x7Fu >> length);
+            for (std::size_t k = 1; k < length; ++k)
+                code = code << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+            if (code >= 0x10000) {
+                out.push_back(static_cast<NativeChar>(0xD800 + ((code - 0x10000) >> 10)));
+                out.push_back(static_cast<NativeChar>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+            } else {
+                out.push_back(static_cast<NativeChar>(code));
+            }
+            i += length;
+        }
+        return out;
+    }
+}
+
 bool matches(const std::string& name, const std::string& mask) {
-    return matchesMask(NativeString(name.begin(), name.end()), fromAscii(mask));
+    return matchesMask(native(name), native(mask));
 }
 
 bool matchesAny(const std::string& name) {
@@ -45,6 +79,10 @@ TEST(Masks, QuestionMarkTakesOneWholeCharacter) {
         matches("x.~\xe2\x82\xac"
                 "a",
                 "*.~??"));  // the euro sign, three bytes
+    EXPECT_TRUE(
+        matches("x.~\xf0\x9f\x98\x80"
+                "a",
+                "*.~??"));  // beyond the BMP: four UTF-8 bytes, a UTF-16 surrogate pair
 }
 
 TEST(Masks, CaseFoldingIsAsciiOnly) {
