@@ -10,6 +10,7 @@
 #include "about/KeyValue.h"
 #include "about/Version.h"
 #include "app/DesignLayout.h"
+#include "app/DesignPlacement.h"
 #include "app/DisplayText.h"
 
 // The logo lives in a resource file compiled into a static library, whose registration the linker
@@ -55,19 +56,9 @@ const std::array<DesignLine, 2> kEtchedLines = {{
 
 const QColor kBackground(238, 238, 238);
 
-QRect designRect(std::string_view name) {
-    for (const auto& r : kAboutLayout)
-        if (r.name == name)
-            return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
-                    twipsToPixels(r.height)};
-    return {};
-}
-
 template <typename W>
 W* place(W* widget, std::string_view name) {
-    widget->setObjectName(fromUtf8(name));
-    widget->setGeometry(designRect(name));
-    return widget;
+    return placeControl(widget, kAboutLayout, name);
 }
 
 // Tahoma, falling back to the system's sans-serif face where it is not installed.

@@ -14,6 +14,7 @@
 
 #include "about/frmAbout.h"
 #include "app/DesignLayout.h"
+#include "app/DesignPlacement.h"
 #include "app/DisplayText.h"
 #include "app/PictureButton.h"
 #include "app/ToggleList.h"
@@ -28,19 +29,9 @@ static void registerPictures() { Q_INIT_RESOURCE(pictures); }
 namespace kelmora {
 namespace {
 
-QRect designRect(std::string_view name) {
-    for (const auto& r : kMainLayout)
-        if (r.name == name)
-            return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
-                    twipsToPixels(r.height)};
-    return {};
-}
-
 template <typename W>
 W* place(W* widget, std::string_view name) {
-    widget->setObjectName(fromUtf8(name));
-    widget->setGeometry(designRect(name));
-    return widget;
+    return placeControl(widget, kMainLayout, name);
 }
 
 QColor rgb(unsigned value) { return QColor::fromRgb(static_cast<QRgb>(value)); }
@@ -99,7 +90,7 @@ MainFrm::MainFrm(platform::Services services, NativeString root, QWidget* parent
     // Start-up: idle, the mask table, then the language switch once from Czech, so every run
     // begins in English.
     state_.Idle = 1;
-    for (std::size_t i = 0; i < kMaskTable.size(); ++i) state_.Masks[i] = fromAscii(kMaskTable[i]);
+    state_.Masks = nativeMaskTable();
     state_.Lang = kCzech;
     cmdLangClick();
 }

@@ -94,7 +94,7 @@ EngineRun runEngine(const std::string& root, bool packageDatabase, bool print = 
     NullView view;
     MainState state;
     state.Idle = 1;
-    for (std::size_t i = 0; i < kMaskTable.size(); ++i) state.Masks[i] = fromAscii(kMaskTable[i]);
+    state.Masks = nativeMaskTable();
     const std::size_t base = liveBytes.load();
     peakBytes = base;
     Scan scan(state, view, fs, root, [] {});

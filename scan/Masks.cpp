@@ -119,12 +119,14 @@ bool generalMatch(NativeStringView name, NativeStringView mask) {
 
 }  // namespace
 
+std::array<NativeString, kMaskTable.size()> nativeMaskTable() {
+    std::array<NativeString, kMaskTable.size()> native;
+    for (std::size_t i = 0; i < kMaskTable.size(); ++i) native[i] = fromAscii(kMaskTable[i]);
+    return native;
+}
+
 bool isListableName(NativeStringView name) {
-    static const MaskSet table = [] {
-        std::array<NativeString, kMaskTable.size()> native;
-        for (std::size_t i = 0; i < kMaskTable.size(); ++i) native[i] = fromAscii(kMaskTable[i]);
-        return MaskSet(native);
-    }();
+    static const MaskSet table(nativeMaskTable());
     return table.matching(name) != 0;
 }
 

@@ -12,6 +12,9 @@ namespace kelmora {
 inline constexpr std::array<std::string_view, 10> kMaskTable = {
     "*.---", "*.___", "*.~??", "*.bak", "*.diz", "*.gid", "*.chk", "*.old", "*.syd", "*.tmp"};
 
+// The mask table in native form, index 0 first.
+std::array<NativeString, kMaskTable.size()> nativeMaskTable();
+
 // True when `name` matches the wildcard `mask`: "*" stands for any run of characters, none
 // included, and "?" for exactly one character; ASCII letters match regardless of case, every
 // other character only itself. A character is one code point where the name is valid UTF-8 (or

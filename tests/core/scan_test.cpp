@@ -28,8 +28,7 @@ class ScanTest : public ::testing::Test {
     ScanTest() : scan(state, view, fs, NativeString{}, [this] { pause(); }) {
         state.Idle = 1;
         state.Lang = kEnglish;
-        for (std::size_t i = 0; i < kMaskTable.size(); ++i)
-            state.Masks[i] = fromAscii(kMaskTable[i]);
+        state.Masks = nativeMaskTable();
     }
 
     void pause() {

@@ -8,7 +8,7 @@
 #include "platform/posix/PosixFileSystem.h"
 #include "scan/Masks.h"
 #include "scan/Scan.h"
-#include "tests/support/RecordingView.h"
+#include "tests/support/ScanTree.h"
 #include "tests/support/TempTree.h"
 
 namespace kelmora::platform::posix {
@@ -38,17 +38,7 @@ class PackageOwnership : public ::testing::Test {
     // The files a scan of the tree lists, relative to its root.
     std::vector<std::string> scan(const std::string& dpkgRoot) {
         PosixFileSystem fs({[] { return std::string(); }, "", dpkgRoot, listable});
-        MainState state;
-        state.Idle = 1;
-        for (std::size_t i = 0; i < kMaskTable.size(); ++i)
-            state.Masks[i] = fromAscii(kMaskTable[i]);
-        test::RecordingView view;
-        Scan walk(state, view, fs, tree.root(), [] {});
-        walk.click();
-        std::vector<std::string> rel;
-        for (std::size_t i = 0; i < state.Results.size(); ++i)
-            rel.push_back(state.Results[i].path.substr(tree.root().size() + 1));
-        return rel;
+        return test::scanTree(fs, tree.root()).relative;
     }
 
     test::TempTree db, tree;

@@ -7,6 +7,7 @@
 #include "scan/Masks.h"
 #include "scan/Scan.h"
 #include "tests/support/RecordingView.h"
+#include "tests/support/ScanTree.h"
 #include "tests/support/TempTree.h"
 
 namespace kelmora {
@@ -20,19 +21,10 @@ class PosixScan : public ::testing::Test {
   protected:
     std::vector<std::string> scanTree() {
         platform::posix::PosixFileSystem fs([] { return std::string(); }, "");
-        MainState state;
-        state.Idle = 1;
-        state.Lang = kEnglish;
-        for (std::size_t i = 0; i < kMaskTable.size(); ++i)
-            state.Masks[i] = fromAscii(kMaskTable[i]);
-        Scan scan(state, view, fs, tree.root(), [] {});
-        scan.click();
-        std::vector<std::string> rel;
-        for (std::size_t i = 0; i < state.Results.size(); ++i) {
-            rel.push_back(state.Results[i].path.substr(tree.root().size() + 1));
-            sizes.push_back(state.Results[i].size);
-        }
-        return rel;
+        auto found = test::scanTree(fs, tree.root());
+        view = found.view;
+        sizes = found.sizes;
+        return found.relative;
     }
     test::TempTree tree;
     test::RecordingView view;

@@ -14,8 +14,11 @@
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/FakeProgramStarter.h"
 #include "platform/fake/FakeRegistry.h"
+#include "tests/support/WidgetLookup.h"
 
 using namespace kelmora;
+using test::child;
+using test::text;
 
 namespace {
 
@@ -50,17 +53,6 @@ const char* const kRegistryKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 // directly for a given language.
 class AboutDialogTest : public QObject {
     Q_OBJECT
-
-    template <typename T>
-    static T* child(QWidget& w, const char* name) {
-        T* found = w.findChild<T*>(QString::fromLatin1(name));
-        if (!found) qFatal("no control named %s", name);
-        return found;
-    }
-    static QString text(QWidget& w, const char* name) {
-        if (auto* b = w.findChild<QAbstractButton*>(QString::fromLatin1(name))) return b->text();
-        return child<QLabel>(w, name)->text();
-    }
 
     struct Window {
         platform::FakeFileSystem* fs;

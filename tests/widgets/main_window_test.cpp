@@ -8,23 +8,16 @@
 #include "platform/fake/FakeFileSystem.h"
 #include "tests/support/IsolatedFileSystem.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/WidgetLookup.h"
 
 using namespace kelmora;
+using test::child;
+using test::text;
 
 // Drives the real main window by objectName, scanning temporary folders or a fake file system.
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-    template <typename T>
-    static T* child(QWidget& w, const char* name) {
-        T* found = w.findChild<T*>(QString::fromLatin1(name));
-        if (!found) qFatal("no control named %s", name);
-        return found;
-    }
-    static QString text(QWidget& w, const char* name) {
-        if (auto* b = w.findChild<QAbstractButton*>(QString::fromLatin1(name))) return b->text();
-        return child<QLabel>(w, name)->text();
-    }
     static platform::Services realFs() {
         platform::Services services;
         services.fileSystem = test::makeIsolatedFileSystem();

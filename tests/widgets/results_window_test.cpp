@@ -12,22 +12,19 @@
 #include "platform/fake/FakeFileSystem.h"
 #include "tests/support/IsolatedFileSystem.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/WidgetLookup.h"
 
 using namespace kelmora;
 using platform::FakeFileRemover;
 using platform::RemoveOutcome;
+using test::child;
+using test::text;
 
 // Drives the selection and the two removals through the real main window, by objectName, over a
 // fake file system and a fake remover (and once over temporary files and the real remover).
 class ResultsWindowTest : public QObject {
     Q_OBJECT
 
-    template <typename T>
-    static T* child(QWidget& w, const char* name) {
-        T* found = w.findChild<T*>(QString::fromLatin1(name));
-        if (!found) qFatal("no control named %s", name);
-        return found;
-    }
     static QString label(QWidget& w, const char* name) { return child<QLabel>(w, name)->text(); }
     static QListWidget* list(QWidget& w) { return child<QListWidget>(w, "lstList"); }
     static void click(QWidget& w, const char* name) {

@@ -5,6 +5,7 @@
 #include "scan/Masks.h"
 #include "scan/Scan.h"
 #include "tests/support/RecordingView.h"
+#include "tests/support/ScanTree.h"
 #include "tests/win32/WinTree.h"
 
 namespace kelmora {
@@ -18,19 +19,10 @@ class Win32Scan : public ::testing::Test {
     std::vector<std::wstring> scanTree() {
         platform::win32::Win32FileSystem fs{
             [this](const std::wstring& path) { return path == tree.path(L"guarded.tmp"); }};
-        MainState state;
-        state.Idle = 1;
-        state.Lang = kEnglish;
-        for (std::size_t i = 0; i < kMaskTable.size(); ++i)
-            state.Masks[i] = fromAscii(kMaskTable[i]);
-        Scan scan(state, view, fs, tree.root(), [] {});
-        scan.click();
-        std::vector<std::wstring> rel;
-        for (std::size_t i = 0; i < state.Results.size(); ++i) {
-            rel.push_back(state.Results[i].path.substr(tree.root().size() + 1));
-            sizes.push_back(state.Results[i].size);
-        }
-        return rel;
+        auto found = test::scanTree(fs, tree.root());
+        view = found.view;
+        sizes = found.sizes;
+        return found.relative;
     }
     void attributes(const std::wstring& rel, DWORD attributes) {
         if (!tree.setAttributes(rel, attributes))

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <string_view>
+
+#include "app/DesignLayout.h"
+
+namespace kelmora {
+
+// The pixel rectangle of the control `name` in a designed layout; empty when it is not there.
+template <std::size_t N>
+QRect designRect(const std::array<DesignRect, N>& layout, std::string_view name) {
+    for (const auto& r : layout)
+        if (r.name == name)
+            return {twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
+                    twipsToPixels(r.height)};
+    return {};
+}
+
+// Names `widget` after its control (its objectName) and puts it where the layout designs it.
+template <typename W, std::size_t N>
+W* placeControl(W* widget, const std::array<DesignRect, N>& layout, std::string_view name) {
+    widget->setObjectName(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    widget->setGeometry(designRect(layout, name));
+    return widget;
+}
+
+}  // namespace kelmora

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "app/MainState.h"
+#include "platform/FileSystem.h"
+#include "scan/Masks.h"
+#include "scan/Scan.h"
+#include "tests/support/RecordingView.h"
+
+namespace kelmora::test {
+
+// What one whole scan of a tree found: each row's path below the root, and its size.
+struct ScanFindings {
+    std::vector<NativeString> relative;
+    std::vector<std::int64_t> sizes;
+    RecordingView view;
+};
+
+// Runs the scan handler over `root` (no trailing separator) through `fs`, to its end, as a fresh
+// window in English would.
+inline ScanFindings scanTree(platform::FileSystem& fs, const NativeString& root) {
+    ScanFindings found;
+    MainState state;
+    state.Idle = 1;
+    state.Lang = kEnglish;
+    state.Masks = nativeMaskTable();
+    Scan scan(state, found.view, fs, root, [] {});
+    scan.click();
+    for (std::size_t i = 0; i < state.Results.size(); ++i) {
+        found.relative.push_back(state.Results[i].path.substr(root.size() + 1));
+        found.sizes.push_back(state.Results[i].size);
+    }
+    return found;
+}
+
+}  // namespace kelmora::test
