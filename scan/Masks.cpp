@@ -74,12 +74,15 @@ void MaskSet::add(NativeStringView mask) {
     c.tailForm = !mask.empty() && mask[0] == NativeChar('*') &&
                  mask.find(NativeChar('*'), 1) == NativeStringView::npos;
     c.anyChar = c.tailForm && mask.find(NativeChar('?')) != NativeStringView::npos;
+    if (c.tailForm && mask.size() > 1 && mask.back() != NativeChar('?'))
+        c.last = foldAscii(mask.back());
 }
 
 std::uint16_t MaskSet::matching(NativeStringView name) const {
     std::uint16_t bits = 0;
     for (std::size_t i = 0; i < count_; ++i) {
         const Compiled& c = masks_[i];
+        if (c.last && (name.empty() || foldAscii(name.back()) != *c.last)) continue;
         std::optional<bool> decided;
         if (c.tailForm) decided = matchTail(name, NativeStringView(c.mask).substr(1), c.anyChar);
         if (decided.value_or(false) || (!decided && generalMatch(name, c.mask)))

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "platform/NativeString.h"
@@ -42,6 +43,9 @@ class MaskSet {
         NativeString mask;
         bool tailForm = false;  // a leading "*" and no other: the rest is a tail to compare
         bool anyChar = false;   // the tail holds a "?"
+        // The tail's last unit, case-folded, when it is a literal: a name that ends otherwise
+        // cannot match, which settles most names with one compare.
+        std::optional<NativeChar> last;
     };
     void add(NativeStringView mask);
     std::array<Compiled, kMaxMasks> masks_{};
