@@ -9,7 +9,7 @@
 
 namespace kelmora::platform::posix {
 
-// The file system of a POSIX system, read with opendir/readdir and lstat.
+// The file system of a Linux system, read with getdents64 and lstat.
 //
 // Traversal policy, the POSIX meaning of the scan's attributes:
 // - hidden: the name starts with ".";
@@ -47,6 +47,7 @@ class PosixFileSystem : public FileSystem {
   private:
     Sources sources_;
     SystemFolders systemFolders_;
+    std::vector<char> buffer_;  // the listing buffer, allocated on first use and kept
     PackageFiles packages_;
 };
 
