@@ -183,6 +183,16 @@ def write_png(path, palette, pixels):
         f.write(data)
 
 
+def write_ico(path, png_path):
+    """A Windows icon file holding the window icon's PNG as its one image."""
+    with open(png_path, "rb") as f:
+        png = f.read()
+    header = struct.pack("<HHH", 0, 1, 1)
+    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, 8, len(png), 6 + 16)
+    with open(path, "wb") as f:
+        f.write(header + entry + png)
+
+
 # The drawings.
 
 NAVY = (0, 0, 128)
@@ -260,6 +270,7 @@ def main():
     for name, layers in GIFS.items():
         write_gif(os.path.join(here, name), *to_indexed(render(layers)))
     write_png(os.path.join(here, "kelmora.png"), *to_indexed(render(ICON)))
+    write_ico(os.path.join(here, "kelmora.ico"), os.path.join(here, "kelmora.png"))
 
 
 if __name__ == "__main__":

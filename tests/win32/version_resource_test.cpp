@@ -7,7 +7,7 @@
 
 namespace {
 
-// The version information this test binary carries: the same resource as the program's.
+// The version information and icon this test binary carries: the same resource as the program's.
 class VersionResource : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -53,6 +53,23 @@ TEST_F(VersionResource, TextsNameTheProgram) {
     EXPECT_EQ(text(L"ProductName"), L"Kelmora");
     EXPECT_EQ(text(L"InternalName"), L"Kelmora");
     EXPECT_EQ(text(L"OriginalFilename"), L"Kelmora.exe");
+}
+
+TEST(ProgramIcon, IsEmbeddedAndLoadsAt32Pixels) {
+    const HRSRC group = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));
+    ASSERT_NE(group, nullptr) << "no icon group resource";
+    HICON icon = static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP colour{};
+    ASSERT_TRUE(GetObjectW(info.hbmColor, sizeof colour, &colour));
+    EXPECT_EQ(colour.bmWidth, 32);
+    EXPECT_EQ(colour.bmHeight, 32);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
 }
 
 }  // namespace
