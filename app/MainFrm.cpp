@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "about/AboutTexts.h"
 #include "about/frmAbout.h"
 #include "app/DesignLayout.h"
 #include "app/DesignPlacement.h"
@@ -84,7 +85,7 @@ MainFrm::MainFrm(platform::Services services, NativeString root, QWidget* parent
       scan_(state_, *this, *services_.fileSystem, std::move(root),
             [] { QCoreApplication::processEvents(QEventLoop::AllEvents); }) {
     setObjectName(QStringLiteral("mainFrm"));
-    setWindowTitle(QStringLiteral("Kelmora"));
+    setWindowTitle(fromUtf8(kApplicationTitle));
     buildControls();
 
     // Start-up: idle, the mask table, then the language switch once from Czech, so every run

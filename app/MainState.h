@@ -21,7 +21,7 @@ struct MainState {
     std::int64_t SelectedBytes = 0;      // total size of the selected rows, as last computed
     std::int16_t GaugeWidth = 0;         // width last given to the stack-usage bar, in twips
     NativeString CurrentFolder;          // the folder being scanned, ending in the separator
-    NativeString EntryName;              // the last name taken from a folder listing
+    NativeString EntryName;              // the matching file being listed; empty between folders
     std::unique_ptr<Stack> Folders;      // folders still to visit; created on first use
     // Folders found while Folders was full, in the order found. They go back on the stack whenever
     // it runs empty, so that a full stack never loses part of the tree.

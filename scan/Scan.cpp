@@ -8,8 +8,10 @@
 namespace kelmora {
 namespace {
 
-bool isDotEntry(const NativeString& name) {
-    return name == fromAscii(".") || name == fromAscii("..");
+// "." and "..": one or two dots and nothing else.
+bool isDotEntry(NativeStringView name) {
+    return !name.empty() && name.size() <= 2 &&
+           name.find_first_not_of(NativeChar('.')) == NativeStringView::npos;
 }
 
 }  // namespace
@@ -99,12 +101,13 @@ void Scan::pass() {
 
     folders.Pop();
     for (const auto& entry : entries_) {
-        state_.EntryName = entry.name;
         if (entry.type != platform::EntryType::Folder || entry.system || isDotEntry(entry.name))
             continue;
         path.assign(folder).append(entry.name);
         if (!folders.Push(path)) state_.Spill.push_back(path);
     }
+    // The folder's listing has ended: no name of it is left over.
+    state_.EntryName.clear();
     if (folders.isEmpty()) refillFromSpill();
 }
 
