@@ -10,8 +10,8 @@
 namespace kelmora {
 
 // Registry value types that GetKeyValue turns into text.
-inline constexpr std::uint32_t kRegText = 1;    // REG_SZ
-inline constexpr std::uint32_t kRegNumber = 4;  // REG_DWORD, little-endian
+using platform::kRegNumber;
+using platform::kRegText;
 
 // Size of the buffer a value is read into; a larger value counts as missing.
 inline constexpr std::size_t kValueBufferSize = 1024;

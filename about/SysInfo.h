@@ -20,8 +20,8 @@ class MessageSink {
 
 // The registry places that locate the system information tool, tried in this order, both below
 // HKEY_LOCAL_MACHINE: the tool's full program path, then the folder that holds it.
-inline constexpr std::string_view kToolPathKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-inline constexpr std::string_view kToolPathValue = "PATH";
+using platform::kToolPathKey;
+using platform::kToolPathValue;
 inline constexpr std::string_view kToolFolderKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
 inline constexpr std::string_view kToolFolderValue = "MSINFO";
 // Appended to the folder, whatever the folder text ends with.

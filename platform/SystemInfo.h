@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/NativeString.h"
@@ -11,6 +12,15 @@ namespace kelmora::platform {
 
 // The root key HKEY_LOCAL_MACHINE, by its handle value.
 inline constexpr std::int32_t kLocalMachine = static_cast<std::int32_t>(0x80000002u);
+
+// Registry value types: text and a little-endian 32-bit number.
+inline constexpr std::uint32_t kRegText = 1;    // REG_SZ
+inline constexpr std::uint32_t kRegNumber = 4;  // REG_DWORD
+
+// Where the system information tool's full program path is recorded, below HKEY_LOCAL_MACHINE:
+// the launcher looks here first, and a platform without a registry answers here.
+inline constexpr std::string_view kToolPathKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+inline constexpr std::string_view kToolPathValue = "PATH";
 
 // One registry value as read: its type code (1 text, 4 32-bit number, ...) and its raw bytes.
 struct RegistryValue {

@@ -11,10 +11,6 @@
 namespace kelmora::platform::posix {
 namespace {
 
-constexpr std::string_view kToolPathKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-constexpr std::string_view kToolPathValue = "PATH";
-constexpr std::uint32_t kText = 1;
-
 bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -69,7 +65,7 @@ std::optional<RegistryValue> PosixRegistry::readValue(std::int32_t root, const s
     const std::string tool =
         findOnSearchPath(searchPath_(), {"hardinfo2", "hardinfo", "kinfocenter"});
     if (tool.empty() || tool.size() + 1 > bufferSize) return std::nullopt;
-    RegistryValue value{kText, {tool.begin(), tool.end()}};
+    RegistryValue value{kRegText, {tool.begin(), tool.end()}};
     value.bytes.push_back(0);
     return value;
 }
