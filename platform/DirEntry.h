@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/FileIdentity.h"
 #include "platform/NativeString.h"
 
 namespace kelmora::platform {
@@ -19,6 +20,7 @@ struct DirEntry {
     EntryType type = EntryType::Other;
     bool hidden = false;  // Windows' hidden attribute; a leading "." on POSIX
     bool system = false;  // Windows' system attribute; on POSIX the folders never to enter
+    FileIdentity id;      // who the entry is, as far as the listing tells (see FileSystem::list)
 };
 
 }  // namespace kelmora::platform

@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/NativeString.h"
+#include "platform/FileIdentity.h"
 
 namespace kelmora {
 
-// One found file: its full native path and its size in bytes when the scan read it.
-struct ResultRow {
-    NativeString path;
+// One found file: the file as listed (its path and the identities removal checks) and its size in
+// bytes when the scan read it.
+struct ResultRow : platform::ListedFile {
     std::int64_t size = 0;
 };
 
@@ -19,7 +19,7 @@ struct ResultRow {
 // its size never depends on what the list widget shows.
 class ResultList {
   public:
-    void append(NativeString path, std::int64_t size) { rows_.push_back({std::move(path), size}); }
+    void append(ResultRow row) { rows_.push_back(std::move(row)); }
     // Removes row `index` (which must exist); the rows after it move up by one.
     void removeAt(std::size_t index) {
         rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));

@@ -92,7 +92,7 @@ void Scan::pass() {
             if (fs_.isProtected(path)) continue;  // installed software's own file: not a leftover
             const auto size = fs_.fileSize(path);
             if (!size) continue;  // gone since the listing: nothing to offer
-            state_.Results.append(path, *size);
+            state_.Results.append({{path, {}, {}}, *size});
             view_.appendRow(path);
             state_.FoundBytes += *size;
             view_.setFreedText(sizeText(state_.FoundBytes));

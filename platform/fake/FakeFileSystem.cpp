@@ -55,8 +55,8 @@ bool FakeFileSystem::list(const NativeString& folder, std::vector<DirEntry>& out
     }
     std::vector<DirEntry> all;
     if (dots_ && !key.empty()) {
-        all.push_back({fromAscii("."), EntryType::Folder, false, false});
-        all.push_back({fromAscii(".."), EntryType::Folder, false, false});
+        all.push_back({fromAscii("."), EntryType::Folder, false, false, {}});
+        all.push_back({fromAscii(".."), EntryType::Folder, false, false, {}});
     }
     for (const auto& node : found->second) all.push_back(node.entry);
     for (std::size_t i = 0; i < all.size() && i < limit; ++i) out.push_back(all[i]);

@@ -23,7 +23,7 @@ class RemovalTest : public ::testing::Test {
     // Rows "/0.tmp" (size 100) to "/<n-1>.tmp" (size 100 * (n)), as a scan leaves them.
     void rows(std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) {
-            state.Results.append(p(name(i)), static_cast<std::int64_t>(100 * (i + 1)));
+            state.Results.append({{p(name(i)), {}, {}}, static_cast<std::int64_t>(100 * (i + 1))});
             view.appendRow(p(name(i)));
         }
     }
