@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MainFrm.h"
+#include "app/qt/MainFrm.h"
 #include "bench/ReferenceWalker.h"
 #include "bench/TreeGenerator.h"
 #include "platform/Platform.h"

@@ -8,7 +8,7 @@
 #include <QPixmap>
 #include <cstdio>
 
-#include "app/MainFrm.h"
+#include "app/qt/MainFrm.h"
 #include "platform/fake/FakeFileSystem.h"
 
 int main(int argc, char* argv[]) {

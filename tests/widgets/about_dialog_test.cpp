@@ -9,8 +9,8 @@
 #include <QTest>
 #include <functional>
 
-#include "about/frmAbout.h"
-#include "app/MainFrm.h"
+#include "about/qt/frmAbout.h"
+#include "app/qt/MainFrm.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/FakeProgramStarter.h"
 #include "platform/fake/FakeRegistry.h"

@@ -12,7 +12,7 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "app/MainFrm.h"
+#include "app/qt/MainFrm.h"
 #include "platform/fake/FakeFileSystem.h"
 
 using namespace kelmora;

@@ -4,7 +4,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/MainFrm.h"
+#include "app/qt/MainFrm.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "tests/support/IsolatedFileSystem.h"
 #include "tests/support/TempTree.h"

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <filesystem>
 
-#include "app/MainFrm.h"
+#include "app/qt/MainFrm.h"
 #include "platform/Platform.h"
 #include "platform/fake/FakeFileRemover.h"
 #include "platform/fake/FakeFileSystem.h"

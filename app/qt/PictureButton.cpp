@@ -1,4 +1,4 @@
-#include "app/PictureButton.h"
+#include "app/qt/PictureButton.h"
 
 #include <QPainter>
 #include <QStyleOptionButton>

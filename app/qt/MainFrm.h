@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "about/DialogRunner.h"
+#include "about/qt/DialogRunner.h"
 #include "app/MainState.h"
 #include "app/MainView.h"
 #include "platform/Platform.h"

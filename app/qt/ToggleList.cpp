@@ -1,4 +1,4 @@
-#include "app/ToggleList.h"
+#include "app/qt/ToggleList.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "about/frmAbout.h"
+#include "about/qt/frmAbout.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -10,8 +10,8 @@
 #include "about/KeyValue.h"
 #include "about/Version.h"
 #include "app/DesignLayout.h"
-#include "app/DesignPlacement.h"
-#include "app/DisplayText.h"
+#include "app/qt/DesignPlacement.h"
+#include "app/qt/DisplayText.h"
 
 // The logo lives in a resource file compiled into a static library, whose registration the linker
 // would otherwise drop; the macro must be used outside any namespace. Registered once.

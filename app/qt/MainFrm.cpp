@@ -1,4 +1,4 @@
-#include "app/MainFrm.h"
+#include "app/qt/MainFrm.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "about/AboutTexts.h"
-#include "about/frmAbout.h"
+#include "about/qt/frmAbout.h"
 #include "app/DesignLayout.h"
-#include "app/DesignPlacement.h"
-#include "app/DisplayText.h"
-#include "app/PictureButton.h"
-#include "app/ToggleList.h"
+#include "app/qt/DesignPlacement.h"
+#include "app/qt/DisplayText.h"
+#include "app/qt/PictureButton.h"
+#include "app/qt/ToggleList.h"
 #include "results/Removal.h"
 #include "results/Selection.h"
 #include "scan/Masks.h"

@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "app/MainFrm.h"
+#include "app/qt/MainFrm.h"
 #include "platform/Platform.h"
 #include "scan/Masks.h"
 

@@ -1,10 +1,10 @@
-#include "about/DialogRunner.h"
+#include "about/qt/DialogRunner.h"
 
 #include <QDialog>
 #include <QMessageBox>
 
 #include "about/AboutTexts.h"
-#include "app/DisplayText.h"
+#include "app/qt/DisplayText.h"
 
 namespace kelmora {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "about/DialogRunner.h"
 #include "about/SysInfo.h"
+#include "about/qt/DialogRunner.h"
 #include "platform/SystemInfo.h"
 
 namespace kelmora {
