@@ -3,6 +3,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh"
-cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release
+cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release -DKELMORA_BUILD_TESTS=OFF \
+    -DKELMORA_BUILD_BENCH=OFF
 cmake --build "$top/build" --target kelmora -j"$(nproc)"
-exec "$top/build/app/kelmora"
+exec "$top/build/app/qt/kelmora"
