@@ -19,6 +19,10 @@ if [[ $(stat -f -c %T "$base") == tmpfs ]]; then
 fi
 run=$(mktemp -d "$base/kelmora-wine.XXXXXX")
 
+# Wine turns Windows file names into Unix ones in the Unix locale's encoding: only a UTF-8 locale
+# can hold every name the tests make (Czech letters, emoji), whatever locale the caller has.
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
+unset LANGUAGE
 export WINEPREFIX=$run/prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono, no Gecko: nothing to download or install
