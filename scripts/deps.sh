@@ -4,7 +4,7 @@
 # root: root runs apt-get itself, another user through sudo; without sudo it says what to install.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-# apt-get and dpkg call programs in the sbin folders, which a bare environment may leave off PATH.
+# apt-get and dpkg call programs in the sbin folders, which a caller's PATH may lack.
 export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 (($#)) || set -- "$here/packages.txt"
 missing=()

@@ -11,6 +11,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 self=$top/scripts/test-package.sh
+# cmake finds its own files through PATH, which a bare environment (env -i) leaves unexported;
+# mmdebstrap and chroot live in the sbin folders.
 export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 export LC_ALL=C.UTF-8
 suite=bookworm

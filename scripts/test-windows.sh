@@ -2,6 +2,8 @@
 # Cross-builds the core, the Win32 platform layer and their tests for 64-bit Windows with mingw-w64
 # and runs the tests under Wine, headless, in a fresh temporary Wine prefix that is removed at the end.
 set -euo pipefail
+# cmake finds its own files through PATH, which a bare environment (env -i) leaves unexported.
+export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh" "$top/scripts/packages-windows.txt"
 jobs=$(nproc)
