@@ -115,7 +115,7 @@ TEST_F(Win32Listing, LinkedFolderIsMarkedSystemAndLinkedFileIsNoFile) {
 }
 
 TEST_F(Win32Listing, MissingFolderFailsAndAppendsNothing) {
-    std::vector<DirEntry> entries{{L"kept", EntryType::File, false, false}};
+    std::vector<DirEntry> entries{{L"kept", EntryType::File, false, false, {}}};
     EXPECT_FALSE(fs.list(tree.folderPath(L"missing"), entries));
     EXPECT_EQ(entries.size(), 1U);  // the listing only appends
 }
