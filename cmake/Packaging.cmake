@@ -17,4 +17,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KELMORA_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt finds the window's font through fontconfig at run time, so no linked library names one: the
+# package asks for a font that draws the Czech captions, one the window looks for by name.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core | fonts-liberation2 | fonts-noto-core")
+# Without dpkg-shlibdeps CPack would leave the libraries out of Depends and still build the
+# package; this check removes such a package again and fails.
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/CheckPackageDepends.cmake)
 include(CPack)

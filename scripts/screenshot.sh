@@ -2,6 +2,8 @@
 # Renders the main window headless, after a scan of a small made-up drive, into the README's
 # pictures: docs/screenshot.png (English, as the program starts) and docs/screenshot-cs.png (Czech).
 set -euo pipefail
+# cmake finds its own files through PATH, which a bare environment (env -i) leaves unexported.
+export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh"
 build=$top/build-screenshot

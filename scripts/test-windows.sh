@@ -2,6 +2,8 @@
 # Cross-builds the core, the Win32 platform layer and their tests for 64-bit Windows with mingw-w64
 # and runs the tests under Wine, headless, in a fresh temporary Wine prefix that is removed at the end.
 set -euo pipefail
+# cmake finds its own files through PATH, which a bare environment (env -i) leaves unexported.
+export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh" "$top/scripts/packages-windows.txt"
 jobs=$(nproc)
@@ -19,6 +21,10 @@ if [[ $(stat -f -c %T "$base") == tmpfs ]]; then
 fi
 run=$(mktemp -d "$base/kelmora-wine.XXXXXX")
 
+# Wine turns Windows file names into Unix ones in the Unix locale's encoding: only a UTF-8 locale
+# can hold every name the tests make (Czech letters, emoji), whatever locale the caller has.
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
+unset LANGUAGE
 export WINEPREFIX=$run/prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono, no Gecko: nothing to download or install

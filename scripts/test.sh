@@ -2,6 +2,8 @@
 # Installs what is missing, then builds and runs every test twice: in a normal build and in a build
 # with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
+# cmake finds its own files through PATH, which a bare environment (env -i) leaves unexported.
+export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh"
 jobs=$(nproc)

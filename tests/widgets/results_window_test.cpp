@@ -59,8 +59,13 @@ class ResultsWindowTest : public QObject {
     };
     static Window scanned(const std::vector<std::int64_t>& sizes) {
         auto fs = std::make_unique<platform::FakeFileSystem>();
-        for (std::size_t i = 0; i < sizes.size(); ++i)
-            fs->addFile("/" + std::to_string(i) + ".tmp", sizes[i]);
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            // Appended rather than "/" + ...: GCC 12 warns wrongly (-Wrestrict) on that insert.
+            std::string path = "/";
+            path += std::to_string(i);
+            path += ".tmp";
+            fs->addFile(path, sizes[i]);
+        }
         platform::Services services;
         services.fileSystem = std::move(fs);
         Window window;
