@@ -29,6 +29,9 @@ for _ in $(seq 100); do [[ -s $run/display ]] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$run/display")
 wineserver -p >/dev/null 2>&1
 wine cmd /c exit >/dev/null 2>&1
+# Wine's own fonts (its Tahoma, the frame's symbols) go into the prefix's font folder, where this
+# Wine looks for them; without them it draws every text in the first face fontconfig offers.
+cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 
 plant() {  # plant SIZE PATH-BELOW-C:
     mkdir -p "$(dirname "$WINEPREFIX/drive_c/$2")"

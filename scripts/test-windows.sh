@@ -61,6 +61,9 @@ xvfb=$!
 for _ in $(seq 100); do [[ -s $run/display ]] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$run/display")
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
+# Wine's own fonts (its Tahoma, the frame's symbols) go into the prefix's font folder, where this
+# Wine looks for them; without them it draws every text in the first face fontconfig offers.
+cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
 wineserver -k >/dev/null 2>&1 || true
