@@ -5,6 +5,8 @@
 #include <deque>
 #include <map>
 
+#include "app/win32/WideText.h"
+
 namespace kelmora::test {
 namespace {
 
@@ -37,12 +39,7 @@ HWND findChild(HWND parent, const wchar_t* windowClass, const std::wstring& text
     return search.found;
 }
 
-std::wstring textOf(HWND window) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
+std::wstring textOf(HWND window) { return win32ui::windowText(window); }
 
 void click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
 
