@@ -10,6 +10,16 @@ the trash.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
 
+# On Windows the package is a portable ZIP archive instead: Kelmora.exe and README.txt in one
+# folder, to unpack anywhere and run; nothing is installed.
+if(WIN32)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_FILE_NAME "Kelmora-${PROJECT_VERSION}-win64")
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+    include(CPack)
+    return()
+endif()
+
 set(KELMORA_PACKAGE_MAINTAINER "Kelmora developers <kelmora@localhost>"
     CACHE STRING "Maintainer named in the Debian package")
 set(CPACK_GENERATOR DEB)

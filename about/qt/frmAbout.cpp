@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <array>
 
+#include "about/AboutLayout.h"
 #include "about/AboutTexts.h"
 #include "about/KeyValue.h"
 #include "about/Version.h"
-#include "app/DesignLayout.h"
 #include "app/qt/DesignPlacement.h"
 #include "app/qt/DisplayText.h"
 
@@ -26,35 +26,7 @@ static void registerAboutResources() {
 namespace kelmora {
 namespace {
 
-// The dialog as designed, in twips: its client area, where that sits on the screen, and every
-// control but the separator lines.
-constexpr int kClientWidth = 5550, kClientHeight = 4170;
-constexpr int kScreenLeft = 2340, kScreenTop = 1860;
-constexpr std::array<DesignRect, 10> kAboutLayout = {{
-    {"cmdOK", 4200, 3270, 1260, 345},
-    {"cmdSysInfo", 4200, 3705, 1245, 345},
-    {"lblDescription", 2280, 960, 3165, 1575},
-    {"lblTitle", 2400, 105, 3885, 270},
-    {"lblVersion", 2280, 435, 3990, 225},
-    {"Label1", 105, 3270, 4035, 870},
-    {"Label2", 2280, 720, 4230, 225},
-    {"Label3", 1560, 2520, 2610, 225},
-    {"web", 1080, 2850, 3795, 225},
-    {"logo", 105, 120, 1950, 1815},
-}};
-
-// One line of the etched separator, from x1 to x2 at y (twips), `thickness` pixels wide and
-// centred on y.
-struct DesignLine {
-    int index, x1, x2, y, thickness;
-    QColor colour;
-};
-const std::array<DesignLine, 2> kEtchedLines = {{
-    {1, -105, 5465, 3165, 1, QColor(128, 128, 128)},
-    {0, -105, 5450, 3195, 2, QColor(255, 255, 255)},
-}};
-
-const QColor kBackground(238, 238, 238);
+QColor rgb(unsigned value) { return QColor::fromRgb(static_cast<QRgb>(value)); }
 
 template <typename W>
 W* place(W* widget, std::string_view name) {
@@ -83,11 +55,11 @@ frmAbout::frmAbout(std::uint8_t Lang, platform::Registry* registry,
     setWindowIcon(QIcon());
     setWindowTitle(QStringLiteral("O Aplikaci"));  // the design caption, replaced on load
     // The stored position, not centred; the window system may still move it.
-    setGeometry(twipsToPixels(kScreenLeft), twipsToPixels(kScreenTop), twipsToPixels(kClientWidth),
-                twipsToPixels(kClientHeight));
-    setFixedSize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
+    setGeometry(twipsToPixels(kAboutScreenLeftTwips), twipsToPixels(kAboutScreenTopTwips),
+                twipsToPixels(kAboutClientWidthTwips), twipsToPixels(kAboutClientHeightTwips));
+    setFixedSize(twipsToPixels(kAboutClientWidthTwips), twipsToPixels(kAboutClientHeightTwips));
     QPalette grey = palette();
-    grey.setColor(QPalette::Window, kBackground);
+    grey.setColor(QPalette::Window, rgb(kAboutBackground));
     setPalette(grey);
     setAutoFillBackground(true);
     buildControls();
@@ -95,8 +67,8 @@ frmAbout::frmAbout(std::uint8_t Lang, platform::Registry* registry,
 }
 
 void frmAbout::buildControls() {
-    const QFont small = tahoma(7.5, false);
-    const QFont smallBold = tahoma(7.5, true);
+    const QFont small = tahoma(kAboutTextPoints, false);
+    const QFont smallBold = tahoma(kAboutTextPoints, true);
 
     auto* cmdOK = place(new QPushButton(fromUtf8(kOkCaption), this), "cmdOK");
     cmdOK->setFont(small);
@@ -115,7 +87,7 @@ void frmAbout::buildControls() {
     lblDescription->setWordWrap(true);
     lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblDescription->setPalette(black);
-    label("lblTitle", tahoma(12, true))->setPalette(black);
+    label("lblTitle", tahoma(kAboutTitlePoints, true))->setPalette(black);
     label("lblVersion", smallBold);
     auto* Label1 = label("Label1", small);
     Label1->setWordWrap(true);
@@ -128,7 +100,7 @@ void frmAbout::buildControls() {
     logo->setPixmap(QPixmap(QStringLiteral(":/about/logo.png")));
     logo->setScaledContents(true);
 
-    for (const DesignLine& line : kEtchedLines) {
+    for (const DesignLine& line : kAboutEtchedLines) {
         auto* l = new QFrame(this);
         l->setObjectName(QStringLiteral("Line1"));
         l->setProperty("index", line.index);
@@ -136,7 +108,7 @@ void frmAbout::buildControls() {
         const int top = twipsToPixels(line.y) - line.thickness / 2;
         l->setGeometry(x1, top, twipsToPixels(line.x2) - x1, line.thickness);
         QPalette colour = l->palette();
-        colour.setColor(QPalette::Window, line.colour);
+        colour.setColor(QPalette::Window, rgb(line.colour));
         l->setPalette(colour);
         l->setAutoFillBackground(true);
     }

@@ -1,0 +1,377 @@
+#include "app/win32/MainFrm.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "about/AboutTexts.h"
+#include "about/win32/frmAbout.h"
+#include "app/DesignLayout.h"
+#include "app/win32/DesignFont.h"
+#include "app/win32/DesignPlacement.h"
+#include "app/win32/PictureButton.h"
+#include "app/win32/Pictures.h"
+#include "app/win32/ResourceIds.h"
+#include "app/win32/WideText.h"
+#include "results/Removal.h"
+#include "results/Selection.h"
+#include "scan/Masks.h"
+
+namespace kelmora::win32ui {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"KelmoraMainFrm";
+
+// The fixed frame: a caption with the system menu and its close box, no sizing border, no
+// minimise or maximise box. WS_CLIPCHILDREN keeps the window's own painting off its controls.
+constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+
+COLORREF colour(unsigned rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+int id(std::string_view name) { return controlId(kMainLayout, name); }
+
+// Picture1 is a STATIC, which would answer its bar's colour request with the system's colours:
+// it hands the request on to the main window, which owns the design's colours.
+LRESULT CALLBACK gaugeFrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR) {
+    if (message == WM_CTLCOLORSTATIC)
+        return SendMessageW(GetParent(frame), message, wParam, lParam);
+    return DefSubclassProc(frame, message, wParam, lParam);
+}
+
+void registerWindowClass(WNDPROC windowProc) {
+    static const bool registered = [windowProc] {
+        const HINSTANCE instance = GetModuleHandleW(nullptr);
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = windowProc;
+        windowClass.hInstance = instance;
+        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(KELMORA_ICON),
+                                                          IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                          GetSystemMetrics(SM_CYICON), LR_SHARED));
+        windowClass.hIconSm = static_cast<HICON>(
+            LoadImageW(instance, MAKEINTRESOURCEW(KELMORA_ICON), IMAGE_ICON,
+                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+        windowClass.lpszClassName = kWindowClass;
+        return RegisterClassExW(&windowClass) != 0;
+    }();
+    (void)registered;
+}
+
+}  // namespace
+
+MainFrm::MainFrm(platform::Services services, NativeString root)
+    : services_(std::move(services)),
+      scan_(state_, *this, *services_.fileSystem, std::move(root),
+            [this] { handlePendingMessages(); }),
+      dpi_(systemDpi()),
+      green_(CreateSolidBrush(colour(kWindowGreen))),
+      yellow_(CreateSolidBrush(colour(kGaugeYellow))),
+      blue_(CreateSolidBrush(colour(kGaugeBarBlue))) {
+    registerWindowClass(&MainFrm::windowProc);
+    RECT frame{0, 0, twipsToPixelsAt(kClientWidthTwips, dpi_),
+               twipsToPixelsAt(kClientHeightTwips, dpi_)};
+    AdjustWindowRectEx(&frame, kFrameStyle, FALSE, 0);
+    hwnd_ = CreateWindowExW(0, kWindowClass, widen(kApplicationTitle).c_str(), kFrameStyle,
+                            CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                            frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleW(nullptr),
+                            this);
+    // The class has no background brush: the window paints its green itself (WM_ERASEBKGND).
+    buildControls();
+
+    // Start-up: idle, the mask table, then the language switch once from Czech, so every run
+    // begins in English.
+    state_.Idle = 1;
+    state_.Masks = nativeMaskTable();
+    state_.Lang = kCzech;
+    cmdLangClick();
+}
+
+MainFrm::~MainFrm() {
+    if (IsWindow(hwnd_)) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+}
+
+void MainFrm::buildControls() {
+    font_ = createDesignFont(kFontPoints, FontWeight::Regular, dpi_);
+    boldFont_ = createDesignFont(kFontPoints, FontWeight::Bold, dpi_);
+
+    // What each control is, by name; created in the designed tab order, which the dialog
+    // manager's Tab key follows (labels and hidden controls never take the focus).
+    struct Kind {
+        std::string_view name;
+        const wchar_t* windowClass;
+        const wchar_t* designCaption;
+        DWORD style;
+        DWORD exStyle;
+        bool bold;
+    };
+    constexpr DWORD label = WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+    constexpr DWORD button = WS_VISIBLE | kPictureButtonStyle;
+    const std::array<Kind, 18> kinds = {{
+        {"cmdScan", WC_BUTTONW, L"Skenovat", button, 0, false},
+        {"lstList", WC_LISTBOXW, L"",
+         WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_MULTIPLESEL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+         WS_EX_CLIENTEDGE, false},
+        {"lblWD", WC_STATICW, L"", label, 0, false},
+        {"Label1", WC_STATICW, L"Lze uvolnit:", label, 0, true},
+        {"lblFreed", WC_STATICW, L"0 KB", label, 0, false},
+        {"Label3", WC_STATICW, L"Název souboru:", label, 0, true},
+        {"cmdCA", WC_BUTTONW, L"Vybrat vše", button, 0, false},
+        {"Picture1", WC_STATICW, L"", WS_VISIBLE | SS_LEFT, WS_EX_CLIENTEDGE, false},
+        {"lblWill", WC_STATICW, L"0 KB", label, 0, false},
+        {"Label4", WC_STATICW, L"Uvolníte:", label, 0, true},
+        {"Label2", WC_STATICW, L"Využití zásobníku", label, 0, false},
+        {"cmdDeselect", WC_BUTTONW, L"Nevybrat nic", button, 0, false},
+        {"cmdErase1", WC_BUTTONW, L"Smazat", button, 0, false},
+        {"cmdErase2", WC_BUTTONW, L"Do Koše", button, 0, false},
+        {"cmdLang", WC_BUTTONW, L"English", button, 0, false},
+        {"Command1", WC_BUTTONW, L"Nápověda", button, 0, false},
+        {"imgGo", WC_STATICW, L"", SS_ICON, 0, false},
+        {"imgStop", WC_STATICW, L"", SS_ICON, 0, false},
+    }};
+    for (const Kind& kind : kinds) {
+        const HWND created = createControl(kMainLayout, kind.name, hwnd_, dpi_, kind.windowClass,
+                                           kind.designCaption, kind.style, kind.exStyle);
+        SendMessageW(created, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(kind.bold ? boldFont_.get() : font_.get()), FALSE);
+    }
+    cmdScan_ = control("cmdScan");
+    lstList_ = control("lstList");
+    lblFreed_ = control("lblFreed");
+    lblWill_ = control("lblWill");
+    lblWD_ = control("lblWD");
+    Picture1_ = control("Picture1");
+    imgGo_ = control("imgGo");
+    imgStop_ = control("imgStop");
+
+    // The gauge: the bar is a child of the frame, so the frame clips it at its inner edges.
+    SetWindowSubclass(Picture1_, gaugeFrameProc, 0, 0);
+    sLevel_ = createControl(kMainLayout, "sLevel", Picture1_, dpi_, WC_STATICW, L"",
+                            WS_VISIBLE | WS_BORDER | SS_LEFT);
+
+    // Whole rows of the window font, 18 of them inside the list's sunken border at 96 dpi.
+    SendMessageW(lstList_, LB_SETITEMHEIGHT, 0, MulDiv(kListRowPixels, dpi_, 96));
+
+    // The pictures: the scan button always takes the one it shows from the two hidden holders.
+    const std::array<std::pair<std::string_view, int>, 6> pictures = {{
+        {"imgGo", KELMORA_PICTURE_START},
+        {"imgStop", KELMORA_PICTURE_STOP},
+        {"cmdCA", KELMORA_PICTURE_TICK},
+        {"cmdDeselect", KELMORA_PICTURE_CROSS},
+        {"cmdErase1", KELMORA_PICTURE_PROHIBITION},
+        {"cmdErase2", KELMORA_PICTURE_SHEET},
+    }};
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        pictures_[i] = loadPictureIcon(pictures[i].second);
+        const HWND target = control(pictures[i].first);
+        const auto icon = reinterpret_cast<LPARAM>(pictures_[i].get());
+        if (target == imgGo_ || target == imgStop_)
+            SendMessageW(target, STM_SETICON, static_cast<WPARAM>(icon), 0);
+        else
+            SendMessageW(target, BM_SETIMAGE, IMAGE_ICON, icon);
+    }
+    setScanPicture(ScanPicture::Go);
+    focus_ = cmdScan_;
+}
+
+void MainFrm::show(int showCommand) {
+    ShowWindow(hwnd_, showCommand);
+    UpdateWindow(hwnd_);
+    SetFocus(cmdScan_);
+}
+
+HWND MainFrm::control(std::string_view name) const { return GetDlgItem(hwnd_, id(name)); }
+
+LRESULT CALLBACK MainFrm::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        // The first message: from here on the window's messages go to its MainFrm.
+        auto* created =
+            static_cast<MainFrm*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        created->hwnd_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    }
+    auto* self = reinterpret_cast<MainFrm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
+    return self->handle(message, wParam, lParam);
+}
+
+LRESULT MainFrm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            command(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_DRAWITEM: {
+            const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item.CtlType != ODT_BUTTON) break;
+            drawPictureButton(item, green_.get());
+            return TRUE;
+        }
+        case WM_CTLCOLORSTATIC:
+            return reinterpret_cast<LRESULT>(
+                controlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+        case WM_ERASEBKGND: {
+            RECT client;
+            GetClientRect(hwnd_, &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, green_.get());
+            return TRUE;
+        }
+        case WM_ACTIVATE:
+            // A plain window forgets which control had the focus when it is deactivated (the About
+            // box, another program); give it back on return.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                if (const HWND had = GetFocus(); had && IsChild(hwnd_, had)) focus_ = had;
+            } else if (focus_ && IsWindow(focus_)) {
+                SetFocus(focus_);
+            }
+            return 0;
+        case WM_CLOSE:
+            close();
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void MainFrm::command(int control, int code) {
+    if (control == id("lstList")) {
+        // A click or Space on a row toggles it alone and makes it the current row.
+        if (code == LBN_SELCHANGE) listClick(state_, *this);
+        return;
+    }
+    if (code != BN_CLICKED) return;
+    if (control == id("cmdScan")) {
+        scan_.click();
+    } else if (control == id("cmdCA")) {
+        selectAll(state_, *this);
+    } else if (control == id("cmdDeselect")) {
+        deselectAll(state_, *this);
+    } else if (control == id("cmdErase1")) {
+        // No message for a file that stays: its row stays, still selected, and shows it.
+        eraseSelected(state_, *this, services_.remover.get());
+    } else if (control == id("cmdErase2")) {
+        moveSelectedToBin(state_, *this, services_.remover.get());
+    } else if (control == id("cmdLang")) {
+        cmdLangClick();
+    } else if (control == id("Command1")) {
+        Command1Click();
+    }
+}
+
+HBRUSH MainFrm::controlColour(HDC dc, HWND from) {
+    if (from == Picture1_) {
+        SetBkColor(dc, colour(kGaugeYellow));
+        return yellow_.get();
+    }
+    if (from == sLevel_) {
+        SetBkColor(dc, colour(kGaugeBarBlue));
+        return blue_.get();
+    }
+    // Labels: the system's text colour on the window's green (Label2's own background is
+    // transparent; over the green window that looks the same).
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, colour(kWindowGreen));
+    return green_.get();
+}
+
+// Handles every message waiting in this thread's queue, then returns: the scan's pause once per
+// folder. Clicks, repaints and a close of the window run here, nested in the scan handler. A
+// WM_QUIT (the window was closed) ends the walk and goes back into the queue for the program's
+// own loop, which then ends.
+void MainFrm::handlePendingMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            if (state_.Idle == 0) scan_.stop();
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        if (IsWindow(hwnd_) && IsDialogMessageW(hwnd_, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void MainFrm::cmdLangClick() { switchLanguage(state_.Lang, state_.Idle, *this); }
+
+// A fresh About box for every opening; the main window takes no input while it is open, and a
+// running scan stays paused inside this handler until it has closed.
+void MainFrm::Command1Click() {
+    frmAbout about(state_.Lang, services_.registry.get(), services_.starter.get());
+    about.showModal(hwnd_);
+}
+
+// Closing the window ends the program at once, also in the middle of a scan: the walk is
+// dropped, the window goes and the program's message loop is told to end, so nothing runs on
+// once the scan handler unwinds.
+void MainFrm::close() {
+    if (state_.Idle == 0) scan_.stop();
+    DestroyWindow(hwnd_);
+    PostQuitMessage(0);
+}
+
+void MainFrm::setCaption(Control control, std::string_view utf8) {
+    const HWND target = this->control(controlName(control));
+    SetWindowTextW(target, widen(utf8).c_str());
+    InvalidateRect(target, nullptr, TRUE);
+}
+
+void MainFrm::setScanPicture(ScanPicture picture) {
+    // The button's picture always comes from one of the two hidden holders.
+    const HWND holder = picture == ScanPicture::Go ? imgGo_ : imgStop_;
+    SendMessageW(cmdScan_, BM_SETIMAGE, IMAGE_ICON, SendMessageW(holder, STM_GETICON, 0, 0));
+    InvalidateRect(cmdScan_, nullptr, TRUE);
+}
+
+void MainFrm::setListControlsEnabled(bool enabled) {
+    for (std::string_view name : {"lstList", "cmdCA", "cmdDeselect", "cmdErase1", "cmdErase2"})
+        EnableWindow(control(name), enabled ? TRUE : FALSE);
+}
+
+void MainFrm::setFreedText(std::string_view utf8) {
+    SetWindowTextW(lblFreed_, widen(utf8).c_str());
+}
+void MainFrm::setWillText(std::string_view utf8) { SetWindowTextW(lblWill_, widen(utf8).c_str()); }
+void MainFrm::setPathLine(const NativeString& path) { SetWindowTextW(lblWD_, path.c_str()); }
+void MainFrm::clearRows() { SendMessageW(lstList_, LB_RESETCONTENT, 0, 0); }
+void MainFrm::appendRow(const NativeString& path) {
+    SendMessageW(lstList_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path.c_str()));
+}
+void MainFrm::removeRow(std::size_t row) { SendMessageW(lstList_, LB_DELETESTRING, row, 0); }
+
+std::vector<std::size_t> MainFrm::selectedRows() const {
+    const LRESULT count = SendMessageW(lstList_, LB_GETSELCOUNT, 0, 0);
+    if (count <= 0) return {};
+    std::vector<int> rows(static_cast<std::size_t>(count));
+    const LRESULT got = SendMessageW(lstList_, LB_GETSELITEMS, static_cast<WPARAM>(count),
+                                     reinterpret_cast<LPARAM>(rows.data()));
+    rows.resize(static_cast<std::size_t>(std::max<LRESULT>(got, 0)));
+    std::sort(rows.begin(), rows.end());
+    return {rows.begin(), rows.end()};
+}
+
+void MainFrm::setAllRowsSelected(bool selected) {
+    // Row -1: every row at once, without a selection notification.
+    SendMessageW(lstList_, LB_SETSEL, selected ? TRUE : FALSE, -1);
+}
+
+std::optional<std::size_t> MainFrm::currentRow() const {
+    if (SendMessageW(lstList_, LB_GETCOUNT, 0, 0) <= 0) return std::nullopt;
+    const LRESULT row = SendMessageW(lstList_, LB_GETCARETINDEX, 0, 0);
+    if (row < 0) return std::nullopt;
+    return static_cast<std::size_t>(row);
+}
+
+void MainFrm::setGaugeWidth(int twips) {
+    RECT bar;
+    GetWindowRect(sLevel_, &bar);
+    SetWindowPos(sLevel_, nullptr, 0, 0, twipsToPixelsAt(std::max(twips, 0), dpi_),
+                 bar.bottom - bar.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace kelmora::win32ui

@@ -1,0 +1,81 @@
+#include "app/win32/PictureButton.h"
+
+#include <algorithm>
+#include <string>
+
+#include "app/win32/WideText.h"
+
+namespace kelmora::win32ui {
+
+void drawPictureButton(const DRAWITEMSTRUCT& item, HBRUSH face) {
+    const HDC dc = item.hDC;
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
+    const HGDIOBJ previousFont = font ? SelectObject(dc, font) : nullptr;
+    RECT frame = item.rcItem;
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+
+    FillRect(dc, &frame, face);
+    DrawEdge(dc, &frame, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+    RECT inside = frame;
+    InflateRect(&inside, -2, -2);
+    if (pressed) OffsetRect(&inside, 1, 1);  // the face seems to move in when pressed
+
+    const std::wstring caption = windowText(item.hwndItem);
+    const auto picture =
+        reinterpret_cast<HICON>(SendMessageW(item.hwndItem, BM_GETIMAGE, IMAGE_ICON, 0));
+    RECT text = inside;
+    if (picture) {
+        ICONINFO info{};
+        BITMAP size{};
+        if (GetIconInfo(picture, &info)) {
+            GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof size, &size);
+            if (info.hbmColor) DeleteObject(info.hbmColor);
+            if (info.hbmMask) DeleteObject(info.hbmMask);
+        }
+        const int width = size.bmWidth, height = size.bmHeight;
+        // The caption sits on the bottom edge; the picture is centred in what is left above it.
+        // Where the caption's line leaves less room than the picture needs, the picture moves up
+        // to the bevel's edge and may reach into the caption's leading.
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        text.top = inside.bottom - metrics.tmHeight;
+        const int room = text.top - inside.top - height;
+        const int top = room >= 0
+                            ? inside.top + room / 2
+                            : std::max<LONG>(inside.top + room, frame.top + 1 + (pressed ? 1 : 0));
+        const int left = (inside.left + inside.right - width) / 2;
+        DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(picture), 0, left, top, width,
+                   height, DST_ICON | (disabled ? DSS_DISABLED : DSS_NORMAL));
+    }
+
+    SetBkMode(dc, TRANSPARENT);
+    const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
+    if (disabled) {
+        // The system's engraved look: a highlight copy one pixel down and right, then grey.
+        RECT shadow = text;
+        OffsetRect(&shadow, 1, 1);
+        SetTextColor(dc, GetSysColor(COLOR_3DHILIGHT));
+        DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &shadow, format);
+        SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    } else {
+        SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    }
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text, format);
+
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+        // Around the caption, which sits too near the bevel for the usual inner rectangle.
+        RECT focus = text;
+        DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &focus,
+                  format | DT_CALCRECT);
+        const int width = focus.right - focus.left, height = focus.bottom - focus.top;
+        focus.left = (text.left + text.right - width) / 2 - 1;
+        focus.right = focus.left + width + 2;
+        focus.top = std::max<LONG>((text.top + text.bottom - height) / 2, text.top);
+        focus.bottom = std::min<LONG>(focus.top + height, frame.bottom - 2);
+        DrawFocusRect(dc, &focus);
+    }
+    if (previousFont) SelectObject(dc, previousFont);
+}
+
+}  // namespace kelmora::win32ui

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <windows.h>
+
+namespace kelmora::win32ui {
+
+// The main window's buttons are BUTTON controls in owner-drawn style (BS_OWNERDRAW), so that they
+// keep the designed light-green face, which a themed or classic push button would paint over.
+// They stay ordinary buttons otherwise: their window text is their caption, they click on Space
+// and BM_CLICK and report BN_CLICKED, and assistive tools read them as push buttons. Each holds
+// its picture itself (BM_SETIMAGE with IMAGE_ICON; none for a plain button).
+
+// Creation style of such a button. BS_ICON only lets the button keep the icon it is given; an
+// owner-drawn button draws nothing by itself.
+inline constexpr DWORD kPictureButtonStyle = WS_TABSTOP | BS_OWNERDRAW | BS_ICON;
+
+// Draws the button of `item` (from WM_DRAWITEM): filled with `face`, raised (sunken while
+// pressed), its picture centred in its upper part with the caption centred below it, or the
+// caption centred alone when it has no picture; greyed when disabled, with a focus rectangle
+// when it has the keyboard focus.
+void drawPictureButton(const DRAWITEMSTRUCT& item, HBRUSH face);
+
+}  // namespace kelmora::win32ui
