@@ -128,9 +128,17 @@ bool entersMount(const Mount& mount, bool removable) {
 MountPolicy::MountPolicy(TableReader readTable, RemovableCheck removable)
     : readTable_(std::move(readTable)), removable_(std::move(removable)) {}
 
-void MountPolicy::refresh() {
+void MountPolicy::load() {
     mounts_ = readTable_ ? parseMountInfo(readTable_()) : std::vector<Mount>{};
+    mountParents_.clear();
+    for (const auto& mount : mounts_)
+        if (const auto cut = mount.path.rfind('/'); cut != std::string::npos && mount.path != "/")
+            mountParents_.insert(mount.path.substr(0, cut + 1));
     decided_.clear();
+}
+
+void MountPolicy::refresh() {
+    load();
     rereadFor_.clear();
     admitted_.reset();
 }
@@ -158,8 +166,7 @@ bool MountPolicy::enters(std::optional<std::uint64_t> mountId, unsigned major, u
     const Mount* mount = find(mountId, major, minor);
     if (!mount && mountId && rereadFor_.insert(*mountId).second) {
         // A mount made since the table was read, or a reused id: read the table again.
-        mounts_ = readTable_ ? parseMountInfo(readTable_()) : std::vector<Mount>{};
-        decided_.clear();
+        load();
         mount = find(mountId, major, minor);
     }
     const bool entered = mount && entersMount(*mount, removable_ && removable_(major, minor));

@@ -55,6 +55,12 @@ class MountPolicy {
 
     // Reads the table afresh and forgets every decision; called at each scan start.
     void refresh();
+    // True when the table names a mount point in `folder` (a path ending in "/"). The walk looks
+    // closely (statx) only at the subfolders of such folders; a mount point it did not expect is
+    // still caught when the folder is opened, and then refused.
+    bool mayHoldMountPoints(const std::string& folder) const {
+        return mountParents_.contains(folder);
+    }
     // The scan root's own mount, entered whatever its type, until the next refresh.
     void admit(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor);
     // True when the walk enters the mount `mountId` (nothing where the kernel does not report
@@ -64,11 +70,13 @@ class MountPolicy {
     bool enters(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor);
 
   private:
+    void load();
     const Mount* find(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor) const;
 
     TableReader readTable_;
     RemovableCheck removable_;
     std::vector<Mount> mounts_;
+    std::unordered_set<std::string> mountParents_;  // the folders holding mount points, with "/"
     struct Decision {
         unsigned major, minor;
         bool entered;

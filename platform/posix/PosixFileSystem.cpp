@@ -63,11 +63,13 @@ bool PosixFileSystem::isProtected(const NativeString&, const FileIdentity& file)
     return !sources_.dpkgRoot.empty() && packages_.owns(file);
 }
 
-bool PosixFileSystem::isSystemFolder(const Facts& folder, const std::string& name,
-                                     const Facts& sub) {
-    if (!sameMount(sub, folder) && !mounts_.enters(sub.mountId, sub.major, sub.minor)) return true;
+bool PosixFileSystem::isSystemFolder(const Facts& folder, std::string_view name,
+                                     const FileIdentity& id, const Facts* looked) {
+    if (looked && !sameMount(*looked, folder) &&
+        !mounts_.enters(looked->mountId, looked->major, looked->minor))
+        return true;
     if (folder.mountRoot && isMountTrashName(name)) return true;
-    return trash_.contains(sub.id);
+    return trash_.contains(id);
 }
 
 std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
@@ -86,6 +88,8 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
     }
     const int dirFd = chain_.currentFd();
     const Facts here = chain_.current();
+    // Where the mount table names no mount point, a subfolder's inode in the listing is its own.
+    const bool lookClosely = mounts_.mayHoldMountPoints(folder);
 
     // Linux's getdents64 straight into a buffer kept for the whole scan: a directory stream would
     // make the same calls, plus an fstat and a buffer allocation for every folder.
@@ -108,7 +112,12 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
             entry.id = {here.id.device, inode, 0};
             if (type == DT_REG) {
                 entry.type = EntryType::File;
-            } else if ((type == DT_DIR || type == DT_UNKNOWN) && !isDotEntry(name)) {
+            } else if (isDotEntry(name)) {
+                entry.type = type == DT_DIR ? EntryType::Folder : EntryType::Other;
+            } else if (type == DT_DIR && !lookClosely) {
+                entry.type = EntryType::Folder;
+                entry.system = isSystemFolder(here, name, entry.id, nullptr);
+            } else if (type == DT_DIR || type == DT_UNKNOWN) {
                 // A folder's own identity and mount, never through a link: at a mount point the
                 // listing's inode is the covered folder's, statx's the mounted root's.
                 const auto sub = factsAt(dirFd, name);
@@ -116,12 +125,10 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
                 if (sub->isFolder()) {
                     entry.type = EntryType::Folder;
                     entry.id = sub->id;
-                    entry.system = isSystemFolder(here, entry.name, *sub);
+                    entry.system = isSystemFolder(here, name, sub->id, &*sub);
                 } else if (sub->isRegularFile()) {
                     entry.type = EntryType::File;
                 }
-            } else if (type == DT_DIR) {
-                entry.type = EntryType::Folder;
             }
             out.push_back(std::move(entry));
         }

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -24,8 +25,11 @@ namespace kelmora::platform::posix {
 //   mount is one the MountPolicy enters (a local disk file system or tmpfs, not removable, not
 //   mounted under /media or /run/media; see MountTable.h for the allowlist and why); the home trash
 //   folders, known by identity however the home is spelled; and .Trash and .Trash-* at the top of
-//   a mount. Subfolders are looked at with statx, which reports a mounted folder's own root without
-//   asking its file system anything, so a remote or FUSE mount is never touched.
+//   a mount. In a folder where the mount table names mount points, subfolders are looked at with
+//   statx, which reports a mounted folder's own root without asking its file system anything, so
+//   a remote or FUSE mount is never touched. Elsewhere the listing's inode stands for the
+//   subfolder; a mount point made there since the table was read shows another identity when it
+//   is opened and is refused then, before anything is asked of its file system.
 // - hidden: the name starts with ".".
 // - File is a regular file only; FIFOs, sockets and devices are Other, and nothing here ever opens
 //   them. A file's size and identity are read together by name relative to the listed folder.
@@ -59,7 +63,10 @@ class PosixFileSystem : public FileSystem {
     bool isProtected(const NativeString& path, const FileIdentity& file) override;
 
   private:
-    bool isSystemFolder(const Facts& folder, const std::string& name, const Facts& sub);
+    // Whether the subfolder `name` of `folder`, with identity `id`, is never to be entered;
+    // `looked` is what statx told of it, when it was asked.
+    bool isSystemFolder(const Facts& folder, std::string_view name, const FileIdentity& id,
+                        const Facts* looked);
 
     Sources sources_;
     MountPolicy mounts_;

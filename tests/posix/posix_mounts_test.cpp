@@ -16,6 +16,7 @@
 #include <fstream>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/posix/PosixFileSystem.h"
@@ -165,6 +166,9 @@ TEST(PosixMounts, EntersLocalDiskMountsOnlyAndNeverAsksAFuseDaemon) {
     tree.file("plain.tmp", 1);
     SilentFuse fuse(tree.path("fuse"));
     const bool withFuse = fuse.mounted();
+    // Another one mounted once the scan has read the mount table, where the table named none.
+    tree.folder("later/fuse");
+    std::optional<SilentFuse> late;
 
     // A scan that touched the FUSE mount would wait for its daemon for ever; the watchdog ends the
     // daemon after a while, which fails the waiting request and lets the test report it.
@@ -173,11 +177,16 @@ TEST(PosixMounts, EntersLocalDiskMountsOnlyAndNeverAsksAFuseDaemon) {
     bool finished = false;
     std::thread watchdog([&] {
         std::unique_lock<std::mutex> held(lock);
-        if (!done.wait_for(held, std::chrono::seconds(30), [&] { return finished; }))
+        if (!done.wait_for(held, std::chrono::seconds(30), [&] { return finished; })) {
             fuse.killDaemon();
+            if (late) late->killDaemon();
+        }
     });
     PosixFileSystem fs(realMounts());
-    const auto found = test::scanTree(fs, tree.root());
+    const auto found = test::scanTree(fs, tree.root(), [&](MainState&) {
+        std::lock_guard<std::mutex> held(lock);
+        if (withFuse && !late) late.emplace(tree.path("later/fuse"));
+    });
     {
         std::lock_guard<std::mutex> held(lock);
         finished = true;
@@ -192,6 +201,9 @@ TEST(PosixMounts, EntersLocalDiskMountsOnlyAndNeverAsksAFuseDaemon) {
     if (withFuse) {
         EXPECT_THAT(fuse.requests(), ::testing::IsEmpty())
             << "the scan asked the FUSE daemon something";
+        ASSERT_TRUE(late && late->mounted());
+        EXPECT_THAT(late->requests(), ::testing::IsEmpty())
+            << "the scan asked the FUSE daemon mounted during the scan something";
     }
 }
 
