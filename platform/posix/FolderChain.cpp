@@ -131,7 +131,12 @@ int FolderChain::step(const OpenFolder& parent, const char* name, const FileIden
             facts.mountRoot = false;
             facts.mountRootKnown = true;
             facts.automount = false;
-            if (expected && facts.id != *expected) {
+            // A listing tells a subfolder's inode, and its device only as the listed folder's:
+            // inside one mount a btrfs subvolume has a device of its own.
+            const bool same =
+                !expected || facts.id == *expected ||
+                (expected->device == parent.facts.id.device && expected->inode == facts.id.inode);
+            if (!same) {
                 close(fd);
                 return -1;
             }

@@ -155,6 +155,15 @@ const Mount* MountPolicy::find(std::optional<std::uint64_t> mountId, unsigned ma
     return nullptr;
 }
 
+bool MountPolicy::mayLookInto(std::string_view path) {
+    const Mount* holder = nullptr;
+    for (const auto& mount : mounts_)
+        if ((mount.path == "/" || under(path, mount.path)) &&
+            (!holder || mount.path.size() >= holder->path.size()))
+            holder = &mount;
+    return !holder || enters(holder->id, holder->major, holder->minor);
+}
+
 bool MountPolicy::enters(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor) {
     if (admitted_ && admitted_->major == major && admitted_->minor == minor &&
         (!mountId || !admitted_->mountId || *mountId == *admitted_->mountId))

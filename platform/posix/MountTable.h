@@ -61,6 +61,10 @@ class MountPolicy {
     bool mayHoldMountPoints(const std::string& folder) const {
         return mountParents_.contains(folder);
     }
+    // False when the table puts `path` (absolute, as spelled) on a mount the walk does not enter,
+    // so that nothing there is looked at: looking could wake an automounter or wait for a network
+    // file system. Text decides here only what is left alone, never what is entered.
+    bool mayLookInto(std::string_view path);
     // The scan root's own mount, entered whatever its type, until the next refresh.
     void admit(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor);
     // True when the walk enters the mount `mountId` (nothing where the kernel does not report

@@ -83,7 +83,9 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
         if (!trashResolved_ && sources_.trashLocations)
             trash_ = resolveTrashFolders(sources_.trashLocations(), mounts_);
         trashResolved_ = true;
-    } else if (!chain_.open(folder, *expected)) {
+    } else if (!chain_.open(folder, *expected) || trash_.contains(chain_.current().id)) {
+        // Refused, or a trash folder that its listing could not tell (a mount's root, a btrfs
+        // subvolume): nothing of it is listed.
         return std::nullopt;
     }
     const int dirFd = chain_.currentFd();

@@ -28,6 +28,7 @@ struct Fd {
 };
 
 std::optional<FileIdentity> resolve(const TrashLocation& location, MountPolicy& mounts) {
+    if (!mounts.mayLookInto(location.base)) return std::nullopt;
     // The base is opened with O_PATH, which triggers no automount and asks nothing of the file
     // system it lies on, and looked at before anything below it: its mount must be one the walk
     // enters.

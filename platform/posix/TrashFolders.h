@@ -22,9 +22,9 @@ struct TrashLocation {
 std::vector<TrashLocation> homeTrashLocations();
 
 // The identities of the trash folders at `locations` that exist. A location whose base lies on a
-// mount that `mounts` does not enter is not looked into (the walk never reaches it, and a remote
-// or FUSE file system could make the lookup hang); neither is one whose way down crosses into
-// such a mount or a link.
+// mount that `mounts` does not enter, by the mount table's text or by the mount it opens on, is
+// not looked into (the walk never reaches it, and an automounter, a remote or a FUSE file system
+// could make the lookup wait); neither is one whose way down crosses into such a mount or a link.
 IdentitySet resolveTrashFolders(const std::vector<TrashLocation>& locations, MountPolicy& mounts);
 
 }  // namespace kelmora::platform::posix

@@ -82,6 +82,11 @@ TEST(MountTable, PolicyReadsTheTableAgainOnceForAMountItDoesNotKnow) {
     EXPECT_FALSE(policy.enters(41, 0, 80));
     policy.admit(99, 0, 70);  // the scan root's own mount, whatever its type
     EXPECT_TRUE(policy.enters(99, 0, 70));
+
+    // What lies on a mount not entered is not even looked at, by the table's own spelling.
+    EXPECT_FALSE(policy.mayLookInto("/home/u/mnt/x"));
+    EXPECT_TRUE(policy.mayLookInto("/home/u/mnt2"));
+    EXPECT_TRUE(policy.mayLookInto("/srv/data"));
 }
 
 }  // namespace
