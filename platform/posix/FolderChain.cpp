@@ -11,6 +11,18 @@
 #include <cerrno>
 
 namespace kelmora::platform::posix {
+namespace {
+
+// True when `found`, opened on its parent's mount, is the folder a listing reported as `expected`.
+// A listing tells a subfolder's inode, and its device only as the listed folder's: inside one
+// mount a btrfs subvolume has a device of its own, so there the inode alone must match.
+bool isExpected(const FileIdentity* expected, const FileIdentity& found,
+                const FileIdentity& parent) {
+    return !expected || found == *expected ||
+           (expected->device == parent.device && expected->inode == found.inode);
+}
+
+}  // namespace
 
 FolderChain::~FolderChain() { closeAll(); }
 
@@ -131,12 +143,7 @@ int FolderChain::step(const OpenFolder& parent, const char* name, const FileIden
             facts.mountRoot = false;
             facts.mountRootKnown = true;
             facts.automount = false;
-            // A listing tells a subfolder's inode, and its device only as the listed folder's:
-            // inside one mount a btrfs subvolume has a device of its own.
-            const bool same =
-                !expected || facts.id == *expected ||
-                (expected->device == parent.facts.id.device && expected->inode == facts.id.inode);
-            if (!same) {
+            if (!isExpected(expected, facts.id, parent.facts.id)) {
                 close(fd);
                 return -1;
             }
@@ -160,7 +167,10 @@ int FolderChain::stepThroughPath(const OpenFolder& parent, const char* name,
     const auto read = factsOf(pathFd);
     const bool crossing = read && !sameMount(*read, parent.facts);
     int fd = -1;
-    if (read && read->isFolder() && !read->automount && (!expected || read->id == *expected) &&
+    // Across a mount the identity must be the one statx reported at the listing: the mounted root.
+    const bool expectedHere = read && (crossing ? !expected || read->id == *expected
+                                                : isExpected(expected, read->id, parent.facts.id));
+    if (expectedHere && read->isFolder() && !read->automount &&
         (!crossing || mounts_.enters(read->mountId, read->major, read->minor))) {
         fd = openat(pathFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         struct statfs fs {};
