@@ -29,7 +29,12 @@ class FolderChain {
   public:
     static constexpr std::size_t kMaxOpen = 48;
 
-    explicit FolderChain(MountPolicy& mounts) : mounts_(mounts) {}
+    // How steps are taken: openat2 where the kernel has it, or always the second way (for tests
+    // of the way that kernels without openat2 take).
+    enum class Steps { Openat2WhereAvailable, PathDescriptorsOnly };
+
+    explicit FolderChain(MountPolicy& mounts, Steps steps = Steps::Openat2WhereAvailable)
+        : mounts_(mounts), tryOpenat2_(steps == Steps::Openat2WhereAvailable) {}
     ~FolderChain();
     FolderChain(const FolderChain&) = delete;
     FolderChain& operator=(const FolderChain&) = delete;
@@ -71,7 +76,7 @@ class FolderChain {
     std::string name_;             // the part being opened, reused
     int currentFd_ = -1;
     Facts current_;
-    bool tryOpenat2_ = true;
+    bool tryOpenat2_;
 };
 
 }  // namespace kelmora::platform::posix
