@@ -2,11 +2,11 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <memory>
 
 #include "platform/NativeString.h"
 #include "results/ResultList.h"
+#include "scan/FolderSpill.h"
 #include "scan/Stack.h"
 
 namespace kelmora {
@@ -17,15 +17,18 @@ struct MainState {
     std::uint8_t Lang = 0;  // 1 while the Czech captions are shown; any other value: English
     std::int16_t Idle = 0;  // 1 while no scan runs, 0 during a scan
     std::array<NativeString, 10> Masks;  // the mask table, filled at start-up
-    std::int64_t FoundBytes = 0;         // total size of the files the current or last scan found
-    std::int64_t SelectedBytes = 0;      // total size of the selected rows, as last computed
-    std::int16_t GaugeWidth = 0;         // width last given to the stack-usage bar, in twips
-    NativeString CurrentFolder;          // the folder being scanned, ending in the separator
-    NativeString EntryName;              // the matching file being listed; empty between folders
-    std::unique_ptr<Stack> Folders;      // folders still to visit; created on first use
-    // Folders found while Folders was full, in the order found. They go back on the stack whenever
-    // it runs empty, so that a full stack never loses part of the tree.
-    std::deque<NativeString> Spill;
+    // Total size of the files the current or last scan found; stays at the 64-bit maximum once
+    // reached (sparse files can claim sizes close to it).
+    std::int64_t FoundBytes = 0;
+    std::int64_t SelectedBytes = 0;  // total size of the selected rows, as last computed
+    std::int16_t GaugeWidth = 0;     // width last given to the stack-usage bar, in twips
+    NativeString CurrentFolder;      // the folder being scanned, ending in the separator
+    NativeString EntryName;          // the matching file being listed; empty between folders
+    std::unique_ptr<Stack> Folders;  // folders still to visit; created on first use
+    // Folders found while Folders was full, in the order found, with the identities their listing
+    // gave them. They go back on the stack whenever it runs empty, so that a full stack never loses
+    // part of the tree; they cost memory by their names (see FolderSpill).
+    FolderSpill Spill;
     ResultList Results;  // the found files, row for row with the window's list
 };
 

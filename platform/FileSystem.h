@@ -5,36 +5,55 @@
 #include <vector>
 
 #include "platform/DirEntry.h"
+#include "platform/FileIdentity.h"
 #include "platform/NativeString.h"
 
 namespace kelmora::platform {
 
+// A listed file's size and identity, read together so that they describe the same file.
+struct FileDetails {
+    std::int64_t size = 0;
+    FileIdentity id;
+};
+
 // Read access to the file system that the scan walks. One object serves one window and is used on
 // the user-interface thread only. Paths are native texts (see NativeString.h).
+//
+// Call order: beginScan once per scan; then list() per folder, each followed by fileDetails() and
+// isProtected() for entries of that listing only. Listing another folder ends what the previous
+// listing allowed.
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
 
     // Called once as a scan starts, before its first listing, so that an implementation can refresh
-    // what it reads once per scan (the mount table on POSIX). Cannot fail.
+    // what it reads once per scan (mount table, trash folders, package database). Cannot fail.
     virtual void beginScan() {}
 
-    // Appends to `out` every entry of `folder` (a path that ends in the separator), in the order
-    // the platform lists them, "." and ".." included where the platform lists them; `out` is not
-    // cleared first. A folder that cannot be opened (denied, gone, path too long) appends nothing
-    // and returns false. A failure while reading ends the listing: the entries read so far stay in
-    // `out`, and the result is false.
-    virtual bool list(const NativeString& folder, std::vector<DirEntry>& out) = 0;
+    // Lists `folder` (a path that ends in the separator) and returns the identity of the folder it
+    // actually listed. `expected` is the id its parent's listing gave it (DirEntry::id); nothing
+    // for the scan root. The folder is reached without following a link and must still be the one
+    // listed before: a folder that cannot be opened (denied, gone), or that is no longer `expected`
+    // (swapped, replaced by a link, moved onto another file system), appends nothing and returns
+    // nothing. Otherwise every entry is appended to `out` (which is not cleared first) in the order
+    // the platform lists them, "." and ".." included where the platform lists them; a failure while
+    // reading ends the listing with the entries read so far.
+    virtual std::optional<FileIdentity> list(const NativeString& folder,
+                                             const std::optional<FileIdentity>& expected,
+                                             std::vector<DirEntry>& out) = 0;
 
-    // The size in bytes of the regular file at `path`, never following a link; nothing when the
-    // file is gone, cannot be read, or is no longer a regular file.
-    virtual std::optional<std::int64_t> fileSize(const NativeString& path) = 0;
+    // The size and identity of `entry`, a File of the folder listed last, asked relative to that
+    // folder and never through a link; nothing when it is gone or no longer a regular file.
+    virtual std::optional<FileDetails> fileDetails(const DirEntry& entry) = 0;
 
-    // True when the file at `path`, which matches a mask, belongs to the operating system or to
-    // installed software (a package's file on POSIX, a protected system file on Windows): such a
-    // file is no leftover and is never offered for deletion. Asked only of regular files, after
-    // beginScan; what an implementation reads to answer, it reads at most once per scan.
-    virtual bool isProtected([[maybe_unused]] const NativeString& path) { return false; }
+    // True when the file at `path` with identity `file`, which matches a mask, belongs to the
+    // operating system or to installed software (a package's file on POSIX, a protected system
+    // file on Windows): such a file is no leftover and is never offered for deletion. What an
+    // implementation reads to answer, it reads at most once per scan.
+    virtual bool isProtected([[maybe_unused]] const NativeString& path,
+                             [[maybe_unused]] const FileIdentity& file) {
+        return false;
+    }
 };
 
 }  // namespace kelmora::platform

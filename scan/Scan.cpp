@@ -1,6 +1,7 @@
 #include "scan/Scan.h"
 
 #include <cmath>
+#include <limits>
 
 #include "app/SizeText.h"
 #include "scan/Masks.h"
@@ -12,6 +13,13 @@ namespace {
 bool isDotEntry(NativeStringView name) {
     return !name.empty() && name.size() <= 2 &&
            name.find_first_not_of(NativeChar('.')) == NativeStringView::npos;
+}
+
+// Adds a file's size to the found total, which stays at the 64-bit maximum once it gets there.
+std::int64_t addSaturating(std::int64_t total, std::int64_t size) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    if (size <= 0) return total;
+    return total > kMax - size ? kMax : total + size;
 }
 
 }  // namespace
@@ -41,7 +49,7 @@ void Scan::start() {
     if (!state_.Folders) state_.Folders = std::make_unique<Stack>();
     state_.Folders->Init();
     state_.Spill.clear();
-    (void)state_.Folders->Push(root_);
+    (void)push(root_, std::nullopt);
     view_.setListControlsEnabled(false);
     view_.setWillText(sizeText(0));
     view_.setFreedText(sizeText(0));
@@ -61,15 +69,26 @@ void Scan::start() {
     returnToIdle();
 }
 
+bool Scan::push(NativeStringView path, const std::optional<platform::FileIdentity>& id) {
+    Stack& folders = *state_.Folders;
+    const std::int16_t level = folders.getLevel();
+    if (!folders.Push(path)) return false;
+    expected_[static_cast<std::size_t>(level)] = id;
+    return true;
+}
+
 void Scan::pass() {
     Stack& folders = *state_.Folders;
+    const std::int16_t level = folders.getLevel();
+    const auto expected = level > 0 ? expected_[static_cast<std::size_t>(level - 1)] : std::nullopt;
     state_.CurrentFolder = folders.Top().value_or(NativeString{});
     state_.CurrentFolder.push_back(kSeparator);
     const NativeString& folder = state_.CurrentFolder;
     view_.setPathLine(folder);
 
     entries_.clear();
-    fs_.list(folder, entries_);  // a failed listing yields what was read: nothing more to do
+    // A folder that is refused or fails yields what was read of it: nothing more to do.
+    const auto folderId = fs_.list(folder, expected, entries_);
 
     // Which masks each file matches, worked out once per name; then the rows go out mask by mask
     // in table order, and in listing order within a mask.
@@ -81,20 +100,21 @@ void Scan::pass() {
                 static_cast<std::uint16_t>(any | (matches_[k] = masks_.matching(entries_[k].name)));
 
     NativeString path;
-    for (std::size_t m = 0; any != 0 && m < state_.Masks.size(); ++m) {
+    for (std::size_t m = 0; folderId && any != 0 && m < state_.Masks.size(); ++m) {
         const auto bit = static_cast<std::uint16_t>(1u << m);
         if ((any & bit) == 0) continue;
         for (std::size_t k = 0; k < entries_.size(); ++k) {
             if ((matches_[k] & bit) == 0) continue;
             const auto& entry = entries_[k];
             state_.EntryName = entry.name;
+            const auto details = fs_.fileDetails(entry);
+            if (!details) continue;  // gone since the listing: nothing to offer
             path.assign(folder).append(entry.name);
-            if (fs_.isProtected(path)) continue;  // installed software's own file: not a leftover
-            const auto size = fs_.fileSize(path);
-            if (!size) continue;  // gone since the listing: nothing to offer
-            state_.Results.append({{path, {}, {}}, *size});
+            // Installed software's own file: not a leftover.
+            if (fs_.isProtected(path, details->id)) continue;
+            state_.Results.append({{path, details->id, *folderId}, details->size});
             view_.appendRow(path);
-            state_.FoundBytes += *size;
+            state_.FoundBytes = addSaturating(state_.FoundBytes, details->size);
             view_.setFreedText(sizeText(state_.FoundBytes));
         }
     }
@@ -104,7 +124,7 @@ void Scan::pass() {
         if (entry.type != platform::EntryType::Folder || entry.system || isDotEntry(entry.name))
             continue;
         path.assign(folder).append(entry.name);
-        if (!folders.Push(path)) state_.Spill.push_back(path);
+        if (!push(path, entry.id)) state_.Spill.add(folder, entry.name, entry.id);
     }
     // The folder's listing has ended: no name of it is left over.
     state_.EntryName.clear();
@@ -112,8 +132,11 @@ void Scan::pass() {
 }
 
 void Scan::refillFromSpill() {
-    Stack& folders = *state_.Folders;
-    while (!state_.Spill.empty() && folders.Push(state_.Spill.front())) state_.Spill.pop_front();
+    while (!state_.Spill.empty()) {
+        const auto id = state_.Spill.front(spilled_);
+        if (!push(spilled_, id)) break;
+        state_.Spill.pop();
+    }
 }
 
 void Scan::stop() {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "app/MainState.h"
@@ -16,11 +18,14 @@ namespace kelmora {
 // Walk: each pass takes the folder on top of the stack, lists it once, records its matching files
 // mask by mask (in listing order within a mask), pops it and pushes its subfolders in listing
 // order, so the last one pushed is visited next and the walk is pre-order. A subfolder is a Folder
-// entry without the system attribute, other than "." and ".."; links to folders come from the
-// platform marked system, so the walk never leaves the tree through one. A folder that cannot be
-// listed contributes what was read of it, a file whose size cannot be read is left out, and nothing
-// stops the walk. A folder refused by the full stack waits in MainState::Spill and is pushed back
-// when the stack runs empty.
+// entry without the system attribute, other than "." and "..". Beside each stacked folder the
+// scan keeps the identity its parent's listing gave it, and the platform lists the folder only if
+// it still is that folder, reached without a link (see FileSystem::list): a folder swapped since
+// its listing is passed over like an unreadable one, so the walk never leaves the tree. A folder
+// that cannot be listed contributes what was read of it, a file whose size cannot be read is left
+// out, and nothing stops the walk. A folder refused by the full stack waits in MainState::Spill
+// and is pushed back when the stack runs empty. Each row records the file's and its folder's
+// identities for the removal to check; FoundBytes stops at the 64-bit maximum.
 //
 // The handler does not own time: after each folder it calls `handlePendingEvents`, during which
 // the window may run other handlers nested, a second click on the scan button among them.
@@ -44,6 +49,8 @@ class Scan {
     void pass();
     void returnToIdle();
     void refillFromSpill();
+    // Pushes `path` with the identity a listing gave it; false when the stack is full.
+    bool push(NativeStringView path, const std::optional<platform::FileIdentity>& id);
 
     MainState& state_;
     MainView& view_;
@@ -53,6 +60,10 @@ class Scan {
     MaskSet masks_{std::array<NativeString, 0>{}};  // the mask table, ready at each start
     std::vector<platform::DirEntry> entries_;       // the listing of the current folder, reused
     std::vector<std::uint16_t> matches_;            // per entry: the masks its name matches
+    // Level by level beside the stack's texts: the identity each stacked folder must still have
+    // when it is listed; nothing for the root.
+    std::array<std::optional<platform::FileIdentity>, Stack::kCapacity> expected_{};
+    NativeString spilled_;  // reused by refillFromSpill
 };
 
 }  // namespace kelmora

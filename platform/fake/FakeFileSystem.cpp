@@ -11,9 +11,13 @@ void FakeFileSystem::add(const NativeString& path, Node node) {
     const NativeString parent = parentOf(path);
     if (!folders_.contains(parent)) addFolder(parent);
     node.entry.name = path.substr(parent.size() + 1);
+    node.entry.id = {1, nextInode_++, 0};
     const bool folder = node.entry.type == EntryType::Folder;
+    if (folder) {
+        folders_.try_emplace(path);
+        folderIds_[path] = node.entry.id;
+    }
     folders_[parent].push_back(std::move(node));
-    if (folder) folders_.try_emplace(path);
 }
 
 void FakeFileSystem::addFolder(const NativeString& path, bool hidden, bool system) {
@@ -41,35 +45,51 @@ void FakeFileSystem::addOther(const NativeString& path) {
     add(path, node);
 }
 
-bool FakeFileSystem::list(const NativeString& folder, std::vector<DirEntry>& out) {
+void FakeFileSystem::replaceFolder(const NativeString& path) {
+    folderIds_[path] = {1, nextInode_++, 0};
+}
+
+FileIdentity FakeFileSystem::identityOf(const NativeString& path) const {
+    if (const auto found = folderIds_.find(path); found != folderIds_.end()) return found->second;
+    const NativeString parent = parentOf(path);
+    const NativeString name = path.substr(parent.size() + 1);
+    for (const auto& node : folders_.at(parent))
+        if (node.entry.name == name) return node.entry.id;
+    return {};
+}
+
+std::optional<FileIdentity> FakeFileSystem::list(const NativeString& folder,
+                                                 const std::optional<FileIdentity>& expected,
+                                                 std::vector<DirEntry>& out) {
     listed_.push_back(folder);
+    haveListing_ = false;
     NativeString key = folder;
     if (!key.empty() && key.back() == kSeparator) key.pop_back();
     const auto found = folders_.find(key);
-    if (found == folders_.end() || failOpen_.contains(key)) return false;
+    if (found == folders_.end() || failOpen_.contains(key)) return std::nullopt;
+    const FileIdentity id = folderIds_.at(key);
+    if (expected && *expected != id) return std::nullopt;
+    lastListed_ = key;
+    haveListing_ = true;
     std::size_t limit = found->second.size() + 2;
-    bool failing = false;
-    if (const auto f = failAfter_.find(key); f != failAfter_.end()) {
-        limit = f->second;
-        failing = true;
-    }
+    if (const auto f = failAfter_.find(key); f != failAfter_.end()) limit = f->second;
     std::vector<DirEntry> all;
     if (dots_ && !key.empty()) {
-        all.push_back({fromAscii("."), EntryType::Folder, false, false, {}});
-        all.push_back({fromAscii(".."), EntryType::Folder, false, false, {}});
+        all.push_back({fromAscii("."), EntryType::Folder, false, false, id, -1});
+        all.push_back({fromAscii(".."), EntryType::Folder, false, false, {}, -1});
     }
     for (const auto& node : found->second) all.push_back(node.entry);
     for (std::size_t i = 0; i < all.size() && i < limit; ++i) out.push_back(all[i]);
-    return !(failing && limit < all.size());
+    return id;
 }
 
-std::optional<std::int64_t> FakeFileSystem::fileSize(const NativeString& path) {
+std::optional<FileDetails> FakeFileSystem::fileDetails(const DirEntry& entry) {
+    if (!haveListing_) return std::nullopt;
+    const NativeString path = lastListed_ + kSeparator + entry.name;
     if (vanished_.contains(path)) return std::nullopt;
-    const auto found = folders_.find(parentOf(path));
-    if (found == folders_.end()) return std::nullopt;
-    const NativeString name = path.substr(parentOf(path).size() + 1);
-    for (const auto& node : found->second)
-        if (node.entry.name == name && node.entry.type == EntryType::File) return node.size;
+    for (const auto& node : folders_.at(lastListed_))
+        if (node.entry.name == entry.name && node.entry.type == EntryType::File)
+            return FileDetails{node.size, node.entry.id};
     return std::nullopt;
 }
 

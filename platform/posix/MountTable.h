@@ -1,14 +1,21 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 namespace kelmora::platform::posix {
 
-// One line of /proc/self/mountinfo, reduced to what the scan needs.
+// One line of /proc/self/mountinfo, reduced to what the walk needs.
 struct Mount {
+    std::uint64_t id = 0;  // the kernel's mount id, as statx reports it in stx_mnt_id
+    unsigned major = 0;    // the device that statx reports for files of this mount
+    unsigned minor = 0;
     std::string path;  // mount point as the kernel spells it, octal escapes decoded
     std::string type;  // file-system type, such as "ext4", "proc" or "fuse.sshfs"
 };
@@ -16,23 +23,75 @@ struct Mount {
 // Reads the mount table text of /proc/self/mountinfo. Malformed lines are skipped.
 std::vector<Mount> parseMountInfo(std::string_view text);
 
-// True for the kernel's pseudo file systems and for network or remote ones: the scan does not enter
-// their mount points, the POSIX counterpart of folders that carry the system attribute.
-bool isSystemFileSystem(std::string_view type);
+// The walk's allowlist of file systems that hold local files and answer from the kernel alone:
+// ext2/3/4, xfs, btrfs, f2fs, jfs, reiserfs, bcachefs, zfs, nilfs2, vfat/msdos, exfat, ntfs/ntfs3,
+// hfsplus and tmpfs. Everything else is not entered where it is mounted below the scan root: the
+// kernel's pseudo file systems (proc, sysfs, devtmpfs, cgroup...), network ones (nfs, cifs,
+// 9p...), every FUSE file system (fuse, fuseblk, fuse.*: a daemon answers, and can make any access
+// hang), virtiofs, vboxsf, autofs (automount triggers), read-only images (squashfs, iso9660, erofs)
+// and overlay (a merged view of layer folders that the walk reaches where they are; its lower
+// layers may be any file system, remote ones included). The scan root itself is always entered.
+bool isLocalFileSystem(std::string_view type);
+// The same allowlist by statfs's f_type, to confirm an opened folder's file system.
+bool isLocalFileSystemMagic(std::int64_t magic);
 
-// The folders a scan must never enter, worked out once per scan from the mount table and the
-// user's trash folder. Paths are absolute, without a trailing "/" (the root is "").
-class SystemFolders {
+// True when the block device major:minor is removable media: the kernel's removable flag of the
+// device, or for a partition of its disk, read below `sysfs` (/sys). False for devices without a
+// block device entry (tmpfs, btrfs subvolumes and other anonymous devices).
+bool isRemovableBlockDevice(const std::string& sysfs, unsigned major, unsigned minor);
+
+// The walk's rule for one mount below the scan root: entered when its type is on the allowlist,
+// it is not on removable media and it is not mounted where the desktop mounts other drives
+// (/media, /run/media). Removable and desktop-mounted media are other drives, as D: is on Windows.
+bool entersMount(const Mount& mount, bool removable);
+
+// Which mounts the walk enters, decided by mount id (and device) from the kernel's mount table.
+class MountPolicy {
   public:
-    SystemFolders() = default;
-    SystemFolders(const std::vector<Mount>& mounts, std::string homeTrash);
+    using TableReader = std::function<std::string()>;
+    using RemovableCheck = std::function<bool(unsigned major, unsigned minor)>;
 
-    // `parent` is the folder path ending in "/", `name` an entry of it that is a real folder.
-    bool contains(std::string_view parent, std::string_view name) const;
+    MountPolicy(TableReader readTable, RemovableCheck removable);
+
+    // Reads the table afresh and forgets every decision; called at each scan start.
+    void refresh();
+    // True when the table names a mount point in `folder` (a path ending in "/"). The walk looks
+    // closely (statx) only at the subfolders of such folders; a mount point it did not expect is
+    // still caught when the folder is opened, and then refused.
+    bool mayHoldMountPoints(const std::string& folder) const {
+        return mountParents_.contains(folder);
+    }
+    // False when the table puts `path` (absolute, as spelled) on a mount the walk does not enter,
+    // so that nothing there is looked at: looking could wake an automounter or wait for a network
+    // file system. Text decides here only what is left alone, never what is entered.
+    bool mayLookInto(std::string_view path);
+    // The scan root's own mount, entered whatever its type, until the next refresh.
+    void admit(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor);
+    // True when the walk enters the mount `mountId` (nothing where the kernel does not report
+    // mount ids: then the mount is found by device), whose files report device major:minor. A mount
+    // the table does not know, or knows with another device (its id was reused), makes the policy
+    // read the table again, once per mount id; one that is still unknown is not entered.
+    bool enters(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor);
 
   private:
-    std::unordered_set<std::string> closed_;       // pseudo or remote mount points, the home trash
-    std::unordered_set<std::string> mountPoints_;  // every mount point: their .Trash folders
+    void load();
+    const Mount* find(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor) const;
+
+    TableReader readTable_;
+    RemovableCheck removable_;
+    std::vector<Mount> mounts_;
+    std::unordered_set<std::string> mountParents_;  // the folders holding mount points, with "/"
+    struct Decision {
+        unsigned major, minor;
+        bool entered;
+    };
+    std::unordered_map<std::uint64_t, Decision> decided_;  // by mount id
+    std::unordered_set<std::uint64_t> rereadFor_;
+    struct Admitted {
+        std::optional<std::uint64_t> mountId;
+        unsigned major, minor;
+    };
+    std::optional<Admitted> admitted_;  // unknown ids the table was read again for
 };
 
 }  // namespace kelmora::platform::posix

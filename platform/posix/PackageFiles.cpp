@@ -2,14 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <memory>
-#include <unordered_map>
 #include <vector>
+
+#include "platform/posix/Facts.h"
 
 namespace kelmora::platform::posix {
 namespace {
@@ -57,9 +56,9 @@ void PackageFiles::reset() {
     owned_.clear();
 }
 
-bool PackageFiles::owns(const std::string& path) {
+bool PackageFiles::owns(const FileIdentity& file) {
     if (!loaded_) load();
-    return owned_.contains(path);
+    return owned_.contains(file);
 }
 
 void PackageFiles::load() {
@@ -89,25 +88,8 @@ void PackageFiles::load() {
                                    std::getline(diversions, by);)
         if (!to.empty() && to.front() == '/' && keepName_(fileName(to))) recorded.push_back(to);
 
-    std::unordered_map<std::string, std::string> resolvedFolders;
-    for (const auto& path : recorded) keep(path, resolvedFolders);
-}
-
-void PackageFiles::keep(std::string_view recorded,
-                        std::unordered_map<std::string, std::string>& resolvedFolders) {
-    // Resolve the folder, not the file: the file may be gone or be a link itself, and one
-    // realpath per folder is what keeps a large database quick to read.
-    const auto cut = recorded.rfind('/');
-    const std::string folder(recorded.substr(0, cut));
-    auto found = resolvedFolders.find(folder);
-    if (found == resolvedFolders.end()) {
-        char buffer[PATH_MAX];
-        const char* resolved = realpath(folder.empty() ? "/" : folder.c_str(), buffer);
-        std::string value = resolved ? std::string(resolved) : folder;
-        if (value == "/") value.clear();
-        found = resolvedFolders.emplace(folder, std::move(value)).first;
-    }
-    owned_.insert(found->second + std::string(recorded.substr(cut)));
+    for (const auto& path : recorded)
+        if (const auto facts = factsAt(AT_FDCWD, path.c_str())) owned_.insert(facts->id);
 }
 
 }  // namespace kelmora::platform::posix

@@ -1,13 +1,9 @@
 #include "platform/posix/PosixFileSystem.h"
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -25,12 +21,6 @@ std::string readMountInfo() {
     return text.str();
 }
 
-// Closes a file descriptor when it goes out of scope.
-struct OpenFd {
-    int fd;
-    ~OpenFd() { close(fd); }
-};
-
 // The layout of the kernel's linux_dirent64 records: inode (8 bytes), offset (8), record length
 // (2), type (1), then the name with its terminating zero.
 constexpr std::size_t kRecordLengthAt = 16;
@@ -38,87 +28,123 @@ constexpr std::size_t kTypeAt = 18;
 constexpr std::size_t kNameAt = 19;
 constexpr std::size_t kListingBuffer = 64 * 1024;
 
-}  // namespace
-
-std::string homeTrashFolder() {
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
-        return std::string(data) + "/Trash";
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return std::string(home) + "/.local/share/Trash";
-    return {};
+bool isDotEntry(const char* name) {
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
 }
 
+bool isMountTrashName(std::string_view name) {
+    return name == ".Trash" || name.starts_with(".Trash-");
+}
+
+}  // namespace
+
 PosixFileSystem::Sources PosixFileSystem::systemSources(PackageFiles::NameFilter listableName) {
-    return {readMountInfo, homeTrashFolder(), "/var/lib/dpkg", std::move(listableName)};
+    return {readMountInfo, homeTrashLocations, "/var/lib/dpkg", std::move(listableName), "/sys"};
 }
 
 PosixFileSystem::PosixFileSystem(Sources sources)
-    : sources_(std::move(sources)), packages_(sources_.dpkgRoot, sources_.listableName) {}
-
-PosixFileSystem::PosixFileSystem(std::function<std::string()> mountInfo, std::string homeTrash)
-    : PosixFileSystem(Sources{std::move(mountInfo), std::move(homeTrash), {}, {}}) {}
+    : sources_(std::move(sources)),
+      mounts_(sources_.mountInfo,
+              [sysfs = sources_.sysfs](unsigned major, unsigned minor) {
+                  return !sysfs.empty() && isRemovableBlockDevice(sysfs, major, minor);
+              }),
+      chain_(mounts_),
+      packages_(sources_.dpkgRoot, sources_.listableName) {}
 
 void PosixFileSystem::beginScan() {
-    systemFolders_ = SystemFolders(parseMountInfo(sources_.mountInfo()), sources_.homeTrash);
+    mounts_.refresh();
+    chain_.closeAll();
+    trash_.clear();
+    trashResolved_ = false;
     packages_.reset();
 }
 
-bool PosixFileSystem::isProtected(const NativeString& path) {
-    return !sources_.dpkgRoot.empty() && packages_.owns(path);
+bool PosixFileSystem::isProtected(const NativeString&, const FileIdentity& file) {
+    return !sources_.dpkgRoot.empty() && packages_.owns(file);
 }
 
-bool PosixFileSystem::list(const NativeString& folder, std::vector<DirEntry>& out) {
+bool PosixFileSystem::isSystemFolder(const Facts& folder, std::string_view name,
+                                     const FileIdentity& id, const Facts* looked) {
+    if (looked && !sameMount(*looked, folder) &&
+        !mounts_.enters(looked->mountId, looked->major, looked->minor))
+        return true;
+    if (folder.mountRoot && isMountTrashName(name)) return true;
+    return trash_.contains(id);
+}
+
+std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
+                                                  const std::optional<FileIdentity>& expected,
+                                                  std::vector<DirEntry>& out) {
+    if (!expected) {
+        if (!chain_.openRoot(folder)) return std::nullopt;
+        const Facts& root = chain_.current();
+        mounts_.admit(root.mountId, root.major, root.minor);
+        // The trash folders are looked for once the root's mount is known to be entered.
+        if (!trashResolved_ && sources_.trashLocations)
+            trash_ = resolveTrashFolders(sources_.trashLocations(), mounts_);
+        trashResolved_ = true;
+    } else if (!chain_.open(folder, *expected) || trash_.contains(chain_.current().id)) {
+        // Refused, or a trash folder that its listing could not tell (a mount's root, a btrfs
+        // subvolume): nothing of it is listed.
+        return std::nullopt;
+    }
+    const int dirFd = chain_.currentFd();
+    const Facts here = chain_.current();
+    // Where the mount table names no mount point, a subfolder's inode in the listing is its own.
+    const bool lookClosely = mounts_.mayHoldMountPoints(folder);
+
     // Linux's getdents64 straight into a buffer kept for the whole scan: a directory stream would
     // make the same calls, plus an fstat and a buffer allocation for every folder.
-    const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) return false;
-    const OpenFd closer{dirFd};
     if (buffer_.empty()) buffer_.resize(kListingBuffer);
     for (;;) {
         const long read = syscall(SYS_getdents64, dirFd, buffer_.data(), buffer_.size());
-        if (read == 0) return true;
-        if (read < 0) return false;  // a failing continuation ends the listing
+        if (read <= 0) return here.id;  // the end, or a failing continuation, ends the listing
         for (long at = 0; at < read;) {
             const char* record = buffer_.data() + at;
             unsigned short length = 0;
             std::memcpy(&length, record + kRecordLengthAt, sizeof length);
+            std::uint64_t inode = 0;
+            std::memcpy(&inode, record, sizeof inode);
             at += length;
-            unsigned char type = static_cast<unsigned char>(record[kTypeAt]);
+            const auto type = static_cast<unsigned char>(record[kTypeAt]);
             const char* name = record + kNameAt;
             DirEntry entry;
             entry.name = name;
             entry.hidden = name[0] == '.';
-            if (type == DT_UNKNOWN) {
-                // Some file systems do not fill the type: ask without following a link.
-                struct stat st {};
-                if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-                type = S_ISREG(st.st_mode)   ? DT_REG
-                       : S_ISDIR(st.st_mode) ? DT_DIR
-                       : S_ISLNK(st.st_mode) ? DT_LNK
-                                             : DT_UNKNOWN;
-            }
+            entry.id = {here.id.device, inode, 0};
             if (type == DT_REG) {
                 entry.type = EntryType::File;
-            } else if (type == DT_DIR) {
+            } else if (isDotEntry(name)) {
+                entry.type = type == DT_DIR ? EntryType::Folder : EntryType::Other;
+            } else if (type == DT_DIR && !lookClosely) {
                 entry.type = EntryType::Folder;
-                entry.system = systemFolders_.contains(folder, entry.name);
-            } else if (type == DT_LNK) {
-                // A link to a folder reads as a system folder, so the walk never enters it; a link
-                // to anything else is not a file the program may offer.
-                struct stat st {};
-                const bool toFolder = fstatat(dirFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-                entry.type = toFolder ? EntryType::Folder : EntryType::Other;
-                entry.system = toFolder;
+                entry.system = isSystemFolder(here, name, entry.id, nullptr);
+            } else if (type == DT_DIR || type == DT_UNKNOWN) {
+                // A folder's own identity and mount, never through a link: at a mount point the
+                // listing's inode is the covered folder's, statx's the mounted root's.
+                const auto sub = factsAt(dirFd, name);
+                if (!sub) continue;  // gone since the listing
+                if (sub->isFolder()) {
+                    entry.type = EntryType::Folder;
+                    entry.id = sub->id;
+                    entry.system = isSystemFolder(here, name, sub->id, &*sub);
+                } else if (sub->isRegularFile()) {
+                    entry.type = EntryType::File;
+                }
             }
             out.push_back(std::move(entry));
         }
     }
 }
 
-std::optional<std::int64_t> PosixFileSystem::fileSize(const NativeString& path) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    return static_cast<std::int64_t>(st.st_size);
+std::optional<FileDetails> PosixFileSystem::fileDetails(const DirEntry& entry) {
+    const int dirFd = chain_.currentFd();
+    if (dirFd < 0 || entry.type != EntryType::File) return std::nullopt;
+    const auto facts = factsAt(dirFd, entry.name.c_str());
+    // A file mounted over the listed name belongs to another file system: not this folder's.
+    if (!facts || !facts->isRegularFile() || !sameMount(*facts, chain_.current()))
+        return std::nullopt;
+    return FileDetails{facts->size, facts->id};
 }
 
 }  // namespace kelmora::platform::posix

@@ -2,57 +2,79 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/posix/FolderChain.h"
+#include "platform/posix/IdentitySet.h"
 #include "platform/posix/MountTable.h"
 #include "platform/posix/PackageFiles.h"
+#include "platform/posix/TrashFolders.h"
 
 namespace kelmora::platform::posix {
 
-// The file system of a Linux system, read with getdents64 and lstat.
+// The file system of a Linux system, walked by open folder descriptors and read with getdents64
+// and statx.
 //
 // Traversal policy, the POSIX meaning of the scan's attributes:
-// - hidden: the name starts with ".";
-// - system (never entered): mount points of pseudo and network file systems, the user's trash and
-//   the .Trash folders at the top of every mount, and every symbolic link to a folder, so the walk
-//   never leaves the tree through a link;
-// - File is a regular file only; links to files, FIFOs, sockets and devices are Other, and nothing
-//   here ever opens them;
-// - protected: a file that an installed package owns (see PackageFiles).
+// - Folders are reached one name at a time relative to an open ancestor, never through a link,
+//   and must still be the folder (device, inode) that their parent's listing reported; see
+//   FolderChain. Links of any kind are Other: never listed, never entered, never resolved.
+// - system (never entered): a folder on another mount than the folder listing it, unless the
+//   mount is one the MountPolicy enters (a local disk file system or tmpfs, not removable, not
+//   mounted under /media or /run/media; see MountTable.h for the allowlist and why); the home trash
+//   folders, known by identity however the home is spelled; and .Trash and .Trash-* at the top of
+//   a mount. In a folder where the mount table names mount points, subfolders are looked at with
+//   statx, which reports a mounted folder's own root without asking its file system anything, so
+//   a remote or FUSE mount is never touched. Elsewhere the listing's inode stands for the
+//   subfolder; a mount point made there since the table was read shows another identity when it
+//   is opened and is refused then, before anything is asked of its file system.
+// - hidden: the name starts with ".".
+// - File is a regular file only; FIFOs, sockets and devices are Other, and nothing here ever opens
+//   them. A file's size and identity are read together by name relative to the listed folder.
+// - protected: a file that an installed package owns, by identity (see PackageFiles).
 class PosixFileSystem : public FileSystem {
   public:
     // Where the system's facts come from.
     struct Sources {
-        // Gives the mount table text at each scan start (/proc/self/mountinfo).
+        // Gives the mount table text (/proc/self/mountinfo) at each scan start, and again when the
+        // walk meets a mount it does not know.
         std::function<std::string()> mountInfo;
-        // The user's trash folder; empty for none.
-        std::string homeTrash;
+        // Where the trash folders are, asked at each scan start.
+        std::function<std::vector<TrashLocation>()> trashLocations;
         // dpkg's administrative folder; empty for a system without a package database.
         std::string dpkgRoot;
         // The names the scan can list: only package files with such names are remembered.
         PackageFiles::NameFilter listableName;
+        // Where sysfs is mounted, for the removable flag of block devices; empty for none.
+        std::string sysfs;
     };
     // The running system's sources, remembering package files whose names pass `listableName`.
     static Sources systemSources(PackageFiles::NameFilter listableName);
 
     explicit PosixFileSystem(Sources sources);
-    // For tests: the given mount table and trash, no package database.
-    PosixFileSystem(std::function<std::string()> mountInfo, std::string homeTrash);
 
     void beginScan() override;
-    bool list(const NativeString& folder, std::vector<DirEntry>& out) override;
-    std::optional<std::int64_t> fileSize(const NativeString& path) override;
-    bool isProtected(const NativeString& path) override;
+    std::optional<FileIdentity> list(const NativeString& folder,
+                                     const std::optional<FileIdentity>& expected,
+                                     std::vector<DirEntry>& out) override;
+    std::optional<FileDetails> fileDetails(const DirEntry& entry) override;
+    bool isProtected(const NativeString& path, const FileIdentity& file) override;
 
   private:
+    // Whether the subfolder `name` of `folder`, with identity `id`, is never to be entered;
+    // `looked` is what statx told of it, when it was asked.
+    bool isSystemFolder(const Facts& folder, std::string_view name, const FileIdentity& id,
+                        const Facts* looked);
+
     Sources sources_;
-    SystemFolders systemFolders_;
+    MountPolicy mounts_;
+    FolderChain chain_;
+    IdentitySet trash_;
+    bool trashResolved_ = false;
     std::vector<char> buffer_;  // the listing buffer, allocated on first use and kept
     PackageFiles packages_;
 };
-
-// The user's trash folder by the freedesktop rules: $XDG_DATA_HOME/Trash, else
-// ~/.local/share/Trash.
-std::string homeTrashFolder();
 
 }  // namespace kelmora::platform::posix

@@ -9,10 +9,16 @@
 namespace kelmora::platform::win32 {
 namespace {
 
-struct FindCloser {
+struct HandleCloser {
     HANDLE handle;
-    ~FindCloser() { FindClose(handle); }
+    ~HandleCloser() { CloseHandle(handle); }
 };
+
+constexpr std::size_t kListingBuffer = 64 * 1024;
+
+std::uint64_t fileIndex(DWORD high, DWORD low) {
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+}
 
 }  // namespace
 
@@ -51,30 +57,59 @@ Win32FileSystem::Win32FileSystem() : Win32FileSystem(isFileGuardedBySystem) {}
 Win32FileSystem::Win32FileSystem(ProtectionCheck isProtected)
     : isProtected_(std::move(isProtected)) {}
 
-bool Win32FileSystem::list(const NativeString& folder, std::vector<DirEntry>& out) {
-    WIN32_FIND_DATAW data{};
-    const HANDLE find =
-        FindFirstFileExW(extendedPath(folder + L"*").c_str(), FindExInfoBasic, &data,
-                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (find == INVALID_HANDLE_VALUE) {
-        // A root folder has no "." and "..": an empty one finds nothing, which is no failure.
-        return GetLastError() == ERROR_FILE_NOT_FOUND;
+std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
+                                                  const std::optional<FileIdentity>& expected,
+                                                  std::vector<DirEntry>& out) {
+    // The folder itself, not what a link or junction at its name points to.
+    const HANDLE handle = CreateFileW(
+        extendedPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    const HandleCloser closer{handle};
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info)) return std::nullopt;
+    FileFacts facts;
+    facts.attributes = info.dwFileAttributes;
+    if (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        if (GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag))
+            facts.reparseTag = tag.ReparseTag;
     }
-    const FindCloser closer{find};
-    do {
-        out.push_back(toDirEntry(data.cFileName, data.dwFileAttributes, data.dwReserved0));
-    } while (FindNextFileW(find, &data));
-    return GetLastError() == ERROR_NO_MORE_FILES;
+    if (!facts.isFolder() || facts.isLink()) return std::nullopt;
+    const FileIdentity id{info.dwVolumeSerialNumber,
+                          fileIndex(info.nFileIndexHigh, info.nFileIndexLow), 0};
+    if (expected && *expected != id) return std::nullopt;
+
+    if (buffer_.empty()) buffer_.resize(kListingBuffer / sizeof(std::uint64_t));
+    const auto bytes = static_cast<DWORD>(buffer_.size() * sizeof(std::uint64_t));
+    for (auto kind = FileIdBothDirectoryRestartInfo;
+         GetFileInformationByHandleEx(handle, kind, buffer_.data(), bytes);
+         kind = FileIdBothDirectoryInfo) {
+        // Records follow each other at NextEntryOffset, 0 ending the batch. A failing call ends
+        // the listing, at the end (ERROR_NO_MORE_FILES) or not.
+        const auto* at = reinterpret_cast<const unsigned char*>(buffer_.data());
+        for (;;) {
+            const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            const std::wstring name(record->FileName, record->FileNameLength / sizeof(wchar_t));
+            // For a reparse point, EaSize holds its tag.
+            DirEntry entry = toDirEntry(name, record->FileAttributes, record->EaSize);
+            entry.id = {id.device, static_cast<std::uint64_t>(record->FileId.QuadPart), 0};
+            if (entry.type == EntryType::File) entry.size = record->EndOfFile.QuadPart;
+            out.push_back(std::move(entry));
+            if (record->NextEntryOffset == 0) break;
+            at += record->NextEntryOffset;
+        }
+    }
+    return id;
 }
 
-std::optional<std::int64_t> Win32FileSystem::fileSize(const NativeString& path) {
-    DWORD error = 0;
-    const auto facts = readFileFacts(path, error);
-    if (!facts || !facts->isRegularFile()) return std::nullopt;
-    return facts->size;
+std::optional<FileDetails> Win32FileSystem::fileDetails(const DirEntry& entry) {
+    if (entry.type != EntryType::File || entry.size < 0) return std::nullopt;
+    return FileDetails{entry.size, entry.id};
 }
 
-bool Win32FileSystem::isProtected(const NativeString& path) {
+bool Win32FileSystem::isProtected(const NativeString& path, const FileIdentity&) {
     return isProtected_ && isProtected_(path);
 }
 

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 
 namespace kelmora::platform::win32 {
 
-// The file system of Windows, read with FindFirstFileExW/FindNextFileW over "folder\*".
+// The file system of Windows. Each folder is opened as a handle (its own reparse point, never
+// what it points to) and read with GetFileInformationByHandleEx(FileIdBothDirectoryInfo), which
+// gives every entry's attributes, size and file ID in one pass.
 //
 // Traversal policy, the Windows meaning of the scan's attributes:
 // - hidden and system are the entries' own FILE_ATTRIBUTE_HIDDEN and FILE_ATTRIBUTE_SYSTEM;
@@ -15,7 +19,10 @@ namespace kelmora::platform::win32 {
 //   marked system, so the walk never leaves the tree through one nor circles through a cycle;
 //   other reparse points (cloud-file placeholders and the like) are entered like any folder;
 // - File is a file that is no link and no device; a link to a file is Other.
-// Sizes are 64-bit and read from the entry itself, never through a link.
+// Identities are (volume serial number, file ID). A folder is listed only when the handle opened
+// on it shows the expected identity and no link: a folder swapped since its parent's listing, or
+// replaced by a junction, is refused. A file's size (64-bit) and identity come from the same
+// directory record, never through a link.
 class Win32FileSystem : public FileSystem {
   public:
     // Tells whether Windows Resource Protection guards the file at a full path.
@@ -26,12 +33,15 @@ class Win32FileSystem : public FileSystem {
     // For tests: `isProtected` answers in place of Windows Resource Protection.
     explicit Win32FileSystem(ProtectionCheck isProtected);
 
-    bool list(const NativeString& folder, std::vector<DirEntry>& out) override;
-    std::optional<std::int64_t> fileSize(const NativeString& path) override;
-    bool isProtected(const NativeString& path) override;
+    std::optional<FileIdentity> list(const NativeString& folder,
+                                     const std::optional<FileIdentity>& expected,
+                                     std::vector<DirEntry>& out) override;
+    std::optional<FileDetails> fileDetails(const DirEntry& entry) override;
+    bool isProtected(const NativeString& path, const FileIdentity& file) override;
 
   private:
     ProtectionCheck isProtected_;
+    std::vector<std::uint64_t> buffer_;  // directory records, 8-byte aligned; kept between folders
 };
 
 // Windows Resource Protection's answer for the file at `path`, from SfcIsFileProtected of sfc.dll

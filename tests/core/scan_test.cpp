@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "platform/fake/FakeFileSystem.h"
@@ -158,12 +159,35 @@ TEST_F(ScanTest, FilesOfInstalledSoftwareAreNeverListed) {
     EXPECT_EQ(state.FoundBytes, 100);
 }
 
-TEST_F(ScanTest, TotalsGoPastThirtyTwoBits) {
+TEST_F(ScanTest, TotalsGoPastThirtyTwoBitsAndStopAtTheSixtyFourBitMaximum) {
     fs.addFile(p("/big.tmp"), 3LL * 1024 * 1024 * 1024);
     fs.addFile(p("/big2.tmp"), 2147483647LL);
     scan.click();
     EXPECT_EQ(state.FoundBytes, 3LL * 1024 * 1024 * 1024 + 2147483647LL);
     EXPECT_EQ(view.freed, "5242879 KB");
+
+    // Sparse files can claim sizes close to the limit: the total stays there, rows are kept.
+    const std::int64_t most = std::numeric_limits<std::int64_t>::max();
+    fs.addFile(p("/A/huge.tmp"), most - 5);
+    fs.addFile(p("/B/huge.tmp"), most);
+    fs.addFile(p("/B/small.tmp"), 1);
+    scan.click();
+    EXPECT_EQ(state.Results.size(), 5U);
+    EXPECT_EQ(state.FoundBytes, most);
+    EXPECT_EQ(view.freed, std::to_string(most / 1024) + " KB");
+}
+
+TEST_F(ScanTest, RowsCarryIdentitiesAndAFolderChangedSinceItsListingIsPassedOver) {
+    fs.addFile(p("/A/a.tmp"), 1);
+    fs.addFile(p("/B/b.tmp"), 1);
+    onPause = [&](int n) {
+        if (n == 1) fs.replaceFolder(p("/A"));  // A and B wait on the stack, as listed
+    };
+    scan.click();
+    EXPECT_THAT(paths(), ElementsAre(p("/B/b.tmp")));
+    EXPECT_THAT(fs.listedFolders(), ElementsAre(p("/"), p("/B/"), p("/A/")));
+    EXPECT_EQ(state.Results[0].file, fs.identityOf(p("/B/b.tmp")));
+    EXPECT_EQ(state.Results[0].folder, fs.identityOf(p("/B")));
 }
 
 TEST_F(ScanTest, GaugeFollowsWaitingFoldersAndEndsAtZero) {

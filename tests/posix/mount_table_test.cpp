@@ -2,42 +2,91 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "tests/support/TempTree.h"
+
 namespace kelmora::platform::posix {
 namespace {
 
-TEST(MountTable, ReadsMountPointsAndTypesPastOptionalFields) {
+TEST(MountTable, ReadsIdsDevicesMountPointsAndTypesPastOptionalFields) {
     const auto mounts = parseMountInfo(
         "21 26 0:20 / /proc rw,nosuid - proc proc rw\n"
         "26 1 254:1 / / rw,relatime shared:1 master:2 - ext4 /dev/vda rw\n"
-        "30 26 0:40 / /mnt/my\\040disk rw - vfat /dev/sdb1 rw\n"
+        "30 26 8:17 / /mnt/my\\040disk rw - vfat /dev/sdb1 rw\n"
         "broken line\n");
     ASSERT_EQ(mounts.size(), 3U);
+    EXPECT_EQ(mounts[0].id, 21U);
     EXPECT_EQ(mounts[0].path, "/proc");
     EXPECT_EQ(mounts[0].type, "proc");
-    EXPECT_EQ(mounts[1].path, "/");
+    EXPECT_EQ(mounts[1].major, 254U);
+    EXPECT_EQ(mounts[1].minor, 1U);
     EXPECT_EQ(mounts[1].type, "ext4");
     EXPECT_EQ(mounts[2].path, "/mnt/my disk");
-    EXPECT_EQ(mounts[2].type, "vfat");
+    EXPECT_EQ(mounts[2].minor, 17U);
 }
 
-TEST(MountTable, PseudoAndRemoteTypesAreSystemLocalDisksAreNot) {
-    for (const char* type : {"proc", "sysfs", "cgroup2", "autofs", "nfs4", "cifs", "fuse.sshfs",
-                             "fuse.gvfsd-fuse", "9p"})
-        EXPECT_TRUE(isSystemFileSystem(type)) << type;
-    for (const char* type : {"ext4", "xfs", "btrfs", "vfat", "exfat", "ntfs", "tmpfs", "overlay"})
-        EXPECT_FALSE(isSystemFileSystem(type)) << type;
+TEST(MountTable, EntersLocalDisksButNoPseudoRemoteFuseRemovableOrDesktopMountedMedia) {
+    const auto at = [](const char* path, const char* type) { return Mount{1, 8, 1, path, type}; };
+    for (const char* type : {"ext4", "xfs", "btrfs", "vfat", "exfat", "ntfs3", "zfs", "tmpfs"})
+        EXPECT_TRUE(entersMount(at("/data", type), false)) << type;
+    for (const char* type :
+         {"proc", "sysfs", "cgroup2", "autofs", "nfs4", "cifs", "fuse", "fuseblk", "fuse.sshfs",
+          "virtiofs", "vboxsf", "davfs", "9p", "ramfs", "squashfs", "overlay"})
+        EXPECT_FALSE(entersMount(at("/data", type), false)) << type;
+    EXPECT_FALSE(entersMount(at("/data", "ext4"), /*removable=*/true));
+    EXPECT_FALSE(entersMount(at("/media/jana/USB", "vfat"), false));
+    EXPECT_FALSE(entersMount(at("/run/media/jana/USB", "exfat"), false));
+    EXPECT_TRUE(entersMount(at("/mediathek", "ext4"), false));
+    EXPECT_TRUE(isLocalFileSystemMagic(0xEF53));       // ext2/3/4
+    EXPECT_FALSE(isLocalFileSystemMagic(0x65735546));  // FUSE
 }
 
-TEST(MountTable, RootMountTrashAndNestedMountTrash) {
-    SystemFolders folders({{"/", "ext4"}, {"/proc", "proc"}, {"/media/usb", "vfat"}},
-                          "/home/u/.local/share/Trash");
-    EXPECT_TRUE(folders.contains("/", "proc"));
-    EXPECT_TRUE(folders.contains("/", ".Trash"));
-    EXPECT_TRUE(folders.contains("/media/usb/", ".Trash-1000"));
-    EXPECT_TRUE(folders.contains("/home/u/.local/share/", "Trash"));
-    EXPECT_FALSE(folders.contains("/home/u/", ".Trash"));  // not the top of a mount
-    EXPECT_FALSE(folders.contains("/", "home"));
-    EXPECT_FALSE(folders.contains("/media/", "usb"));
+TEST(MountTable, RemovableFlagOfTheDiskCountsForItsPartitions) {
+    test::TempTree sys;
+    const auto write = [&](const std::string& rel, const char* text) {
+        sys.file(rel);
+        std::ofstream(sys.path(rel)) << text;
+    };
+    write("devices/usb1/block/sdb/removable", "1\n");
+    write("devices/usb1/block/sdb/sdb1/partition", "1\n");
+    write("devices/pci0/block/vda/removable", "0\n");
+    write("devices/pci0/block/vda/vda1/partition", "1\n");
+    sys.symlink("../../devices/usb1/block/sdb", "dev/block/8:16");
+    sys.symlink("../../devices/usb1/block/sdb/sdb1", "dev/block/8:17");
+    sys.symlink("../../devices/pci0/block/vda/vda1", "dev/block/254:1");
+    EXPECT_TRUE(isRemovableBlockDevice(sys.root(), 8, 16));
+    EXPECT_TRUE(isRemovableBlockDevice(sys.root(), 8, 17));
+    EXPECT_FALSE(isRemovableBlockDevice(sys.root(), 254, 1));
+    EXPECT_FALSE(isRemovableBlockDevice(sys.root(), 0, 44));  // tmpfs and the like: no device
+}
+
+TEST(MountTable, PolicyReadsTheTableAgainOnceForAMountItDoesNotKnow) {
+    int reads = 0;
+    std::string table = "26 1 254:1 / / rw - ext4 /dev/vda rw\n";
+    MountPolicy policy([&] { return ++reads, table; }, [](unsigned, unsigned) { return false; });
+    policy.refresh();
+    EXPECT_TRUE(policy.enters(26, 254, 1));
+    EXPECT_EQ(reads, 1);
+
+    table +=
+        "40 26 0:50 / /home/u/mnt rw - fuse.sshfs host: rw\n"
+        "41 26 254:2 / /srv rw - xfs /dev/vdb rw\n";
+    EXPECT_TRUE(policy.enters(41, 254, 2));  // mounted since the scan began
+    EXPECT_FALSE(policy.enters(40, 0, 50));
+    EXPECT_EQ(reads, 2);
+    EXPECT_FALSE(policy.enters(77, 0, 60));  // unknown after reading again: not entered
+    EXPECT_FALSE(policy.enters(77, 0, 60));
+    EXPECT_EQ(reads, 3);
+    // An id that now reports another device was reused by a new mount: not the one decided on.
+    EXPECT_FALSE(policy.enters(41, 0, 80));
+    policy.admit(99, 0, 70);  // the scan root's own mount, whatever its type
+    EXPECT_TRUE(policy.enters(99, 0, 70));
+
+    // What lies on a mount not entered is not even looked at, by the table's own spelling.
+    EXPECT_FALSE(policy.mayLookInto("/home/u/mnt/x"));
+    EXPECT_TRUE(policy.mayLookInto("/home/u/mnt2"));
+    EXPECT_TRUE(policy.mayLookInto("/srv/data"));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "platform/posix/PosixFileSystem.h"
@@ -34,10 +36,15 @@ class PackageOwnership : public ::testing::Test {
         std::ofstream(db.path("diversions")) << text;
     }
     std::string at(const std::string& rel) const { return tree.path(rel); }
+    FileIdentity identity(const std::string& rel) const {
+        struct stat st {};
+        EXPECT_EQ(lstat(at(rel).c_str(), &st), 0);
+        return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), 0};
+    }
 
     // The files a scan of the tree lists, relative to its root.
     std::vector<std::string> scan(const std::string& dpkgRoot) {
-        PosixFileSystem fs({[] { return std::string(); }, "", dpkgRoot, listable});
+        PosixFileSystem fs({{}, {}, dpkgRoot, listable, {}});
         return test::scanTree(fs, tree.root()).relative;
     }
 
@@ -82,18 +89,20 @@ TEST_F(PackageOwnership, MissingOrUnreadableDatabaseChangesNothing) {
 
 TEST_F(PackageOwnership, ReadOncePerScanAndKeepsOnlyListableNames) {
     tree.file("usr/lib/x/a.tmp", 1);
+    tree.file("usr/lib/x/readme.txt", 1);
+    const auto a = identity("usr/lib/x/a.tmp");
     writeList("p", {at("usr/lib/x/a.tmp"), at("usr/lib/x/readme.txt")});
     PackageFiles packages(db.root(), listable);
     EXPECT_EQ(packages.loads(), 0);
-    EXPECT_TRUE(packages.owns(at("usr/lib/x/a.tmp")));
-    EXPECT_FALSE(packages.owns(at("usr/lib/x/readme.txt")));  // never remembered: no mask matches
+    EXPECT_TRUE(packages.owns(a));
+    EXPECT_FALSE(packages.owns(identity("usr/lib/x/readme.txt")));  // no mask matches: not kept
     EXPECT_EQ(packages.loads(), 1);
 
     writeList("p", {});  // the database changes during the scan: the scan keeps what it read
-    EXPECT_TRUE(packages.owns(at("usr/lib/x/a.tmp")));
+    EXPECT_TRUE(packages.owns(a));
     EXPECT_EQ(packages.loads(), 1);
     packages.reset();  // the next scan reads it afresh
-    EXPECT_FALSE(packages.owns(at("usr/lib/x/a.tmp")));
+    EXPECT_FALSE(packages.owns(a));
     EXPECT_EQ(packages.loads(), 2);
 }
 

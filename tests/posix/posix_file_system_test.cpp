@@ -1,11 +1,13 @@
 #include "platform/posix/PosixFileSystem.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "tests/support/TempTree.h"
@@ -13,9 +15,7 @@
 namespace kelmora::platform::posix {
 namespace {
 
-using ::testing::UnorderedElementsAre;
-
-std::string noMounts() { return {}; }
+using ::testing::Contains;
 
 const DirEntry* find(const std::vector<DirEntry>& entries, const std::string& name) {
     const auto it = std::find_if(entries.begin(), entries.end(),
@@ -23,20 +23,31 @@ const DirEntry* find(const std::vector<DirEntry>& entries, const std::string& na
     return it == entries.end() ? nullptr : &*it;
 }
 
+FileIdentity identityOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), 0};
+}
+
 class PosixListing : public ::testing::Test {
   protected:
+    PosixListing() { fs.beginScan(); }
+    // Lists the root, then `rel` below it (if any) with the identity the root's listing gave it.
     std::vector<DirEntry> list(const std::string& rel = "") {
         std::vector<DirEntry> out;
-        const std::string folder = (rel.empty() ? tree.root() : tree.path(rel)) + "/";
-        ok = fs.list(folder, out);
+        listed = fs.list(tree.root() + "/", std::nullopt, out);
+        if (rel.empty()) return out;
+        const auto expected = identityOf(tree.path(rel));
+        out.clear();
+        listed = fs.list(tree.path(rel) + "/", expected, out);
         return out;
     }
     test::TempTree tree;
-    PosixFileSystem fs{noMounts, ""};
-    bool ok = false;
+    PosixFileSystem fs{PosixFileSystem::Sources{}};
+    std::optional<FileIdentity> listed;
 };
 
-TEST_F(PosixListing, ClassifiesEntriesWithoutFollowingLinks) {
+TEST_F(PosixListing, ClassifiesEntriesWithoutFollowingOrResolvingLinks) {
     tree.file("plain.tmp", 10);
     tree.file(".hidden.tmp", 1);
     tree.folder("dir");
@@ -44,9 +55,8 @@ TEST_F(PosixListing, ClassifiesEntriesWithoutFollowingLinks) {
     tree.symlink("plain.tmp", "filelink.tmp");
     tree.symlink("nowhere", "dangling.tmp");
     ASSERT_EQ(mkfifo(tree.path("pipe.tmp").c_str(), 0600), 0);
-    fs.beginScan();
     const auto entries = list();
-    EXPECT_TRUE(ok);
+    ASSERT_EQ(listed, identityOf(tree.root()));
 
     const DirEntry* plain = find(entries, "plain.tmp");
     ASSERT_NE(plain, nullptr);
@@ -59,36 +69,63 @@ TEST_F(PosixListing, ClassifiesEntriesWithoutFollowingLinks) {
     ASSERT_NE(dir, nullptr);
     EXPECT_EQ(dir->type, EntryType::Folder);
     EXPECT_FALSE(dir->system);
+    EXPECT_EQ(dir->id, identityOf(tree.path("dir")));
 
-    const DirEntry* dirlink = find(entries, "dirlink");
-    ASSERT_NE(dirlink, nullptr);
-    EXPECT_EQ(dirlink->type, EntryType::Folder);
-    EXPECT_TRUE(dirlink->system) << "a link to a folder must never be entered";
-
-    for (const char* other : {"filelink.tmp", "dangling.tmp", "pipe.tmp"}) {
+    // A link is never resolved, whatever it points to: no automount, no FUSE daemon is asked.
+    for (const char* other : {"dirlink", "filelink.tmp", "dangling.tmp", "pipe.tmp"}) {
         ASSERT_NE(find(entries, other), nullptr) << other;
         EXPECT_EQ(find(entries, other)->type, EntryType::Other) << other;
     }
 }
 
-TEST_F(PosixListing, SizesAreReadForRegularFilesOnly) {
+TEST_F(PosixListing, FileDetailsAreAskedByNameOfTheListedFolderOnly) {
     tree.file("big.tmp", 5'000'000'000ULL);  // sparse: past 32 bits, no disk used
-    tree.symlink("big.tmp", "link.tmp");
-    tree.folder("dir.tmp");
-    EXPECT_EQ(fs.fileSize(tree.path("big.tmp")), 5'000'000'000LL);
-    EXPECT_EQ(fs.fileSize(tree.path("link.tmp")), std::nullopt);
-    EXPECT_EQ(fs.fileSize(tree.path("dir.tmp")), std::nullopt);
-    EXPECT_EQ(fs.fileSize(tree.path("missing.tmp")), std::nullopt);
+    tree.file("sub/inner.tmp", 7);
+    const auto entries = list();
+    const DirEntry* big = find(entries, "big.tmp");
+    ASSERT_NE(big, nullptr);
+    const auto details = fs.fileDetails(*big);
+    ASSERT_TRUE(details);
+    EXPECT_EQ(details->size, 5'000'000'000LL);
+    EXPECT_EQ(details->id, identityOf(tree.path("big.tmp")));
+
+    // Replaced by a link since the listing: nothing; gone: nothing.
+    ASSERT_EQ(rename(tree.path("big.tmp").c_str(), tree.path("moved.tmp").c_str()), 0);
+    tree.symlink("moved.tmp", "big.tmp");
+    EXPECT_EQ(fs.fileDetails(*big), std::nullopt);
+    ASSERT_EQ(unlink(tree.path("big.tmp").c_str()), 0);
+    EXPECT_EQ(fs.fileDetails(*big), std::nullopt);
+
+    // A name of another folder is not looked for in the listed one.
+    DirEntry inner = *big;
+    inner.name = "inner.tmp";
+    EXPECT_EQ(fs.fileDetails(inner), std::nullopt);
+    list("sub");
+    ASSERT_TRUE(fs.fileDetails(inner));
+    EXPECT_EQ(fs.fileDetails(inner)->size, 7);
 }
 
-TEST_F(PosixListing, MissingOrUnreadableFolderYieldsNothing) {
-    EXPECT_TRUE(list("missing").empty());
-    EXPECT_FALSE(ok);
-    if (geteuid() == 0) GTEST_SKIP() << "permission bits stop nothing for root";
-    tree.file("locked/x.tmp", 1);
-    ASSERT_EQ(chmod(tree.path("locked").c_str(), 0), 0);
-    EXPECT_TRUE(list("locked").empty());
-    EXPECT_FALSE(ok);
+TEST_F(PosixListing, FolderThatIsNoLongerTheListedOneYieldsNothing) {
+    tree.file("a/x.tmp", 1);
+    tree.folder("b");
+    std::vector<DirEntry> out;
+    fs.list(tree.root() + "/", std::nullopt, out);
+    const FileIdentity a = find(out, "a")->id;
+    const FileIdentity b = find(out, "b")->id;
+
+    out.clear();
+    EXPECT_EQ(fs.list(tree.path("a") + "/", b, out), std::nullopt) << "another folder's identity";
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(fs.list(tree.path("missing") + "/", a, out), std::nullopt);
+    EXPECT_TRUE(out.empty());
+
+    // Swapped for a link to the very folder listed: still refused, the link is not followed.
+    ASSERT_EQ(rename(tree.path("a").c_str(), tree.path("a.old").c_str()), 0);
+    tree.symlink("a.old", "a");
+    EXPECT_EQ(fs.list(tree.path("a") + "/", a, out), std::nullopt);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(fs.list(tree.path("a.old") + "/", a, out), a);
+    EXPECT_NE(find(out, "x.tmp"), nullptr);
 }
 
 TEST_F(PosixListing, NamesAreBytesAndSurviveTheRoundTrip) {
@@ -96,53 +133,29 @@ TEST_F(PosixListing, NamesAreBytesAndSurviveTheRoundTrip) {
     tree.file(name, 3);
     const auto entries = list();
     ASSERT_NE(find(entries, name), nullptr);
-    EXPECT_EQ(fs.fileSize(tree.path(name)), 3);
+    EXPECT_EQ(fs.fileDetails(*find(entries, name))->size, 3);
 }
 
-TEST(PosixSystemFolders, PseudoAndRemoteMountsAndTrashFoldersAreSystem) {
-    test::TempTree tree;
-    const std::string root = tree.root();
-    for (const char* name : {"proc", "share", "disk", "home", ".Trash", ".Trash-1000", "plain"})
-        tree.folder(name);
-    tree.folder("home/.local/share/Trash");
-    tree.folder("disk/.Trash-0");
-    const std::string mountInfo =
-        "22 1 0:5 / " + root + "/proc rw - proc proc rw\n" + "23 1 0:6 / " + root +
-        "/share rw shared:1 - fuse.sshfs host: rw\n" + "24 1 8:1 / " + root +
-        "/disk rw - ext4 /dev/sda1 rw\n" + "25 1 8:2 / " + root + " rw - ext4 /dev/sda2 rw\n";
-    PosixFileSystem fs([&] { return mountInfo; }, root + "/home/.local/share/Trash");
-    fs.beginScan();
-
-    std::vector<DirEntry> top;
-    fs.list(root + "/", top);
-    std::vector<std::string> system;
-    for (const auto& e : top)
-        if (e.type == EntryType::Folder && e.system) system.push_back(e.name);
-    EXPECT_THAT(system, UnorderedElementsAre("proc", "share", ".Trash", ".Trash-1000"));
-
-    std::vector<DirEntry> disk;
-    fs.list(root + "/disk/", disk);
-    ASSERT_NE(find(disk, ".Trash-0"), nullptr);
-    EXPECT_TRUE(find(disk, ".Trash-0")->system);
-
-    std::vector<DirEntry> share;
-    fs.list(root + "/home/.local/share/", share);
-    ASSERT_NE(find(share, "Trash"), nullptr);
-    EXPECT_TRUE(find(share, "Trash")->system);
-}
-
-TEST(PosixSystemFolders, TrashFolderFollowsXdgDataHome) {
+TEST(PosixTrashLocations, FollowXdgDataHomeAndHome) {
     const char* oldData = std::getenv("XDG_DATA_HOME");
-    const std::string saved = oldData ? oldData : "";
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedData = oldData ? oldData : "", savedHome = oldHome ? oldHome : "";
     setenv("XDG_DATA_HOME", "/data/home", 1);
-    EXPECT_EQ(homeTrashFolder(), "/data/home/Trash");
-    setenv("XDG_DATA_HOME", "relative", 1);  // not absolute: ignored, as the rules say
     setenv("HOME", "/h", 1);
-    EXPECT_EQ(homeTrashFolder(), "/h/.local/share/Trash");
+    const auto is = [](std::string base, std::vector<std::string> below) {
+        return ::testing::AllOf(::testing::Field(&TrashLocation::base, base),
+                                ::testing::Field(&TrashLocation::below, below));
+    };
+    EXPECT_THAT(homeTrashLocations(), Contains(is("/data/home", {"Trash"})));
+    EXPECT_THAT(homeTrashLocations(), Contains(is("/h", {".local", "share", "Trash"})));
+    setenv("XDG_DATA_HOME", "relative", 1);  // not absolute: ignored, as the rules say
+    EXPECT_THAT(homeTrashLocations(),
+                ::testing::Not(Contains(::testing::Field(&TrashLocation::base, "relative"))));
     if (oldData)
-        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+        setenv("XDG_DATA_HOME", savedData.c_str(), 1);
     else
         unsetenv("XDG_DATA_HOME");
+    if (oldHome) setenv("HOME", savedHome.c_str(), 1);
 }
 
 }  // namespace

@@ -1,7 +1,12 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <limits.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "platform/posix/PosixFileSystem.h"
 #include "scan/Masks.h"
@@ -13,25 +18,36 @@
 namespace kelmora {
 namespace {
 
+using platform::FileIdentity;
+using platform::posix::PosixFileSystem;
 using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAre;
+
+FileIdentity identityAt(int dirFd, const std::string& name) {
+    struct stat st {};
+    EXPECT_EQ(fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW), 0) << name;
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), 0};
+}
 
 // The real scan over a real temporary tree.
 class PosixScan : public ::testing::Test {
   protected:
-    std::vector<std::string> scanTree() {
-        platform::posix::PosixFileSystem fs([] { return std::string(); }, "");
-        auto found = test::scanTree(fs, tree.root());
+    std::vector<std::string> scanTree(const std::function<void(MainState&)>& onPause = {}) {
+        PosixFileSystem fs(sources);
+        auto found = test::scanTree(fs, tree.root(), onPause);
         view = found.view;
         sizes = found.sizes;
+        rows = found.rows;
         return found.relative;
     }
     test::TempTree tree;
+    PosixFileSystem::Sources sources;
     test::RecordingView view;
     std::vector<std::int64_t> sizes;
+    std::vector<ResultRow> rows;
 };
 
-TEST_F(PosixScan, FindsFilesAtEveryDepthIncludingHiddenFolders) {
+TEST_F(PosixScan, FindsFilesAtEveryDepthWithTheirIdentities) {
     tree.file("root.tmp", 100);
     tree.file("a/b/c/d/e/deep.bak", 200);
     tree.file(".cache/x.old", 300);
@@ -39,6 +55,11 @@ TEST_F(PosixScan, FindsFilesAtEveryDepthIncludingHiddenFolders) {
     tree.folder("empty");
     EXPECT_THAT(scanTree(), UnorderedElementsAre("root.tmp", "a/b/c/d/e/deep.bak", ".cache/x.old"));
     EXPECT_EQ(view.pathLine.back(), '/');
+    for (const auto& row : rows) {
+        const auto cut = row.path.rfind('/');
+        EXPECT_EQ(row.file, identityAt(AT_FDCWD, row.path)) << row.path;
+        EXPECT_EQ(row.folder, identityAt(AT_FDCWD, row.path.substr(0, cut))) << row.path;
+    }
 }
 
 TEST_F(PosixScan, NeverFollowsLinksOutOfTheTreeOrAroundACycle) {
@@ -50,6 +71,138 @@ TEST_F(PosixScan, NeverFollowsLinksOutOfTheTreeOrAroundACycle) {
     tree.symlink("..", "loop/up");
     tree.file("loop/in.tmp", 1);
     EXPECT_THAT(scanTree(), ElementsAre("loop/in.tmp"));
+}
+
+TEST_F(PosixScan, FolderSwappedBetweenItsListingAndItsVisitIsNotEntered) {
+    test::TempTree outside;
+    outside.file("etc/shadow.old", 1);
+    tree.file("a/mine.tmp", 1);  // becomes a link to a folder outside the tree
+    tree.file("b/mine.tmp", 1);  // becomes another folder of the same name
+    tree.file("c/kept.tmp", 1);
+    bool swapped = false;
+    const auto found = scanTree([&](MainState&) {
+        if (swapped) return;  // the root is listed, a, b and c wait on the stack
+        swapped = true;
+        ASSERT_EQ(rename(tree.path("a").c_str(), tree.path("a.moved").c_str()), 0);
+        tree.symlink(outside.path("etc"), "a");
+        ASSERT_EQ(rename(tree.path("b").c_str(), tree.path("b.moved").c_str()), 0);
+        tree.file("b/planted.tmp", 1);
+    });
+    EXPECT_THAT(found, ElementsAre("c/kept.tmp"));
+}
+
+// Nested folders made and removed by descriptors, so that their paths may exceed PATH_MAX.
+class Chain {
+  public:
+    Chain(const std::string& base, const std::string& name, int levels) : name_(name) {
+        fds_.push_back(open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        for (int i = 0; i < levels; ++i) {
+            EXPECT_EQ(mkdirat(fds_.back(), name.c_str(), 0700), 0);
+            ids.push_back(identityAt(fds_.back(), name));
+            fds_.push_back(openat(fds_.back(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        }
+    }
+    ~Chain() {
+        unlinkat(fds_.back(), "deep.tmp", 0);
+        for (std::size_t i = fds_.size() - 1; i > 0; --i) {
+            close(fds_[i]);
+            unlinkat(fds_[i - 1], name_.c_str(), AT_REMOVEDIR);
+        }
+        close(fds_[0]);
+    }
+    void file(std::int64_t size) const {
+        const int fd = openat(fds_.back(), "deep.tmp", O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+        EXPECT_EQ(ftruncate(fd, size), 0);
+        close(fd);
+    }
+    std::vector<FileIdentity> ids;  // level by level, the outermost first
+
+  private:
+    std::string name_;
+    std::vector<int> fds_;
+};
+
+TEST_F(PosixScan, ReachesFilesPastPathMaxAndReopensFarAncestors) {
+    const std::string name(100, 'n');
+    const int levels = 60;  // about 6 KB of path, deeper than the descriptors kept open
+    Chain chain(tree.root(), name, levels);
+    chain.file(5);
+    tree.file("near.tmp", 1);
+    const auto found = scanTree();
+    ASSERT_EQ(found.size(), 2U);
+    std::string deep;
+    for (int i = 0; i < levels; ++i) deep += name + "/";
+    EXPECT_THAT(found, UnorderedElementsAre("near.tmp", deep + "deep.tmp"));
+    const std::size_t at = found[0] == "near.tmp" ? 1 : 0;
+    EXPECT_GT(rows[at].path.size(), std::size_t{PATH_MAX});
+    EXPECT_EQ(sizes[at], 5);
+
+    // Asked directly: the deepest folder from the root alone, then one near the top again, whose
+    // ancestors are no longer held open.
+    PosixFileSystem fs(sources);
+    fs.beginScan();
+    std::vector<platform::DirEntry> out;
+    ASSERT_TRUE(fs.list(tree.root() + "/", std::nullopt, out));
+    const auto folder = [&](int level) {
+        std::string path = tree.root() + "/";
+        for (int i = 0; i < level; ++i) path += name + "/";
+        return path;
+    };
+    out.clear();
+    EXPECT_EQ(fs.list(folder(levels), chain.ids[levels - 1], out), chain.ids[levels - 1]);
+    ASSERT_EQ(out.size(), 3U);  // ".", ".." and deep.tmp
+    out.clear();
+    EXPECT_EQ(fs.list(folder(2), chain.ids[1], out), chain.ids[1]);
+    out.clear();
+    EXPECT_EQ(fs.list(folder(3), chain.ids[1], out), std::nullopt) << "level 3 is not level 2";
+}
+
+TEST_F(PosixScan, HomeTrashIsKnownByIdentityHoweverTheHomeIsSpelled) {
+    tree.file("var/home/u/.local/share/Trash/files/thrown.tmp", 1);
+    tree.file("var/home/u/.local/share/Trash/info/thrown.tmp.trashinfo", 1);
+    tree.file("var/home/u/work.tmp", 1);
+    // Not at the top of a mount: an ordinary folder of that name.
+    tree.file("var/home/u/.Trash-1000/mine.tmp", 1);
+    tree.symlink("var/home", "home");  // as on image-based systems
+    sources.trashLocations = [this] {
+        return std::vector<platform::posix::TrashLocation>{
+            {tree.path("home/u"), {".local", "share", "Trash"}}};
+    };
+    EXPECT_THAT(scanTree(),
+                UnorderedElementsAre("var/home/u/work.tmp", "var/home/u/.Trash-1000/mine.tmp"));
+}
+
+TEST_F(PosixScan, FoldersWaitingBeyondTheStackCostMemoryByTheirNames) {
+    // 5,000 folders in a folder whose path is about 3.8 KB long: 1,001 fit on the stack and the
+    // rest wait. Kept as whole paths they would take 15 MB.
+    std::string deep;
+    for (char c = 'a'; c < 'a' + 16; ++c) deep += std::string(235, c) + "/";
+    tree.folder(deep);
+    const int many = 5000;
+    {
+        const int fd = open(tree.path(deep).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int i = 0; i < many; ++i)
+            ASSERT_EQ(mkdirat(fd, ("f" + std::to_string(i)).c_str(), 0700), 0);
+        close(fd);
+    }
+    tree.file(deep + "f7/last.tmp", 1);
+
+    const auto heapInUse = [] { return static_cast<std::int64_t>(mallinfo2().uordblks); };
+    const std::int64_t before = heapInUse();
+    std::size_t mostWaiting = 0, passes = 0;
+    std::int64_t heapThen = 0;
+    const auto found = scanTree([&](MainState& state) {
+        ++passes;
+        if (state.Spill.size() > mostWaiting) {
+            mostWaiting = state.Spill.size();
+            heapThen = heapInUse() - before;
+        }
+    });
+    EXPECT_EQ(mostWaiting, std::size_t(many - Stack::kCapacity));
+    EXPECT_EQ(passes, 1 + 16 + std::size_t(many));  // every folder visited once
+    EXPECT_THAT(found, ElementsAre(deep + "f7/last.tmp"));
+    // The stack's own 1,001 paths (3.8 MB) and the listing of 5,000 names are in this figure.
+    EXPECT_LT(heapThen, 10 << 20);
 }
 
 TEST_F(PosixScan, HostileNamesKeepTheirBytesAndSizes) {

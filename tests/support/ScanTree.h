@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "app/MainState.h"
@@ -11,27 +12,35 @@
 
 namespace kelmora::test {
 
-// What one whole scan of a tree found: each row's path below the root, and its size.
+// What one whole scan of a tree found: each row's path below the root, its size, the rows
+// themselves and the found total.
 struct ScanFindings {
     std::vector<NativeString> relative;
     std::vector<std::int64_t> sizes;
+    std::vector<ResultRow> rows;
+    std::int64_t foundBytes = 0;
     RecordingView view;
 };
 
 // Runs the scan handler over `root` (no trailing separator) through `fs`, to its end, as a fresh
-// window in English would.
-inline ScanFindings scanTree(platform::FileSystem& fs, const NativeString& root) {
+// window in English would. `onPause`, when given, runs in each pause between two folders.
+inline ScanFindings scanTree(platform::FileSystem& fs, const NativeString& root,
+                             const std::function<void(MainState&)>& onPause = {}) {
     ScanFindings found;
     MainState state;
     state.Idle = 1;
     state.Lang = kEnglish;
     state.Masks = nativeMaskTable();
-    Scan scan(state, found.view, fs, root, [] {});
+    Scan scan(state, found.view, fs, root, [&] {
+        if (onPause) onPause(state);
+    });
     scan.click();
     for (std::size_t i = 0; i < state.Results.size(); ++i) {
         found.relative.push_back(state.Results[i].path.substr(root.size() + 1));
         found.sizes.push_back(state.Results[i].size);
+        found.rows.push_back(state.Results[i]);
     }
+    found.foundBytes = state.FoundBytes;
     return found;
 }
 

@@ -18,9 +18,10 @@ using ::testing::UnorderedElementsAre;
 
 class Win32Listing : public ::testing::Test {
   protected:
-    std::map<std::wstring, DirEntry> listing(const std::wstring& folder) {
+    std::map<std::wstring, DirEntry> listing(const std::wstring& folder,
+                                             std::optional<platform::FileIdentity> expected = {}) {
         std::vector<DirEntry> entries;
-        listed = fs.list(folder, entries);
+        listed = fs.list(folder, expected, entries).has_value();
         std::map<std::wstring, DirEntry> byName;
         for (auto& e : entries) byName[e.name] = e;
         return byName;
@@ -110,14 +111,30 @@ TEST_F(Win32Listing, LinkedFolderIsMarkedSystemAndLinkedFileIsNoFile) {
     EXPECT_FALSE(all[L"target"].system);
     if (fileLink) {
         EXPECT_EQ(all[L"file-link.tmp"].type, EntryType::Other);
-        EXPECT_EQ(fs.fileSize(tree.path(L"file-link.tmp")), std::nullopt);
+        EXPECT_EQ(fs.fileDetails(all[L"file-link.tmp"]), std::nullopt);
     }
+    // Asked for the link as if it were the folder listed: refused, not followed.
+    listing(tree.folderPath(L"link"), all[L"link"].id);
+    EXPECT_FALSE(listed);
 }
 
-TEST_F(Win32Listing, MissingFolderFailsAndAppendsNothing) {
-    std::vector<DirEntry> entries{{L"kept", EntryType::File, false, false, {}}};
-    EXPECT_FALSE(fs.list(tree.folderPath(L"missing"), entries));
+TEST_F(Win32Listing, MissingOrSwappedFolderFailsAndAppendsNothing) {
+    std::vector<DirEntry> entries{{L"kept", EntryType::File, false, false, {}, -1}};
+    EXPECT_FALSE(fs.list(tree.folderPath(L"missing"), std::nullopt, entries));
     EXPECT_EQ(entries.size(), 1U);  // the listing only appends
+
+    ASSERT_TRUE(tree.folder(L"a"));
+    ASSERT_TRUE(tree.file(L"a\\x.tmp"));
+    auto top = listing(tree.folderPath());
+    const auto a = top[L"a"].id;
+    EXPECT_EQ(fs.list(tree.folderPath(L"a"), a, entries), a);
+    // Replaced by another folder of the same name since the listing: refused.
+    ASSERT_TRUE(MoveFileW(tree.path(L"a").c_str(), tree.path(L"a.old").c_str()));
+    ASSERT_TRUE(tree.folder(L"a"));
+    entries.clear();
+    EXPECT_EQ(fs.list(tree.folderPath(L"a"), a, entries), std::nullopt);
+    EXPECT_TRUE(entries.empty());
+    EXPECT_EQ(fs.list(tree.folderPath(L"a.old"), a, entries), a);
 }
 
 TEST_F(Win32Listing, NamesKeepTheirUtf16Form) {
@@ -130,23 +147,36 @@ TEST_F(Win32Listing, NamesKeepTheirUtf16Form) {
     auto all = listing(tree.folderPath());
     for (const auto& n : made) {
         ASSERT_TRUE(all.contains(n)) << "lost a name";
-        EXPECT_EQ(fs.fileSize(tree.path(n)), 3) << "cannot reach a listed name again";
+        EXPECT_EQ(fs.fileDetails(all[n])->size, 3);
     }
 }
 
-TEST(Win32FileSize, IsSixtyFourBitAndOnlyForFiles) {
-    test::WinTree tree;
-    Win32FileSystem fs{[](const std::wstring&) { return false; }};
+// The identity Windows gives the file or folder at `path`: volume serial number and file index.
+platform::FileIdentity identityOf(const std::wstring& path) {
+    const HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    EXPECT_TRUE(GetFileInformationByHandle(h, &info));
+    CloseHandle(h);
+    return {info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, 0};
+}
+
+TEST_F(Win32Listing, SizesAreSixtyFourBitAndEveryEntryHasItsIdentity) {
     const std::int64_t big = 5LL * 1024 * 1024 * 1024 + 7;  // past 4 GiB: both halves count
     ASSERT_TRUE(tree.file(L"big.tmp", big));
     ASSERT_TRUE(tree.folder(L"dir.tmp"));
-    ASSERT_TRUE(tree.file(L"a1.tmp", 1));
-    EXPECT_EQ(fs.fileSize(tree.path(L"big.tmp")), big);
-    EXPECT_EQ(fs.fileSize(tree.path(L"dir.tmp")), std::nullopt);
-    EXPECT_EQ(fs.fileSize(tree.path(L"missing.tmp")), std::nullopt);
-    // A path names one file, never a pattern that would match another one.
-    EXPECT_EQ(fs.fileSize(tree.path(L"a?.tmp")), std::nullopt);
-    EXPECT_EQ(fs.fileSize(tree.path(L"*.tmp")), std::nullopt);
+    auto all = listing(tree.folderPath());
+    ASSERT_TRUE(listed);
+    const auto details = fs.fileDetails(all[L"big.tmp"]);
+    ASSERT_TRUE(details);
+    EXPECT_EQ(details->size, big);
+    EXPECT_EQ(details->id, identityOf(tree.path(L"big.tmp")));
+    EXPECT_EQ(all[L"dir.tmp"].id, identityOf(tree.path(L"dir.tmp")));
+    EXPECT_EQ(fs.fileDetails(all[L"dir.tmp"]), std::nullopt);
+    std::vector<DirEntry> again;
+    EXPECT_EQ(fs.list(tree.folderPath(), std::nullopt, again), identityOf(tree.root()));
 }
 
 TEST(Win32Protection, AsksTheInjectedCheckWithTheFullPath) {
@@ -155,8 +185,8 @@ TEST(Win32Protection, AsksTheInjectedCheckWithTheFullPath) {
         asked.push_back(path);
         return path.ends_with(L"guarded.dll");
     }};
-    EXPECT_TRUE(fs.isProtected(L"C:\\windows\\guarded.dll"));
-    EXPECT_FALSE(fs.isProtected(L"C:\\temp\\x.tmp"));
+    EXPECT_TRUE(fs.isProtected(L"C:\\windows\\guarded.dll", {}));
+    EXPECT_FALSE(fs.isProtected(L"C:\\temp\\x.tmp", {}));
     EXPECT_THAT(asked, UnorderedElementsAre(L"C:\\windows\\guarded.dll", L"C:\\temp\\x.tmp"));
 }
 
@@ -165,7 +195,7 @@ TEST(Win32Protection, ResourceProtectionLeavesATemporaryFileOffered) {
     test::WinTree tree;
     ASSERT_TRUE(tree.file(L"mine.tmp"));
     EXPECT_FALSE(platform::win32::isFileGuardedBySystem(tree.path(L"mine.tmp")));
-    EXPECT_FALSE(Win32FileSystem{}.isProtected(tree.path(L"mine.tmp")));
+    EXPECT_FALSE(Win32FileSystem{}.isProtected(tree.path(L"mine.tmp"), {}));
 }
 
 TEST(Win32EntryMapping, ReparsePointsOtherThanLinksAreOrdinary) {

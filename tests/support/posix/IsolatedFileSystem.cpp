@@ -5,7 +5,8 @@
 namespace kelmora::test {
 
 std::unique_ptr<platform::FileSystem> makeIsolatedFileSystem() {
-    return std::make_unique<platform::posix::PosixFileSystem>([] { return std::string(); }, "");
+    return std::make_unique<platform::posix::PosixFileSystem>(
+        platform::posix::PosixFileSystem::Sources{});
 }
 
 }  // namespace kelmora::test

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "platform/FileIdentity.h"
+
+namespace kelmora::platform::posix {
+
+// What the walk reads of one file or folder: statx without following a link, without triggering
+// an automount and without asking a remote server or a FUSE daemon (AT_STATX_DONT_SYNC: the file
+// system answers from what it holds, and a mount's root, FUSE or not, from the kernel alone).
+struct Facts {
+    FileIdentity id;  // device as st_dev encodes it, and inode
+    unsigned major = 0;
+    unsigned minor = 0;
+    std::optional<std::uint64_t> mountId;  // nothing on kernels that do not report it
+    std::uint32_t mode = 0;                // the S_IFMT bits
+    std::int64_t size = 0;
+    bool mountRoot = false;       // the root of a mount, where the kernel tells it
+    bool mountRootKnown = false;  // the kernel tells whether it is one
+    bool automount = false;       // an automount point not yet mounted
+
+    bool isFolder() const;
+    bool isRegularFile() const;
+};
+
+// The entry `name` of the open folder `dirFd`; nothing when it cannot be read (gone, denied).
+std::optional<Facts> factsAt(int dirFd, const char* name);
+// The open file or folder `fd` itself (an O_PATH descriptor will do).
+std::optional<Facts> factsOf(int fd);
+// True when both lie on the same mount (the same device where mount ids are not reported).
+bool sameMount(const Facts& a, const Facts& b);
+
+}  // namespace kelmora::platform::posix

@@ -1,0 +1,193 @@
+#include "platform/posix/FolderChain.h"
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace kelmora::platform::posix {
+namespace {
+
+// True when `found`, opened on its parent's mount, is the folder a listing reported as `expected`.
+// A listing tells a subfolder's inode, and its device only as the listed folder's: inside one
+// mount a btrfs subvolume has a device of its own, so there the inode alone must match.
+bool isExpected(const FileIdentity* expected, const FileIdentity& found,
+                const FileIdentity& parent) {
+    return !expected || found == *expected ||
+           (expected->device == parent.device && expected->inode == found.inode);
+}
+
+}  // namespace
+
+FolderChain::~FolderChain() { closeAll(); }
+
+void FolderChain::closeBelowRoot() {
+    for (const auto& folder : open_) close(folder.fd);
+    open_.clear();
+    path_.resize(root_.fd >= 0 ? root_.end + 1 : 0);
+}
+
+void FolderChain::closeAll() {
+    closeBelowRoot();
+    if (root_.fd >= 0) close(root_.fd);
+    root_.fd = -1;
+    path_.clear();
+    currentFd_ = -1;
+}
+
+bool FolderChain::openRoot(const std::string& folder) {
+    closeAll();
+    if (folder.empty() || folder.back() != '/') return false;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    auto facts = factsOf(fd);
+    if (!facts) {
+        close(fd);
+        return false;
+    }
+    // Without the kernel's word, the system's root is the one mount root known for sure.
+    if (!facts->mountRootKnown) facts->mountRoot = folder == "/";
+    root_ = {fd, folder.size() - 1, *facts};
+    path_ = folder;
+    currentFd_ = fd;
+    current_ = *facts;
+    return true;
+}
+
+void FolderChain::push(OpenFolder folder) {
+    if (open_.size() == kMaxOpen) {
+        close(open_.front().fd);
+        open_.pop_front();
+    }
+    open_.push_back(std::move(folder));
+}
+
+bool FolderChain::open(const std::string& folder, const FileIdentity& expected) {
+    currentFd_ = -1;
+    if (root_.fd < 0) return false;
+    bool outOfFds = false;
+    if (openBelow(folder, expected, outOfFds)) return true;
+    if (!outOfFds) return false;
+    closeBelowRoot();
+    return openBelow(folder, expected, outOfFds);
+}
+
+bool FolderChain::openBelow(const std::string& folder, const FileIdentity& expected,
+                            bool& outOfFds) {
+    // The folder lies below the root, and each of its parts takes at least one byte and a "/".
+    const std::size_t rootEnd = root_.end;
+    if (folder.size() < rootEnd + 3 || folder.back() != '/' ||
+        folder.compare(0, rootEnd + 1, path_, 0, rootEnd + 1) != 0)
+        return false;
+
+    // The deepest open folder that is an ancestor of `folder` (never the folder itself, which is
+    // looked at afresh): its "/" must lie within the part that `folder` shares with path_.
+    const std::size_t length = std::min(folder.size(), path_.size());
+    const std::size_t shared = static_cast<std::size_t>(
+        std::mismatch(folder.begin(), folder.begin() + static_cast<std::ptrdiff_t>(length),
+                      path_.begin())
+            .first -
+        folder.begin());
+    while (!open_.empty() && !(open_.back().end < shared && open_.back().end + 1 < folder.size())) {
+        close(open_.back().fd);
+        open_.pop_back();
+    }
+    const OpenFolder* parent = open_.empty() ? &root_ : &open_.back();
+    path_.resize(parent->end + 1);
+
+    for (std::size_t at = parent->end + 1; at < folder.size();) {
+        const std::size_t end = folder.find('/', at);
+        if (end == at) return false;  // an empty part: no such folder
+        name_.assign(folder, at, end - at);
+        const bool last = end + 1 == folder.size();
+        Facts facts;
+        errno = 0;
+        const int fd = step(*parent, name_.c_str(), last ? &expected : nullptr, facts);
+        if (fd < 0) {
+            outOfFds = errno == EMFILE || errno == ENFILE;
+            return false;
+        }
+        push({fd, end, facts});
+        parent = &open_.back();
+        path_.append(name_).push_back('/');
+        at = end + 1;
+    }
+    currentFd_ = parent->fd;
+    current_ = parent->facts;
+    return true;
+}
+
+int FolderChain::step(const OpenFolder& parent, const char* name, const FileIdentity* expected,
+                      Facts& facts) {
+    if (tryOpenat2_) {
+        open_how how{};
+        how.flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV | RESOLVE_NO_MAGICLINKS;
+        const int fd = static_cast<int>(syscall(SYS_openat2, parent.fd, name, &how, sizeof how));
+        if (fd >= 0) {
+            // RESOLVE_NO_XDEV kept it on the parent's mount, and no mount's root lies there:
+            // fstat, the cheapest call, tells the rest.
+            struct stat st {};
+            if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
+                close(fd);
+                return -1;
+            }
+            facts = parent.facts;
+            facts.id = {static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino), 0};
+            facts.mountRoot = false;
+            facts.mountRootKnown = true;
+            facts.automount = false;
+            if (!isExpected(expected, facts.id, parent.facts.id)) {
+                close(fd);
+                return -1;
+            }
+            return fd;
+        }
+        // No openat2 here (an old kernel, or a sandbox that forbids it): the second way, always.
+        if (errno == ENOSYS || errno == EPERM || errno == E2BIG) tryOpenat2_ = false;
+        // A mount point; anything else (a link, gone, denied, not a folder) is a refusal.
+        else if (errno != EXDEV)
+            return -1;
+    }
+    return stepThroughPath(parent, name, expected, facts);
+}
+
+int FolderChain::stepThroughPath(const OpenFolder& parent, const char* name,
+                                 const FileIdentity* expected, Facts& facts) {
+    // O_PATH without O_DIRECTORY: the name is looked up and no automount is triggered, and
+    // nothing is asked of the file system mounted there until it is known to be one to enter.
+    const int pathFd = openat(parent.fd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (pathFd < 0) return -1;
+    const auto read = factsOf(pathFd);
+    const bool crossing = read && !sameMount(*read, parent.facts);
+    int fd = -1;
+    // Across a mount the identity must be the one statx reported at the listing: the mounted root.
+    const bool expectedHere = read && (crossing ? !expected || read->id == *expected
+                                                : isExpected(expected, read->id, parent.facts.id));
+    if (expectedHere && read->isFolder() && !read->automount &&
+        (!crossing || mounts_.enters(read->mountId, read->major, read->minor))) {
+        fd = openat(pathFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct statfs fs {};
+        if (fd >= 0 && crossing &&
+            (fstatfs(fd, &fs) != 0 ||
+             !isLocalFileSystemMagic(static_cast<std::int64_t>(fs.f_type)))) {
+            close(fd);
+            fd = -1;
+        }
+    }
+    const int saved = errno;
+    close(pathFd);
+    errno = saved;
+    if (fd < 0) return -1;
+    facts = *read;
+    if (!facts.mountRootKnown) facts.mountRoot = crossing;
+    return fd;
+}
+
+}  // namespace kelmora::platform::posix

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <unordered_set>
+
+#include "platform/FileIdentity.h"
+
+namespace kelmora::platform::posix {
+
+struct IdentityHash {
+    std::size_t operator()(const FileIdentity& id) const noexcept {
+        return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ULL ^ id.device);
+    }
+};
+
+// Files or folders known by identity, whatever path reaches them.
+using IdentitySet = std::unordered_set<FileIdentity, IdentityHash>;
+
+}  // namespace kelmora::platform::posix

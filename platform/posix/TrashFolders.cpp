@@ -1,0 +1,75 @@
+#include "platform/posix/TrashFolders.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/posix/Facts.h"
+
+namespace kelmora::platform::posix {
+namespace {
+
+void addHome(std::vector<TrashLocation>& out, const char* home) {
+    if (home && *home == '/') out.push_back({home, {".local", "share", "Trash"}});
+}
+
+// Closes a descriptor when it goes out of scope.
+struct Fd {
+    int fd = -1;
+    ~Fd() {
+        if (fd >= 0) close(fd);
+    }
+    void reset(int next) {
+        if (fd >= 0) close(fd);
+        fd = next;
+    }
+};
+
+std::optional<FileIdentity> resolve(const TrashLocation& location, MountPolicy& mounts) {
+    if (!mounts.mayLookInto(location.base)) return std::nullopt;
+    // The base is opened with O_PATH, which triggers no automount and asks nothing of the file
+    // system it lies on, and looked at before anything below it: its mount must be one the walk
+    // enters.
+    Fd at{openat(AT_FDCWD, location.base.c_str(), O_PATH | O_CLOEXEC)};
+    auto here = at.fd >= 0 ? factsOf(at.fd) : std::nullopt;
+    if (!here || !here->isFolder() || here->automount ||
+        !mounts.enters(here->mountId, here->major, here->minor))
+        return std::nullopt;
+    for (const auto& name : location.below) {
+        const auto next = factsAt(at.fd, name.c_str());
+        if (!next || !next->isFolder() || next->automount ||
+            (!sameMount(*next, *here) && !mounts.enters(next->mountId, next->major, next->minor)))
+            return std::nullopt;
+        at.reset(openat(at.fd, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        here = at.fd >= 0 ? factsOf(at.fd) : std::nullopt;
+        if (!here || here->id != next->id) return std::nullopt;
+    }
+    return here->id;
+}
+
+}  // namespace
+
+std::vector<TrashLocation> homeTrashLocations() {
+    std::vector<TrashLocation> out;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
+        out.push_back({data, {"Trash"}});
+    addHome(out, std::getenv("HOME"));
+    if (const passwd* own = getpwuid(geteuid())) addHome(out, own->pw_dir);
+    if (geteuid() == 0) {
+        setpwent();
+        while (const passwd* account = getpwent()) addHome(out, account->pw_dir);
+        endpwent();
+    }
+    return out;
+}
+
+IdentitySet resolveTrashFolders(const std::vector<TrashLocation>& locations, MountPolicy& mounts) {
+    IdentitySet found;
+    for (const auto& location : locations)
+        if (const auto id = resolve(location, mounts)) found.insert(*id);
+    return found;
+}
+
+}  // namespace kelmora::platform::posix

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/posix/IdentitySet.h"
+#include "platform/posix/MountTable.h"
+
+namespace kelmora::platform::posix {
+
+// Where a trash folder may be: `base` as the system resolves it (it may be spelled through links,
+// as a home under /home -> /var/home is), then the folders `below` it, which are looked up one by
+// one without following a link.
+struct TrashLocation {
+    std::string base;
+    std::vector<std::string> below;
+};
+
+// The freedesktop.org home trash folders the scan must never enter: the running user's
+// ($XDG_DATA_HOME/Trash when that is absolute, ~/.local/share/Trash for $HOME and for the home
+// that the password database records), and when running as root those of every account.
+std::vector<TrashLocation> homeTrashLocations();
+
+// The identities of the trash folders at `locations` that exist. A location whose base lies on a
+// mount that `mounts` does not enter, by the mount table's text or by the mount it opens on, is
+// not looked into (the walk never reaches it, and an automounter, a remote or a FUSE file system
+// could make the lookup wait); neither is one whose way down crosses into such a mount or a link.
+IdentitySet resolveTrashFolders(const std::vector<TrashLocation>& locations, MountPolicy& mounts);
+
+}  // namespace kelmora::platform::posix

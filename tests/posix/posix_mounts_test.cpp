@@ -1,0 +1,230 @@
+// Scans across real mounts made in temporary folders. Making mounts needs root (CAP_SYS_ADMIN);
+// each test skips where the machine does not let it mount.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <linux/fuse.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "platform/posix/PosixFileSystem.h"
+#include "scan/Masks.h"
+#include "tests/support/ScanTree.h"
+#include "tests/support/TempTree.h"
+
+namespace kelmora {
+namespace {
+
+using platform::posix::PosixFileSystem;
+using ::testing::UnorderedElementsAre;
+
+// A file system mounted for the length of a test, detached at its end.
+class ScopedMount {
+  public:
+    ScopedMount(const std::string& type, const std::string& at, const std::string& options = {},
+                unsigned long flags = 0, const std::string& source = "kelmora-test")
+        : at_(at) {
+        mounted_ = mount(source.c_str(), at.c_str(), type.empty() ? nullptr : type.c_str(), flags,
+                         options.empty() ? nullptr : options.c_str()) == 0;
+    }
+    ~ScopedMount() {
+        if (mounted_) umount2(at_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+
+  private:
+    std::string at_;
+    bool mounted_ = false;
+};
+
+// A FUSE file system whose daemon answers the kernel's greeting and nothing else: any access
+// that reaches it waits until the daemon ends. The daemon is a child process that reports every
+// request's opcode through a pipe; it is killed when this object goes.
+class SilentFuse {
+  public:
+    explicit SilentFuse(const std::string& at) : at_(at) {
+        const int device = open("/dev/fuse", O_RDWR | O_CLOEXEC);
+        if (device < 0) return;
+        const std::string options =
+            "fd=" + std::to_string(device) + ",rootmode=40000,user_id=0,group_id=0,allow_other";
+        if (mount("silent", at.c_str(), "fuse.silent", MS_NOSUID | MS_NODEV, options.c_str()) !=
+            0) {
+            close(device);
+            return;
+        }
+        attached_ = true;
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0) {
+            close(device);
+            return;
+        }
+        daemon_ = fork();
+        if (daemon_ == 0) {
+            close(pipeFds[0]);
+            serve(device, pipeFds[1]);
+        }
+        close(device);
+        close(pipeFds[1]);
+        reports_ = pipeFds[0];
+        // Ready once the daemon has answered the kernel's greeting.
+        pollfd p{reports_, POLLIN, 0};
+        std::uint32_t opcode = 0;
+        mounted_ = daemon_ > 0 && poll(&p, 1, 10000) > 0 &&
+                   read(reports_, &opcode, sizeof opcode) == sizeof opcode && opcode == FUSE_INIT;
+    }
+    // Ends the daemon, which fails every request still waiting, then detaches the mount.
+    ~SilentFuse() {
+        if (daemon_ > 0) {
+            kill(daemon_, SIGKILL);
+            waitpid(daemon_, nullptr, 0);
+        }
+        if (attached_) umount2(at_.c_str(), MNT_DETACH);
+        if (reports_ >= 0) close(reports_);
+    }
+    bool mounted() const { return mounted_; }
+    void killDaemon() {
+        if (daemon_ > 0) kill(daemon_, SIGKILL);
+    }
+    // The opcodes of the requests that reached the daemon since its greeting.
+    std::vector<unsigned> requests() {
+        std::vector<unsigned> seen;
+        pollfd p{reports_, POLLIN, 0};
+        std::uint32_t opcode = 0;
+        while (poll(&p, 1, 0) > 0 && read(reports_, &opcode, sizeof opcode) == sizeof opcode)
+            seen.push_back(opcode);
+        return seen;
+    }
+
+  private:
+    [[noreturn]] static void serve(int device, int reports) {
+        static char buffer[1 << 20];
+        for (;;) {
+            const ssize_t n = read(device, buffer, sizeof buffer);
+            if (n <= 0) _exit(0);
+            fuse_in_header in{};
+            std::memcpy(&in, buffer, sizeof in);
+            if (write(reports, &in.opcode, sizeof in.opcode) < 0) _exit(1);
+            if (in.opcode != FUSE_INIT) continue;  // never answered
+            fuse_init_in init{};
+            std::memcpy(&init, buffer + sizeof in, sizeof init);
+            struct {
+                fuse_out_header header;
+                fuse_init_out init;
+            } out{};
+            out.header.len = sizeof out;
+            out.header.unique = in.unique;
+            out.init.major = FUSE_KERNEL_VERSION;
+            out.init.minor = std::min<std::uint32_t>(init.minor, FUSE_KERNEL_MINOR_VERSION);
+            out.init.max_readahead = init.max_readahead;
+            out.init.max_write = 65536;
+            if (write(device, &out, sizeof out) < 0) _exit(1);
+        }
+    }
+    std::string at_;
+    pid_t daemon_ = -1;
+    int reports_ = -1;
+    bool attached_ = false;  // mounted, whether or not the daemon answered
+    bool mounted_ = false;   // mounted and answered
+};
+
+// The running system's mount table and sysfs, no trash, no package database.
+PosixFileSystem::Sources realMounts() {
+    auto sources = PosixFileSystem::systemSources(
+        [](std::string_view name) { return isListableName(NativeStringView(name)); });
+    sources.trashLocations = {};
+    sources.dpkgRoot.clear();
+    return sources;
+}
+
+TEST(PosixMounts, EntersLocalDiskMountsOnlyAndNeverAsksAFuseDaemon) {
+    test::TempTree tree;
+    for (const char* name : {"ramfs", "proc", "tmpfs", "fuse"}) tree.folder(name);
+    ScopedMount tmpfs("tmpfs", tree.path("tmpfs"));
+    if (!tmpfs.mounted()) GTEST_SKIP() << "this process cannot mount (needs CAP_SYS_ADMIN)";
+    ScopedMount ramfs("ramfs", tree.path("ramfs"));
+    ScopedMount proc("proc", tree.path("proc"));
+    ASSERT_TRUE(ramfs.mounted() && proc.mounted());
+    tree.file("ramfs/in-ramfs.tmp", 1);
+    tree.file("tmpfs/in-tmpfs.tmp", 1);
+    tree.file("tmpfs/.Trash-0/files/thrown.tmp", 1);  // at the top of a mount: a trash folder
+    // tmpfs takes files up to the 64-bit limit: two of them would wrap a plain sum.
+    const std::int64_t most = std::numeric_limits<std::int64_t>::max();
+    tree.file("tmpfs/huge1.tmp", static_cast<std::uintmax_t>(most));
+    tree.file("tmpfs/huge2.tmp", static_cast<std::uintmax_t>(most));
+    tree.file("plain.tmp", 1);
+    SilentFuse fuse(tree.path("fuse"));
+    const bool withFuse = fuse.mounted();
+    // Another one mounted once the scan has read the mount table, where the table named none.
+    tree.folder("later/fuse");
+    std::optional<SilentFuse> late;
+
+    // A scan that touched the FUSE mount would wait for its daemon for ever; the watchdog ends the
+    // daemon after a while, which fails the waiting request and lets the test report it.
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> held(lock);
+        if (!done.wait_for(held, std::chrono::seconds(30), [&] { return finished; })) {
+            fuse.killDaemon();
+            if (late) late->killDaemon();
+        }
+    });
+    PosixFileSystem fs(realMounts());
+    const auto found = test::scanTree(fs, tree.root(), [&](MainState&) {
+        std::lock_guard<std::mutex> held(lock);
+        if (withFuse && !late) late.emplace(tree.path("later/fuse"));
+    });
+    {
+        std::lock_guard<std::mutex> held(lock);
+        finished = true;
+    }
+    done.notify_one();
+    watchdog.join();
+
+    EXPECT_THAT(found.relative, UnorderedElementsAre("plain.tmp", "tmpfs/in-tmpfs.tmp",
+                                                     "tmpfs/huge1.tmp", "tmpfs/huge2.tmp"));
+    EXPECT_EQ(found.foundBytes, most);
+    EXPECT_EQ(found.view.freed, std::to_string(most / 1024) + " KB");
+    if (withFuse) {
+        EXPECT_THAT(fuse.requests(), ::testing::IsEmpty())
+            << "the scan asked the FUSE daemon something";
+        ASSERT_TRUE(late && late->mounted());
+        EXPECT_THAT(late->requests(), ::testing::IsEmpty())
+            << "the scan asked the FUSE daemon mounted during the scan something";
+    }
+}
+
+TEST(PosixMounts, PackageFileReachedThroughABindMountIsStillOwned) {
+    test::TempTree tree, db;
+    tree.file("usr/lib/x/libnss.chk", 10);
+    tree.file("usr/lib/x/mine.chk", 10);
+    tree.folder("elsewhere");
+    db.folder("info");
+    std::ofstream(db.path("info/libnss3.list")) << tree.path("usr/lib/x/libnss.chk") << "\n";
+    ScopedMount bind("", tree.path("elsewhere"), {}, MS_BIND, tree.path("usr/lib/x"));
+    if (!bind.mounted()) GTEST_SKIP() << "this process cannot mount (needs CAP_SYS_ADMIN)";
+    auto sources = realMounts();
+    sources.dpkgRoot = db.root();
+    PosixFileSystem fs(sources);
+    // The bind mount is entered where its file system is on the allowlist; either way the
+    // package's file is offered under neither name.
+    const auto found = test::scanTree(fs, tree.root()).relative;
+    EXPECT_THAT(found, ::testing::Contains("usr/lib/x/mine.chk"));
+    EXPECT_THAT(found, ::testing::Each(::testing::Not(::testing::EndsWith("libnss.chk"))));
+}
+
+}  // namespace
+}  // namespace kelmora
