@@ -58,7 +58,8 @@ std::string recordText(std::string_view recordedPath) {
 // "name.2", "name.3"..., shortened so that its record's name fits in one path component. A
 // shortened name does not end inside a UTF-8 sequence.
 std::string candidateName(const std::string& name, int attempt) {
-    const std::string suffix = attempt == 0 ? std::string() : "." + std::to_string(attempt + 1);
+    std::string suffix;
+    if (attempt > 0) suffix.append(".").append(std::to_string(attempt + 1));
     const std::size_t room = NAME_MAX - kRecordSuffix.size() - suffix.size();
     std::size_t keep = std::min(name.size(), room);
     if (keep < name.size())
