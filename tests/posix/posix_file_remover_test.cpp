@@ -491,6 +491,17 @@ TEST_F(PosixTrashMounts, NoRoomInTheHomeTrashRefusesAndLeavesNothingBehind) {
     EXPECT_EQ(contents(tree.path("ram/big.tmp")), big);
     EXPECT_TRUE(namesIn(trash("files")).empty());
     EXPECT_TRUE(namesIn(trash("info")).empty());
+
+    // Room for the data but for one file only: the record is written, then the copy cannot be
+    // made, and the record goes again.
+    ASSERT_TRUE(mounts.tmpfs(tree.path("few"), "size=4m,nr_inodes=5"));
+    PosixFileRemover fewFiles{tree.path("few/Trash")};
+    const RemoveResult undone = fewFiles.moveToTrash(listed("ram/big.tmp"));
+    EXPECT_EQ(undone.outcome, RemoveOutcome::Refused);
+    EXPECT_EQ(undone.osError, ENOSPC);
+    EXPECT_EQ(contents(tree.path("ram/big.tmp")), big);
+    EXPECT_TRUE(namesIn(tree.path("few/Trash/files")).empty());
+    EXPECT_TRUE(namesIn(tree.path("few/Trash/info")).empty());
 }
 
 }  // namespace
