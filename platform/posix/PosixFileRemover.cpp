@@ -21,7 +21,7 @@ RemoveResult refused(int osError) { return {RemoveOutcome::Refused, osError}; }
 constexpr RemoveResult kGone{RemoveOutcome::AlreadyGone, 0};
 
 // The end of `path` below the folder `depth` levels above the file's own: the file's Path= in
-// the trash at the top of its mount, which the specification wants relative to that top.
+// the trash at the top of its mount, which the trash specification wants relative to that top.
 std::string_view relativeBelow(std::string_view path, std::size_t depth) {
     std::size_t at = path.size();
     for (std::size_t level = 0; level <= depth && at != std::string_view::npos && at > 0; ++level)
