@@ -22,9 +22,11 @@ std::vector<RemovalStep> removeSelected(MainState& state, MainView& view,
         const std::size_t row = *it;
         if (row >= state.Results.size()) continue;
         RemovalStep step{row, state.Results[row].path, RemoveResult{}, false};
-        if (remover)
-            step.result = way == Way::Erase ? remover->deleteFile(step.path)
-                                            : remover->moveToTrash(step.path);
+        if (remover) {
+            const platform::ListedFile& file = state.Results[row];
+            step.result =
+                way == Way::Erase ? remover->deleteFile(file) : remover->moveToTrash(file);
+        }
         const RemoveOutcome outcome = step.result.outcome;
         step.rowRemoved = outcome == RemoveOutcome::Removed ||
                           (way == Way::Erase && outcome == RemoveOutcome::AlreadyGone);
@@ -34,6 +36,7 @@ std::vector<RemovalStep> removeSelected(MainState& state, MainView& view,
         }
         steps.push_back(std::move(step));
     }
+    if (remover) remover->finishBatch();
     return steps;
 }
 

@@ -24,7 +24,9 @@ struct RemovalStep {
 // selection. Neither touches SelectedBytes, FoundBytes, lblWill, lblFreed or lblWD: the totals
 // shown stay as they were until the next click on the list or the next scan.
 //
-// Both return one step per selected row, in the order visited (last row first).
+// Both return one step per selected row, in the order visited (last row first). Each file goes to
+// the remover as its row's ListedFile, which the remover checks; the batch is finished after the
+// last file (FileRemover::finishBatch).
 
 // "Erase": deletes each selected file for good. Its row leaves when the file was deleted or was
 // already gone; a refused file keeps its row, still selected, because it is still on disk.

@@ -10,14 +10,16 @@ RemoveResult answer(const std::map<NativeString, RemoveResult>& answers, const N
 
 }  // namespace
 
-RemoveResult FakeFileRemover::deleteFile(const NativeString& path) {
-    calls_.push_back({Call::Delete, path});
-    return answer(deleteAnswers_, path);
+RemoveResult FakeFileRemover::deleteFile(const ListedFile& file) {
+    calls_.push_back({Call::Delete, file.path});
+    files_.push_back(file);
+    return answer(deleteAnswers_, file.path);
 }
 
-RemoveResult FakeFileRemover::moveToTrash(const NativeString& path) {
-    calls_.push_back({Call::Trash, path});
-    return answer(trashAnswers_, path);
+RemoveResult FakeFileRemover::moveToTrash(const ListedFile& file) {
+    calls_.push_back({Call::Trash, file.path});
+    files_.push_back(file);
+    return answer(trashAnswers_, file.path);
 }
 
 }  // namespace kelmora::platform

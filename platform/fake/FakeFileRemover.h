@@ -27,14 +27,21 @@ class FakeFileRemover : public FileRemover {
     }
 
     const std::vector<Record>& calls() const { return calls_; }
+    // Every file handed over, identities included, in call order.
+    const std::vector<ListedFile>& files() const { return files_; }
+    // How many times finishBatch was called.
+    int batchesFinished() const { return batchesFinished_; }
 
-    RemoveResult deleteFile(const NativeString& path) override;
-    RemoveResult moveToTrash(const NativeString& path) override;
+    RemoveResult deleteFile(const ListedFile& file) override;
+    RemoveResult moveToTrash(const ListedFile& file) override;
+    void finishBatch() override { ++batchesFinished_; }
 
   private:
     std::map<NativeString, RemoveResult> deleteAnswers_;
     std::map<NativeString, RemoveResult> trashAnswers_;
     std::vector<Record> calls_;
+    std::vector<ListedFile> files_;
+    int batchesFinished_ = 0;
 };
 
 }  // namespace kelmora::platform

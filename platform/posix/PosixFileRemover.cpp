@@ -1,97 +1,134 @@
 #include "platform/posix/PosixFileRemover.h"
 
-#include <gio/gio.h>
+#include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <memory>
-#include <optional>
 
 #include "platform/Platform.h"
+#include "platform/posix/MountTop.h"
+#include "platform/posix/StatIdentity.h"
 
 namespace kelmora::platform::posix {
 namespace {
 
 RemoveResult refused(int osError) { return {RemoveOutcome::Refused, osError}; }
+constexpr RemoveResult kGone{RemoveOutcome::AlreadyGone, 0};
 
-// Looks at the entry itself (never through a link). Nothing means it may be removed; otherwise
-// the result to give. `readOnlyCounts` refuses a regular file without any write bit.
-std::optional<RemoveResult> examine(const NativeString& path, bool readOnlyCounts) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-        const int error = errno;
-        if (error == ENOENT) return RemoveResult{RemoveOutcome::AlreadyGone, 0};
-        return refused(error);
-    }
-    if (S_ISDIR(st.st_mode)) return refused(EISDIR);
-    if (S_ISLNK(st.st_mode)) return refused(ELOOP);
-    if (!S_ISREG(st.st_mode)) return refused(EINVAL);
-    if (readOnlyCounts && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return refused(EACCES);
-    return std::nullopt;
+// The end of `path` below the folder `depth` levels above the file's own: the file's Path= in
+// the trash at the top of its mount, which the trash specification wants relative to that top.
+std::string_view relativeBelow(std::string_view path, std::size_t depth) {
+    std::size_t at = path.size();
+    for (std::size_t level = 0; level <= depth && at != std::string_view::npos && at > 0; ++level)
+        at = path.rfind('/', at - 1);
+    return at == std::string_view::npos ? path : path.substr(at + 1);
 }
 
-// The errno that a GIO error stands for, as far as GIO keeps it.
-int errnoOf(const GError& error) {
-    if (error.domain != G_IO_ERROR) return EIO;
-    switch (error.code) {
-        case G_IO_ERROR_NOT_FOUND:
-            return ENOENT;
-        case G_IO_ERROR_EXISTS:
-            return EEXIST;
-        case G_IO_ERROR_IS_DIRECTORY:
-            return EISDIR;
-        case G_IO_ERROR_NOT_DIRECTORY:
-            return ENOTDIR;
-        case G_IO_ERROR_PERMISSION_DENIED:
-            return EACCES;
-        case G_IO_ERROR_NO_SPACE:
-            return ENOSPC;
-        case G_IO_ERROR_READ_ONLY:
-            return EROFS;
-        case G_IO_ERROR_FILENAME_TOO_LONG:
-            return ENAMETOOLONG;
-        case G_IO_ERROR_TOO_MANY_LINKS:
-            return ELOOP;
-        case G_IO_ERROR_BUSY:
-            return EBUSY;
-        case G_IO_ERROR_NOT_SUPPORTED:
-            return ENOTSUP;
-        default:
-            return EIO;
-    }
+// A file system in memory: a trash on it would not outlive a restart.
+bool isVolatile(int folderFd) {
+    struct statfs fs {};
+    return ::fstatfs(folderFd, &fs) == 0 &&
+           (fs.f_type == static_cast<decltype(fs.f_type)>(TMPFS_MAGIC) ||
+            fs.f_type == static_cast<decltype(fs.f_type)>(RAMFS_MAGIC));
 }
-
-struct UnrefObject {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-struct FreeError {
-    void operator()(GError* error) const { g_error_free(error); }
-};
 
 }  // namespace
 
-RemoveResult PosixFileRemover::deleteFile(const NativeString& path) {
-    if (auto verdict = examine(path, true)) return *verdict;
-    if (::unlink(path.c_str()) != 0) {
-        const int error = errno;
-        if (error == ENOENT) return {RemoveOutcome::AlreadyGone, 0};
-        return refused(error);
+PosixFileRemover::PosixFileRemover() : PosixFileRemover(homeTrashFolder()) {}
+
+PosixFileRemover::PosixFileRemover(std::string homeTrash) : homeTrashPath_(std::move(homeTrash)) {}
+
+std::optional<RemoveResult> PosixFileRemover::find(const ListedFile& listed, Found& found) {
+    const NativeString& path = listed.path;
+    // A zero byte would cut the name short at it, naming another file.
+    if (path.empty() || path.front() != '/' || path.find('\0') != NativeString::npos)
+        return refused(EINVAL);
+    const std::size_t slash = path.rfind('/');
+    const std::string_view name = std::string_view(path).substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") return refused(EINVAL);
+
+    const int folder = chain_.open(std::string_view(path).substr(0, slash));
+    if (folder < 0) return -folder == ENOENT ? kGone : refused(-folder);
+    const FolderPathOpener::Facts* facts = chain_.facts();
+    if (!facts) return refused(errno);
+    if (facts->identity != listed.folder) return refused(ESTALE);
+
+    name_.assign(name);
+    struct stat& st = found.file;
+    if (::fstatat(folder, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? kGone : refused(errno);
+    if (S_ISDIR(st.st_mode)) return refused(EISDIR);
+    if (S_ISLNK(st.st_mode)) return refused(ELOOP);
+    if (!S_ISREG(st.st_mode)) return refused(EINVAL);
+    if (identityOf(st) != listed.file) return refused(ESTALE);
+    found.folder = folder;
+    found.mountKey = facts->mountKey;
+    return std::nullopt;
+}
+
+TrashFolder* PosixFileRemover::homeTrash(int& error) {
+    if (homeTrash_ && homeTrash_->intact()) return &*homeTrash_;
+    homeTrash_.reset();
+    if (homeTrashPath_.empty()) {
+        error = ENOENT;
+        return nullptr;
     }
+    homeTrash_ = TrashFolder::openHome(homeTrashPath_, error);
+    return homeTrash_ ? &*homeTrash_ : nullptr;
+}
+
+std::optional<std::uint64_t> PosixFileRemover::homeTrashParentMount() const {
+    const std::size_t slash = homeTrashPath_.rfind('/');
+    if (slash == std::string::npos) return std::nullopt;
+    const std::string parent = slash == 0 ? "/" : homeTrashPath_.substr(0, slash);
+    const UniqueFd folder(::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) return std::nullopt;
+    return mountKeyOfFd(folder.get());
+}
+
+RemoveResult PosixFileRemover::deleteFile(const ListedFile& file) {
+    Found found;
+    if (auto verdict = find(file, found)) return *verdict;
+    if ((found.file.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return refused(EACCES);
+    if (::unlinkat(found.folder, name_.c_str(), 0) != 0)
+        return errno == ENOENT ? kGone : refused(errno);
     return {RemoveOutcome::Removed, 0};
 }
 
-RemoveResult PosixFileRemover::moveToTrash(const NativeString& path) {
-    if (auto verdict = examine(path, false)) return *verdict;
-    // GIO takes the path as the file system's bytes, whatever their encoding.
-    std::unique_ptr<GFile, UnrefObject> file(g_file_new_for_path(path.c_str()));
-    GError* raw = nullptr;
-    if (g_file_trash(file.get(), nullptr, &raw)) return {RemoveOutcome::Removed, 0};
-    std::unique_ptr<GError, FreeError> error(raw);
-    if (!error) return refused(EIO);
-    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_NOT_FOUND))
-        return {RemoveOutcome::AlreadyGone, 0};
-    return refused(errnoOf(*error));
+RemoveResult PosixFileRemover::moveToTrash(const ListedFile& file) {
+    Found found;
+    if (auto verdict = find(file, found)) return *verdict;
+    int homeError = 0;
+    TrashFolder* home = homeTrash(homeError);
+    // Without knowing the home's mount there is no telling which trash a file belongs in.
+    const auto homeMount = home ? std::optional(home->mountKey()) : homeTrashParentMount();
+    if (!homeMount) return refused(homeError);
+    if (*homeMount == found.mountKey)
+        return home ? home->moveIn(found.folder, name_, file.file, file.path) : refused(homeError);
+
+    if (!isVolatile(found.folder)) {
+        if (auto top = findMountTop(found.folder, found.mountKey)) {
+            int error = 0;
+            if (auto trash = TrashFolder::openOnTop(top->folder.get(), ::geteuid(), error)) {
+                const RemoveResult moved = trash->moveIn(found.folder, name_, file.file,
+                                                         relativeBelow(file.path, top->depth));
+                // Only a trash that could not take the file leaves the copy to try.
+                if (moved.outcome != RemoveOutcome::Refused || moved.osError == ESTALE)
+                    return moved;
+            }
+        }
+    }
+    if (!home) return refused(homeError);
+    return home->copyIn(found.folder, name_, file.file, file.path);
+}
+
+void PosixFileRemover::finishBatch() {
+    chain_.release();
+    homeTrash_.reset();
 }
 
 }  // namespace kelmora::platform::posix

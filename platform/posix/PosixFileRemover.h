@@ -1,28 +1,77 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "platform/FileRemover.h"
+#include "platform/posix/FolderPathOpener.h"
+#include "platform/posix/TrashFolder.h"
 
 namespace kelmora::platform::posix {
 
-// Removes files on a POSIX system.
+// Removes listed files on Linux, through descriptors.
 //
-// deleteFile: the entry is examined with lstat right before unlink. POSIX has no read-only
-// attribute and unlink ignores the file's own mode, so a regular file none of whose write bits
-// (owner, group, others) is set counts as read-only and is refused; so is an entry that is no
-// longer a regular file (a folder, a link, a FIFO...). A refusal of unlink itself (the folder's
-// rights, its sticky bit) is a refusal too. No path is ever expanded as a pattern and no link is
-// followed: unlink acts on the entry itself.
+// Both calls first find the listed file: its folder is opened from "/" one component at a time
+// without following any link (see FolderPathOpener), its identity must be the listed folder's, and
+// the entry there must be a regular file with the listed file's identity. Anything else is refused
+// (ESTALE for another folder or file, ENOTDIR for a link or no folder on the way, EISDIR, ELOOP
+// or EINVAL for an entry that is no longer a regular file) and the file stays; a path on which
+// some name no longer exists is AlreadyGone. The removal then acts relative to that folder, so
+// paths beyond PATH_MAX work the same way. Between the check and the removal the name can only be
+// swapped by someone who may write that very folder, and a move to the trash checks what it moved
+// afterwards.
 //
-// moveToTrash: by the freedesktop.org trash specification, through GIO's g_file_trash: the home
-// trash ($XDG_DATA_HOME/Trash, created on first use) for a file on the file system of $HOME, else
-// the trash folder at the top of the file's own volume. The file is only ever renamed into a
-// trash folder: when that cannot be done the call is refused with the file in place, never
-// deleted for good and never copied. Read-only files may be trashed (renaming does not depend on
-// the file's mode); entries other than regular files are refused.
+// deleteFile: POSIX has no read-only attribute and unlink ignores the file's own mode, so a file
+// none of whose write bits (owner, group, others) is set counts as read-only and is refused
+// (EACCES), whoever runs the program. Then unlinkat; its refusals (the folder's rights, its sticky
+// bit) are refusals too.
+//
+// moveToTrash, by the freedesktop.org Trash specification (see TrashFolder), read-only files
+// included:
+// 1. A file on the mount of the home trash ($XDG_DATA_HOME/Trash) is renamed into it, and only
+//    into it. While the home trash cannot be had, its would-be parent folder tells its mount;
+//    when not even that can be opened, every file is refused.
+// 2. Otherwise, unless its file system is a tmpfs or ramfs (a trash there would not outlive a
+//    restart), it is renamed into the trash at the top of its own mount, found by mount identity:
+//    $topdir/.Trash/$uid or $topdir/.Trash-$uid.
+// 3. Where no trash on its own mount takes it, it is copied into the home trash, flushed to disk,
+//    checked to be the listed file still, and only then removed.
+// It is never deleted without a copy in a trash, and the call reports Removed only once it is in
+// one; each refusal leaves the file where it was and no record of it in any trash.
+//
+// Between calls the remover keeps the folders of the last path and the home trash open;
+// finishBatch() closes them.
 class PosixFileRemover : public FileRemover {
   public:
-    RemoveResult deleteFile(const NativeString& path) override;
-    RemoveResult moveToTrash(const NativeString& path) override;
+    // The home trash of the environment (homeTrashFolder()), for the effective user.
+    PosixFileRemover();
+    // For tests: the home trash at `homeTrash`, an absolute path; empty for none.
+    explicit PosixFileRemover(std::string homeTrash);
+
+    RemoveResult deleteFile(const ListedFile& file) override;
+    RemoveResult moveToTrash(const ListedFile& file) override;
+    void finishBatch() override;
+
+  private:
+    struct Found {
+        int folder = -1;  // the verified folder, owned by chain_
+        std::uint64_t mountKey = 0;
+        struct stat file {};  // the entry, as checked
+    };
+    // Finds the listed file as the class comment says: nothing when it may be acted on (with
+    // `found` and name_ filled), else the result to give.
+    std::optional<RemoveResult> find(const ListedFile& listed, Found& found);
+    // The home trash, opened on first use and again once removed; null with `error` set when it
+    // cannot be had.
+    TrashFolder* homeTrash(int& error);
+    // The mount of the folder meant to hold the home trash, for when the trash itself cannot be
+    // had; nothing when that folder cannot be opened either.
+    std::optional<std::uint64_t> homeTrashParentMount() const;
+
+    std::string homeTrashPath_;
+    FolderPathOpener chain_;
+    std::optional<TrashFolder> homeTrash_;
+    std::string name_;  // the listed file's name, zero-terminated for the *at calls
 };
 
 }  // namespace kelmora::platform::posix

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "platform/Platform.h"
+#include "platform/posix/UniqueFd.h"
 
 extern char** environ;
 
@@ -27,7 +28,24 @@ std::size_t readFully(int fd, void* data, std::size_t size) {
     return got;
 }
 
+// Runs the program: by its checked descriptor when there is one, else by its path. Called in
+// the forked child, so async-signal-safe calls only.
+void execute(int programFd, char* const argv[]) {
+    if (programFd < 0) {
+        ::execve(argv[0], argv, environ);
+        return;
+    }
+    ::execveat(programFd, "", argv, environ, AT_EMPTY_PATH);
+    // A script's interpreter opens it as /dev/fd/N, which a close-on-exec descriptor no longer
+    // is by then: keep it open across the exec, for the script's sake only.
+    if (errno == ENOENT && ::fcntl(programFd, F_SETFD, 0) == 0)
+        ::execveat(programFd, "", argv, environ, AT_EMPTY_PATH);
+}
+
 }  // namespace
+
+PosixProgramStarter::PosixProgramStarter()
+    : trust_(::geteuid() == 0 ? std::optional(ProgramTrust{}) : std::nullopt) {}
 
 bool PosixProgramStarter::isOrdinaryFile(const NativeString& path) {
     if (path.empty() || path.find('\0') != NativeString::npos) return false;
@@ -41,6 +59,8 @@ bool PosixProgramStarter::isOrdinaryFile(const NativeString& path) {
 bool PosixProgramStarter::start(const NativeString& path) {
     // A path with a zero byte would be cut short at it: that would start another program.
     if (path.empty() || path.find('\0') != NativeString::npos) return false;
+    const UniqueFd program(trust_ ? openTrustedProgram(path, *trust_) : -1);
+    if (trust_ && !program) return false;
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) return false;
 
@@ -56,14 +76,14 @@ bool PosixProgramStarter::start(const NativeString& path) {
     if (middle == 0) {
         ::close(report[0]);
         ::setsid();
-        const pid_t program = ::fork();
-        if (program == 0) {
-            ::execve(argv[0], argv, environ);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            execute(program.get(), argv);
             const int error = errno;
             (void)!::write(report[1], &error, sizeof error);
             ::_exit(127);
         }
-        if (program < 0) {
+        if (child < 0) {
             const int error = errno;
             (void)!::write(report[1], &error, sizeof error);
         }

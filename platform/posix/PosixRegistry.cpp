@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/Platform.h"
+#include "platform/posix/UniqueFd.h"
 
 namespace kelmora::platform::posix {
 namespace {
@@ -20,11 +21,14 @@ bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool isExecutableFile(const std::string& path) {
+bool isExecutableFile(const std::string& path, const ProgramTrust* trust) {
+    if (trust) return UniqueFd(openTrustedProgram(path, *trust)).get() >= 0;
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
            ::access(path.c_str(), X_OK) == 0;
 }
+
+std::string systemSearchPath() { return kSystemProgramFolders; }
 
 std::string environmentSearchPath() {
     const char* path = std::getenv("PATH");
@@ -34,7 +38,8 @@ std::string environmentSearchPath() {
 }  // namespace
 
 std::string findOnSearchPath(const std::string& searchPath,
-                             std::initializer_list<const char*> programs) {
+                             std::initializer_list<const char*> programs,
+                             const ProgramTrust* trust) {
     for (const char* program : programs) {
         std::size_t begin = 0;
         while (begin <= searchPath.size()) {
@@ -44,17 +49,20 @@ std::string findOnSearchPath(const std::string& searchPath,
             begin = end + 1;
             if (folder.empty() || folder.front() != '/') continue;
             if (folder.back() != '/') folder += '/';
-            if (std::string candidate = folder + program; isExecutableFile(candidate))
+            if (std::string candidate = folder + program; isExecutableFile(candidate, trust))
                 return candidate;
         }
     }
     return {};
 }
 
-PosixRegistry::PosixRegistry() : PosixRegistry(environmentSearchPath) {}
+PosixRegistry::PosixRegistry()
+    : PosixRegistry(::geteuid() == 0 ? systemSearchPath : environmentSearchPath,
+                    ::geteuid() == 0 ? std::optional(ProgramTrust{}) : std::nullopt) {}
 
-PosixRegistry::PosixRegistry(std::function<std::string()> searchPath)
-    : searchPath_(std::move(searchPath)) {}
+PosixRegistry::PosixRegistry(std::function<std::string()> searchPath,
+                             std::optional<ProgramTrust> trust)
+    : searchPath_(std::move(searchPath)), trust_(std::move(trust)) {}
 
 std::optional<RegistryValue> PosixRegistry::readValue(std::int32_t root, const std::string& keyPath,
                                                       const std::string& valueName,
@@ -62,8 +70,8 @@ std::optional<RegistryValue> PosixRegistry::readValue(std::int32_t root, const s
     if (root != kLocalMachine || !sameIgnoringAsciiCase(keyPath, kToolPathKey) ||
         !sameIgnoringAsciiCase(valueName, kToolPathValue))
         return std::nullopt;
-    const std::string tool =
-        findOnSearchPath(searchPath_(), {"hardinfo2", "hardinfo", "kinfocenter"});
+    const std::string tool = findOnSearchPath(
+        searchPath_(), {"hardinfo2", "hardinfo", "kinfocenter"}, trust_ ? &*trust_ : nullptr);
     if (tool.empty() || tool.size() + 1 > bufferSize) return std::nullopt;
     RegistryValue value{kRegText, {tool.begin(), tool.end()}};
     value.bytes.push_back(0);

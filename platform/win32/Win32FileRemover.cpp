@@ -7,6 +7,7 @@
 #include <shobjidl.h>
 
 #include "platform/win32/RecycleOnlySink.h"
+#include "platform/win32/Win32Identity.h"
 #include "platform/win32/Win32Path.h"
 
 namespace kelmora::platform::win32 {
@@ -18,14 +19,40 @@ RemoveResult refusedBy(HRESULT result) {
     return {RemoveOutcome::Refused, static_cast<int>(result)};
 }
 
-// Checks the entry at `path` before it is acted on: nothing when it may go, else the outcome.
-std::optional<RemoveResult> precheck(const std::wstring& path, FileFacts& facts) {
-    DWORD error = 0;
-    const auto found = readFileFacts(path, error);
-    if (!found)
+// Closes a handle when it goes out of scope.
+struct OpenHandle {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    ~OpenHandle() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+};
+
+// Opens the entry at the listed path itself, with `access`, and checks that it is the listed
+// regular file: nothing when it is (its attributes in `attributes`), else the outcome.
+std::optional<RemoveResult> openListed(const ListedFile& listed, DWORD access, OpenHandle& opened,
+                                       DWORD& attributes) {
+    // Windows allows neither in a name; a path with them is never a pattern here.
+    if (listed.path.find_first_of(L"*?") != std::wstring::npos) return refused(ERROR_INVALID_NAME);
+    opened.handle =
+        CreateFileW(extendedPath(listed.path).c_str(), access,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (opened.handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
         return isNotFound(error) ? RemoveResult{RemoveOutcome::AlreadyGone, 0} : refused(error);
-    if (!found->isRegularFile()) return refused(ERROR_NOT_SUPPORTED);
-    facts = *found;
+    }
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(opened.handle, FileAttributeTagInfo, &tag, sizeof tag))
+        return refused(GetLastError());
+    FileFacts facts;
+    facts.attributes = tag.FileAttributes;
+    facts.reparseTag = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? tag.ReparseTag : 0;
+    if (!facts.isRegularFile()) return refused(ERROR_NOT_SUPPORTED);
+    DWORD error = 0;
+    const auto identity = identityOfHandle(opened.handle, error);
+    if (!identity) return refused(error);
+    if (*identity != listed.file) return refused(ERROR_FILE_INVALID);
+    attributes = facts.attributes;
     return std::nullopt;
 }
 
@@ -60,19 +87,28 @@ struct Released {
 
 }  // namespace
 
-RemoveResult Win32FileRemover::deleteFile(const NativeString& path) {
-    FileFacts facts;
-    if (auto early = precheck(path, facts)) return *early;
+RemoveResult Win32FileRemover::deleteFile(const ListedFile& file) {
+    OpenHandle opened;
+    DWORD attributes = 0;
+    if (auto early = openListed(file, DELETE | FILE_READ_ATTRIBUTES, opened, attributes))
+        return *early;
     // Without force: a read-only file is the user's or a program's wish to keep it.
-    if (facts.attributes & FILE_ATTRIBUTE_READONLY) return refused(ERROR_ACCESS_DENIED);
-    if (DeleteFileW(extendedPath(path).c_str())) return {RemoveOutcome::Removed, 0};
-    const DWORD error = GetLastError();
-    return isNotFound(error) ? RemoveResult{RemoveOutcome::AlreadyGone, 0} : refused(error);
+    if (attributes & FILE_ATTRIBUTE_READONLY) return refused(ERROR_ACCESS_DENIED);
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (!SetFileInformationByHandle(opened.handle, FileDispositionInfo, &disposition,
+                                    sizeof disposition))
+        return refused(GetLastError());
+    return {RemoveOutcome::Removed, 0};  // the name goes when the handle closes, here
 }
 
-RemoveResult Win32FileRemover::moveToTrash(const NativeString& path) {
-    FileFacts facts;
-    if (auto early = precheck(path, facts)) return *early;
+RemoveResult Win32FileRemover::moveToTrash(const ListedFile& file) {
+    {  // checked, then closed: the shell opens the file itself
+        OpenHandle opened;
+        DWORD attributes = 0;
+        if (auto early = openListed(file, FILE_READ_ATTRIBUTES, opened, attributes)) return *early;
+    }
+    const std::wstring& path = file.path;
 
     const ComScope com;
     if (!com.usable()) return refusedBy(com.result());

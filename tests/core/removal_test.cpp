@@ -20,14 +20,18 @@ NativeString p(const std::string& text) { return fromAscii(text); }
 
 class RemovalTest : public ::testing::Test {
   protected:
-    // Rows "/0.tmp" (size 100) to "/<n-1>.tmp" (size 100 * (n)), as a scan leaves them.
+    // Rows "/0.tmp" (size 100) to "/<n-1>.tmp" (size 100 * (n)), as a scan leaves them, each
+    // with identities of its own.
     void rows(std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) {
-            state.Results.append({{p(name(i)), {}, {}}, static_cast<std::int64_t>(100 * (i + 1))});
+            state.Results.append(
+                {{p(name(i)), fileId(i), folderId(i)}, static_cast<std::int64_t>(100 * (i + 1))});
             view.appendRow(p(name(i)));
         }
     }
     static std::string name(std::size_t i) { return "/" + std::to_string(i) + ".tmp"; }
+    static platform::FileIdentity fileId(std::size_t i) { return {7, 1000 + i, i}; }
+    static platform::FileIdentity folderId(std::size_t i) { return {7, 2000 + i, 0}; }
     void select(std::initializer_list<std::size_t> list) {
         for (auto i : list) view.selected[i] = true;
     }
@@ -60,6 +64,13 @@ TEST_F(RemovalTest, EraseWalksFromTheLastRowAndKeepsTheOthersBesideTheirSizes) {
     EXPECT_EQ(steps[1].row, 1u);
     EXPECT_TRUE(steps[0].rowRemoved && steps[1].rowRemoved);
     EXPECT_EQ(view.selected, (std::vector<bool>{false, false, false}));
+    // The remover checks each file against what the scan recorded of it, so it gets the records,
+    // and is told when the click's files are done.
+    ASSERT_EQ(remover.files().size(), 2u);
+    EXPECT_EQ(remover.files()[0].file, fileId(3));
+    EXPECT_EQ(remover.files()[0].folder, folderId(3));
+    EXPECT_EQ(remover.files()[1].file, fileId(1));
+    EXPECT_EQ(remover.batchesFinished(), 1);
 }
 
 TEST_F(RemovalTest, MoveToBinWalksFromTheLastRowAndKeepsTheOthersBesideTheirSizes) {
@@ -68,6 +79,9 @@ TEST_F(RemovalTest, MoveToBinWalksFromTheLastRowAndKeepsTheOthersBesideTheirSize
     moveSelectedToBin(state, view, &remover);
     EXPECT_THAT(remover.calls(), ElementsAre(FakeFileRemover::Record{Call::Trash, p("/3.tmp")},
                                              FakeFileRemover::Record{Call::Trash, p("/1.tmp")}));
+    ASSERT_EQ(remover.files().size(), 2u);
+    EXPECT_EQ(remover.files()[1].file, fileId(1));
+    EXPECT_EQ(remover.batchesFinished(), 1);
     EXPECT_THAT(remaining(), ElementsAre(std::pair{p("/0.tmp"), 100}, std::pair{p("/2.tmp"), 300},
                                          std::pair{p("/4.tmp"), 500}));
 }

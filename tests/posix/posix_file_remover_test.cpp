@@ -1,60 +1,43 @@
 #include "platform/posix/PosixFileRemover.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "platform/posix/UniqueFd.h"
+#include "tests/support/ListedFileOf.h"
 #include "tests/support/TempTree.h"
-
-// GIO 2.74 loses two small strings (the escaped original path and the info text) when its rename
-// into the trash fails, as it must in the cross-device test. The leak is the library's, bounded
-// per refused call; in the sanitizer build, LeakSanitizer passes over GIO's allocations. GLib is
-// built without frame pointers, so only the slow unwinder finds GIO in those stacks.
-extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
-extern "C" const char* __lsan_default_suppressions() { return "leak:libgio-2.0.so\n"; }
 
 namespace kelmora::platform::posix {
 namespace {
 
 namespace fs = std::filesystem;
-
-// GLib reads HOME and XDG_DATA_HOME once, at its first use, and puts a file into the home trash
-// only when the file is on the device of HOME. So before any test runs, both point into a
-// temporary folder beside the test files (both made by TempTree under the same temp folder), and
-// GIO is kept to its local implementation.
-class TrashHome : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        tree_ = std::make_unique<test::TempTree>();
-        tree_->folder("home");
-        tree_->folder("data");
-        ::setenv("HOME", tree_->path("home").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", tree_->path("data").c_str(), 1);
-        ::setenv("GIO_USE_VFS", "local", 1);
-        dataHome_ = tree_->path("data");
-    }
-    void TearDown() override { tree_.reset(); }
-    static const std::string& dataHome() { return dataHome_; }
-
-  private:
-    std::unique_ptr<test::TempTree> tree_;
-    static inline std::string dataHome_;
-};
-[[maybe_unused]] ::testing::Environment* const kTrashHome =
-    ::testing::AddGlobalTestEnvironment(new TrashHome);
-
-std::string trashDir() { return TrashHome::dataHome() + "/Trash"; }
+using test::listedFileOf;
 
 ino_t inodeOf(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // The bytes that a percent-encoded text stands for.
@@ -71,28 +54,57 @@ std::string percentDecoded(const std::string& text) {
     return out;
 }
 
-// The value of the Path= line of a .trashinfo file, as written.
-std::string trashInfoPath(const std::string& infoFile) {
+// The Path= of a .trashinfo file, decoded, after checking the record's form.
+std::string recordedPath(const std::string& infoFile) {
     std::ifstream in(infoFile);
     std::string line;
     std::getline(in, line);
-    EXPECT_EQ(line, "[Trash Info]");
-    while (std::getline(in, line))
-        if (line.rfind("Path=", 0) == 0) return line.substr(5);
-    ADD_FAILURE() << "no Path= line in " << infoFile;
-    return {};
+    EXPECT_EQ(line, "[Trash Info]") << infoFile;
+    std::string path;
+    bool dated = false;
+    while (std::getline(in, line)) {
+        if (line.rfind("Path=", 0) == 0) path = line.substr(5);
+        if (line.rfind("DeletionDate=", 0) == 0) dated = line.size() == 13 + 19 && line[23] == 'T';
+    }
+    EXPECT_TRUE(dated) << "no DeletionDate=YYYY-MM-DDThh:mm:ss in " << infoFile;
+    for (const char c : path)
+        EXPECT_TRUE(c > ' ' && c < 0x7f) << "unencoded byte " << int(c) << " in " << path;
+    return percentDecoded(path);
 }
 
-class PosixDelete : public ::testing::Test {
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(folder, ignored))
+        names.push_back(entry.path().filename().native());
+    return names;
+}
+
+// A temporary tree with the home trash inside it, and a remover that uses that trash.
+class PosixRemover : public ::testing::Test {
   protected:
+    ListedFile listed(const std::string& rel) const { return listedFileOf(tree.path(rel)); }
+    std::string trash(const std::string& rel = "") const {
+        return tree.path("data/Trash") + (rel.empty() ? "" : "/" + rel);
+    }
+    // The listed file `rel` was moved (the same inode, not a copy) into the home trash under
+    // `trashName`, with its full path recorded.
+    void expectInHomeTrash(const std::string& rel, ino_t inode, const std::string& trashName) {
+        EXPECT_FALSE(tree.exists(rel));
+        EXPECT_EQ(inodeOf(trash("files/" + trashName)), inode) << trashName;
+        EXPECT_EQ(recordedPath(trash("info/" + trashName + ".trashinfo")), tree.path(rel));
+    }
+
     test::TempTree tree;
-    PosixFileRemover remover;
+    PosixFileRemover remover{trash()};
 };
+
+using PosixDelete = PosixRemover;
 
 TEST_F(PosixDelete, DeletesTheNamedFileAndNothingElse) {
     tree.file("a.tmp", 10);
     tree.file("b.tmp", 10);
-    const RemoveResult result = remover.deleteFile(tree.path("a.tmp"));
+    const RemoveResult result = remover.deleteFile(listed("a.tmp"));
     EXPECT_EQ(result.outcome, RemoveOutcome::Removed);
     EXPECT_EQ(result.osError, 0);
     EXPECT_FALSE(tree.exists("a.tmp"));
@@ -103,7 +115,7 @@ TEST_F(PosixDelete, RefusesAFileWithoutAnyWriteBitEvenToRoot) {
     // The mode is read, not tried: the check holds whoever runs the program.
     tree.file("ro.tmp", 10);
     fs::permissions(tree.path("ro.tmp"), fs::perms::owner_read | fs::perms::group_read);
-    const RemoveResult result = remover.deleteFile(tree.path("ro.tmp"));
+    const RemoveResult result = remover.deleteFile(listed("ro.tmp"));
     EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
     EXPECT_EQ(result.osError, EACCES);
     EXPECT_TRUE(tree.exists("ro.tmp"));
@@ -112,23 +124,29 @@ TEST_F(PosixDelete, RefusesAFileWithoutAnyWriteBitEvenToRoot) {
 TEST_F(PosixDelete, AnyWriteBitMakesAFileDeletable) {
     tree.file("groupwrite.tmp", 10);
     fs::permissions(tree.path("groupwrite.tmp"), fs::perms::group_write);
-    EXPECT_EQ(remover.deleteFile(tree.path("groupwrite.tmp")).outcome, RemoveOutcome::Removed);
+    EXPECT_EQ(remover.deleteFile(listed("groupwrite.tmp")).outcome, RemoveOutcome::Removed);
     EXPECT_FALSE(tree.exists("groupwrite.tmp"));
 }
 
 TEST_F(PosixDelete, RefusalByTheFoldersRightsIsReported) {
     if (::geteuid() == 0) GTEST_SKIP() << "folder rights do not stop root";
     tree.file("locked/f.tmp", 10);
+    const ListedFile file = listed("locked/f.tmp");
     fs::permissions(tree.path("locked"), fs::perms::owner_read | fs::perms::owner_exec);
-    const RemoveResult result = remover.deleteFile(tree.path("locked/f.tmp"));
+    const RemoveResult result = remover.deleteFile(file);
     EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
     EXPECT_EQ(result.osError, EACCES);
     EXPECT_TRUE(tree.exists("locked/f.tmp"));
 }
 
 TEST_F(PosixDelete, VanishedFileIsAlreadyGone) {
-    const RemoveResult result = remover.deleteFile(tree.path("gone.tmp"));
-    EXPECT_EQ(result.outcome, RemoveOutcome::AlreadyGone);
+    tree.file("gone/x.tmp", 1);
+    const ListedFile file = listed("gone/x.tmp");
+    fs::remove(tree.path("gone/x.tmp"));
+    EXPECT_EQ(remover.deleteFile(file).outcome, RemoveOutcome::AlreadyGone);
+    fs::remove(tree.path("gone"));  // the whole path, folder included
+    EXPECT_EQ(remover.deleteFile(file).outcome, RemoveOutcome::AlreadyGone);
+    EXPECT_EQ(remover.moveToTrash(file).outcome, RemoveOutcome::AlreadyGone);
 }
 
 TEST_F(PosixDelete, FoldersAndLinksAreRefusedAndLinksNeverFollowed) {
@@ -137,7 +155,7 @@ TEST_F(PosixDelete, FoldersAndLinksAreRefusedAndLinksNeverFollowed) {
     tree.symlink(tree.path("target.txt"), "link.tmp");
     tree.symlink(tree.path("nowhere"), "dangling.tmp");
     for (const char* name : {"became-a-folder.tmp", "link.tmp", "dangling.tmp"}) {
-        EXPECT_EQ(remover.deleteFile(tree.path(name)).outcome, RemoveOutcome::Refused) << name;
+        EXPECT_EQ(remover.deleteFile(listed(name)).outcome, RemoveOutcome::Refused) << name;
         EXPECT_TRUE(tree.exists(name)) << name;
     }
     EXPECT_TRUE(tree.exists("target.txt"));
@@ -145,9 +163,9 @@ TEST_F(PosixDelete, FoldersAndLinksAreRefusedAndLinksNeverFollowed) {
 
 TEST_F(PosixDelete, StarAndQuestionMarkAreOrdinaryCharacters) {
     for (const char* name : {"a*.tmp", "a?.tmp", "ab.tmp", "a1.tmp"}) tree.file(name, 1);
-    EXPECT_EQ(remover.deleteFile(tree.path("a*.tmp")).outcome, RemoveOutcome::Removed);
-    EXPECT_EQ(remover.deleteFile(tree.path("a?.tmp")).outcome, RemoveOutcome::Removed);
-    EXPECT_EQ(remover.deleteFile(tree.path("x?.tmp")).outcome, RemoveOutcome::AlreadyGone);
+    EXPECT_EQ(remover.deleteFile(listed("a*.tmp")).outcome, RemoveOutcome::Removed);
+    EXPECT_EQ(remover.deleteFile(listed("a?.tmp")).outcome, RemoveOutcome::Removed);
+    EXPECT_EQ(remover.deleteFile(listed("x?.tmp")).outcome, RemoveOutcome::AlreadyGone);
     EXPECT_FALSE(tree.exists("a*.tmp"));
     EXPECT_FALSE(tree.exists("a?.tmp"));
     EXPECT_TRUE(tree.exists("ab.tmp"));
@@ -159,121 +177,331 @@ TEST_F(PosixDelete, NamesAreBytesNotText) {
     const std::string valid = "\xc3\xbf\xc3\xbe bad utf8\nline.tmp";  // the same letters, UTF-8
     tree.file(odd, 1);
     tree.file(valid, 1);
-    EXPECT_EQ(remover.deleteFile(tree.path(odd)).outcome, RemoveOutcome::Removed);
+    EXPECT_EQ(remover.deleteFile(listed(odd)).outcome, RemoveOutcome::Removed);
     EXPECT_FALSE(tree.exists(odd));
     EXPECT_TRUE(tree.exists(valid));
 }
 
-class PosixTrash : public ::testing::Test {
-  protected:
-    // Trashes `name` and checks that it was moved (not copied) into the home trash under its own
-    // file name, with an info file whose Path= is the original path, percent-encoded.
-    void expectTrashed(const std::string& name) {
-        const std::string original = tree.path(name);
-        const std::string base = fs::path(original).filename().native();
-        const ino_t inode = inodeOf(original);
-        const RemoveResult result = remover.moveToTrash(original);
-        ASSERT_EQ(result.outcome, RemoveOutcome::Removed) << "error " << result.osError;
-        EXPECT_FALSE(tree.exists(name));
-        EXPECT_EQ(inodeOf(trashDir() + "/files/" + base), inode);
-        const std::string path = trashInfoPath(trashDir() + "/info/" + base + ".trashinfo");
-        EXPECT_EQ(percentDecoded(path), original);
-        for (const char c : path)
-            EXPECT_TRUE(c > ' ' && c < 0x7f) << "unencoded byte " << int(c) << " in " << path;
+// Both ways of removal, for the cases where each must refuse the same.
+enum class Way { Erase, MoveToBin };
+RemoveResult removeBy(PosixFileRemover& remover, Way way, const ListedFile& file) {
+    return way == Way::Erase ? remover.deleteFile(file) : remover.moveToTrash(file);
+}
+
+TEST_F(PosixRemover, WhatWasSwappedInAfterTheScanIsRefusedAndKept) {
+    for (const Way way : {Way::Erase, Way::MoveToBin}) {
+        SCOPED_TRACE(way == Way::Erase ? "erase" : "move to bin");
+        const std::string at = way == Way::Erase ? "e/" : "m/";
+        // A folder on the path turned into a link to another folder that holds the same names.
+        tree.file(at + "a/b/x.tmp", 1);
+        tree.file(at + "other/b/x.tmp", 1);
+        const ListedFile deep = listed(at + "a/b/x.tmp");
+        fs::rename(tree.path(at + "a"), tree.path(at + "a.moved"));
+        tree.symlink(tree.path(at + "other"), at + "a");
+        RemoveResult result = removeBy(remover, way, deep);
+        EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
+        EXPECT_EQ(result.osError, ENOTDIR);
+        // The folder itself turned into a link.
+        tree.file(at + "c/x.tmp", 1);
+        const ListedFile near = listed(at + "c/x.tmp");
+        fs::rename(tree.path(at + "c"), tree.path(at + "c.moved"));
+        tree.symlink(tree.path(at + "other/b"), at + "c");
+        EXPECT_EQ(removeBy(remover, way, near).outcome, RemoveOutcome::Refused);
+        EXPECT_TRUE(tree.exists(at + "other/b/x.tmp"));
+        EXPECT_TRUE(tree.exists(at + "a.moved/b/x.tmp"));
+        EXPECT_TRUE(tree.exists(at + "c.moved/x.tmp"));
+
+        // A folder made anew at the listed place, with a file of the listed name.
+        tree.file(at + "d/x.tmp", 1);
+        const ListedFile inOldFolder = listed(at + "d/x.tmp");
+        fs::rename(tree.path(at + "d"), tree.path(at + "d.moved"));
+        tree.file(at + "d/x.tmp", 1);
+        result = removeBy(remover, way, inOldFolder);
+        EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
+        EXPECT_EQ(result.osError, ESTALE);
+        EXPECT_TRUE(tree.exists(at + "d/x.tmp"));
+
+        // Another file renamed over the listed one (made while the listed one still existed, so
+        // it cannot have its inode).
+        tree.file(at + "f.tmp", 1);
+        const ListedFile replaced = listed(at + "f.tmp");
+        writeFile(tree.path(at + "newer"), "someone else's");
+        fs::rename(tree.path(at + "newer"), tree.path(at + "f.tmp"));
+        result = removeBy(remover, way, replaced);
+        EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
+        EXPECT_EQ(result.osError, ESTALE);
+        EXPECT_EQ(contents(tree.path(at + "f.tmp")), "someone else's");
+    }
+    EXPECT_TRUE(namesIn(trash("files")).empty());
+    EXPECT_TRUE(namesIn(trash("info")).empty());
+}
+
+// A chain of folders whose full path is longer than PATH_MAX, made and removed through
+// descriptors because path-based calls refuse it.
+class DeepFolder {
+  public:
+    explicit DeepFolder(const std::string& base) : path_(base) {
+        fds_.emplace_back(::open(base.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        const std::string name(200, 'd');
+        while (path_.size() <= PATH_MAX + 200) {
+            ::mkdirat(fds_.back().get(), name.c_str(), 0700);
+            fds_.emplace_back(::openat(fds_.back().get(), name.c_str(), O_RDONLY | O_DIRECTORY));
+            path_ += "/" + name;
+        }
+    }
+    ~DeepFolder() {
+        for (const auto& name : namesHere()) ::unlinkat(fd(), name.c_str(), 0);
+        const std::string name(200, 'd');
+        for (std::size_t i = fds_.size() - 1; i > 0; --i)
+            ::unlinkat(fds_[i - 1].get(), name.c_str(), AT_REMOVEDIR);
+    }
+    const std::string& path() const { return path_; }
+    int fd() const { return fds_.back().get(); }
+    void file(const std::string& name) const {
+        UniqueFd(::openat(fd(), name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    }
+    bool has(const std::string& name) const {
+        struct stat st {};
+        return ::fstatat(fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     }
 
-    test::TempTree tree;
-    PosixFileRemover remover;
+  private:
+    std::vector<std::string> namesHere() const {
+        std::vector<std::string> names;
+        for (const char* name : {"erase.tmp", "bin.tmp"}) names.emplace_back(name);
+        return names;
+    }
+    std::string path_;
+    std::vector<UniqueFd> fds_;
 };
 
-TEST_F(PosixTrash, MovesTheFileIntoTheHomeTrash) {
+TEST_F(PosixRemover, FilesPastPathMaxAreErasedAndBinnedTheSameWay) {
+    const DeepFolder deep(tree.root());
+    deep.file("erase.tmp");
+    deep.file("bin.tmp");
+    ASSERT_GT(deep.path().size(), std::size_t{PATH_MAX});
+    EXPECT_EQ(remover.deleteFile(listedFileOf(deep.path() + "/erase.tmp")).outcome,
+              RemoveOutcome::Removed);
+    EXPECT_FALSE(deep.has("erase.tmp"));
+    const RemoveResult binned = remover.moveToTrash(listedFileOf(deep.path() + "/bin.tmp"));
+    EXPECT_EQ(binned.outcome, RemoveOutcome::Removed) << binned.osError;
+    EXPECT_FALSE(deep.has("bin.tmp"));
+    EXPECT_EQ(recordedPath(trash("info/bin.tmp.trashinfo")), deep.path() + "/bin.tmp");
+}
+
+using PosixTrash = PosixRemover;
+
+TEST_F(PosixTrash, MovesTheFileIntoTheHomeTrashMadeForIt) {
     tree.file("in folder/trash me.tmp", 2048);
-    expectTrashed("in folder/trash me.tmp");
+    tree.file("elsewhere/trash me.tmp", 10);
+    const ino_t first = inodeOf(tree.path("in folder/trash me.tmp"));
+    const ino_t second = inodeOf(tree.path("elsewhere/trash me.tmp"));
+    ASSERT_EQ(remover.moveToTrash(listed("in folder/trash me.tmp")).outcome,
+              RemoveOutcome::Removed);
+    expectInHomeTrash("in folder/trash me.tmp", first, "trash me.tmp");
+    // The trash was made on first use, for the user alone.
+    struct stat st {};
+    ASSERT_EQ(::stat(trash().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_uid, ::geteuid());
+    // The same name again takes a free one; the first stays as it was.
+    ASSERT_EQ(remover.moveToTrash(listed("elsewhere/trash me.tmp")).outcome,
+              RemoveOutcome::Removed);
+    expectInHomeTrash("elsewhere/trash me.tmp", second, "trash me.tmp.2");
+    EXPECT_EQ(inodeOf(trash("files/trash me.tmp")), first);
 }
 
 TEST_F(PosixTrash, NonUtf8NameKeepsItsBytes) {
     const std::string latin1 = "\xe9t\xe9 caf\xe9.tmp";
     tree.file(latin1, 1);
-    expectTrashed(latin1);
-    EXPECT_NE(trashInfoPath(trashDir() + "/info/" + latin1 + ".trashinfo").find("%E9"),
-              std::string::npos);
+    const ino_t inode = inodeOf(tree.path(latin1));
+    ASSERT_EQ(remover.moveToTrash(listed(latin1)).outcome, RemoveOutcome::Removed);
+    expectInHomeTrash(latin1, inode, latin1);
+    EXPECT_NE(contents(trash("info/" + latin1 + ".trashinfo")).find("%E9"), std::string::npos);
 }
 
 TEST_F(PosixTrash, StarAndQuestionMarkAreOrdinaryCharacters) {
     for (const char* name : {"c*.tmp", "c?.tmp", "cx.tmp"}) tree.file(name, 1);
-    expectTrashed("c*.tmp");
-    expectTrashed("c?.tmp");
+    for (const char* name : {"c*.tmp", "c?.tmp"}) {
+        const ino_t inode = inodeOf(tree.path(name));
+        ASSERT_EQ(remover.moveToTrash(listed(name)).outcome, RemoveOutcome::Removed);
+        expectInHomeTrash(name, inode, name);
+    }
     EXPECT_TRUE(tree.exists("cx.tmp"));
-    EXPECT_FALSE(fs::exists(trashDir() + "/files/cx.tmp"));
+    EXPECT_FALSE(fs::exists(trash("files/cx.tmp")));
 }
 
 TEST_F(PosixTrash, ReadOnlyFileCanBeTrashedBecauseItCanBeRestored) {
     tree.file("ro-trash.tmp", 1);
     fs::permissions(tree.path("ro-trash.tmp"), fs::perms::owner_read);
-    expectTrashed("ro-trash.tmp");
+    const ino_t inode = inodeOf(tree.path("ro-trash.tmp"));
+    ASSERT_EQ(remover.moveToTrash(listed("ro-trash.tmp")).outcome, RemoveOutcome::Removed);
+    expectInHomeTrash("ro-trash.tmp", inode, "ro-trash.tmp");
 }
 
 TEST_F(PosixTrash, MissingFileIsAlreadyGoneAndOtherEntriesAreRefused) {
-    EXPECT_EQ(remover.moveToTrash(tree.path("never.tmp")).outcome, RemoveOutcome::AlreadyGone);
+    EXPECT_EQ(remover.moveToTrash(listed("never.tmp")).outcome, RemoveOutcome::AlreadyGone);
     tree.folder("dir.tmp");
     tree.file("target.txt", 1);
     tree.symlink(tree.path("target.txt"), "link.tmp");
     for (const char* name : {"dir.tmp", "link.tmp"}) {
-        EXPECT_EQ(remover.moveToTrash(tree.path(name)).outcome, RemoveOutcome::Refused) << name;
+        EXPECT_EQ(remover.moveToTrash(listed(name)).outcome, RemoveOutcome::Refused) << name;
         EXPECT_TRUE(tree.exists(name)) << name;
     }
     EXPECT_TRUE(tree.exists("target.txt"));
 }
 
-// Puts something else where the home trash folder is, for one test, and restores it.
-class TrashReplaced {
+TEST_F(PosixTrash, UnusableHomeTrashRefusesAndLeavesTheFile) {
+    // Something else where the trash belongs: a file, then a link to a real trash elsewhere.
+    tree.folder("data");
+    writeFile(trash(), "not a folder");
+    tree.file("keep.tmp", 10);
+    const ino_t inode = inodeOf(tree.path("keep.tmp"));
+    RemoveResult result = remover.moveToTrash(listed("keep.tmp"));
+    EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
+    EXPECT_NE(result.osError, 0);
+    fs::remove(trash());
+    tree.folder("elsewhere/files");
+    tree.folder("elsewhere/info");
+    tree.symlink(tree.path("elsewhere"), "data/Trash");
+    result = remover.moveToTrash(listed("keep.tmp"));
+    EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
+    EXPECT_EQ(inodeOf(tree.path("keep.tmp")), inode);
+    EXPECT_TRUE(namesIn(tree.path("elsewhere/files")).empty());
+    PosixFileRemover noHome{""};
+    EXPECT_EQ(noHome.moveToTrash(listed("keep.tmp")).outcome, RemoveOutcome::Refused);
+    EXPECT_EQ(inodeOf(tree.path("keep.tmp")), inode);
+}
+
+// Mounts made for one test in a mount namespace of this process's own, so that nobody else sees
+// them and they vanish with the process whatever happens. Each is unmounted when the object goes
+// (declare it after the TempTree that holds its mount points).
+class TestMounts {
   public:
-    TrashReplaced() {
-        if (fs::exists(fs::symlink_status(trashDir()))) fs::rename(trashDir(), saved());
+    // False when this process cannot make mounts (not root, or no CAP_SYS_ADMIN).
+    static bool available() {
+        static const bool ok = ::unshare(CLONE_NEWNS) == 0 &&
+                               ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        return ok;
     }
-    ~TrashReplaced() {
-        std::error_code ignored;
-        fs::remove_all(trashDir(), ignored);
-        if (fs::exists(fs::symlink_status(saved()))) fs::rename(saved(), trashDir(), ignored);
+    ~TestMounts() {
+        for (auto it = points_.rbegin(); it != points_.rend(); ++it)
+            ::umount2(it->c_str(), MNT_DETACH);
+    }
+    bool tmpfs(const std::string& at, const std::string& options) {
+        fs::create_directories(at);
+        return add(::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()), at);
+    }
+    bool bind(const std::string& from, const std::string& at) {
+        fs::create_directories(from);
+        fs::create_directories(at);
+        return add(::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr), at);
     }
 
   private:
-    static std::string saved() { return trashDir() + ".saved"; }
+    bool add(int result, const std::string& at) {
+        if (result != 0) return false;
+        points_.push_back(at);
+        return true;
+    }
+    std::vector<std::string> points_;
 };
 
-// The file stays where it was, itself (the same inode), after a refused move.
-void expectRefusedInPlace(PosixFileRemover& remover, const test::TempTree& tree,
-                          const std::string& name) {
-    const ino_t inode = inodeOf(tree.path(name));
-    const RemoveResult result = remover.moveToTrash(tree.path(name));
+#define REQUIRE_MOUNTS() \
+    if (!TestMounts::available()) GTEST_SKIP() << "this process cannot make mounts"
+
+class PosixTrashMounts : public PosixRemover {
+  protected:
+    TestMounts mounts;  // after the tree: unmounted before the tree goes
+};
+
+TEST_F(PosixTrashMounts, AnotherMountsFilesGoToTheTrashAtItsTop) {
+    REQUIRE_MOUNTS();
+    // A bind mount: the same file system as the home trash, but another mount, across which
+    // nothing can be renamed.
+    ASSERT_TRUE(mounts.bind(tree.path("disk"), tree.path("mnt")));
+    const std::string top = tree.path("mnt");
+    const std::string own = ".Trash-" + std::to_string(::geteuid());
+    tree.file("mnt/sub/a.tmp", 10);
+    const ino_t a = inodeOf(tree.path("mnt/sub/a.tmp"));
+    ASSERT_EQ(remover.moveToTrash(listed("mnt/sub/a.tmp")).outcome, RemoveOutcome::Removed);
+    EXPECT_EQ(inodeOf(top + "/" + own + "/files/a.tmp"), a);
+    EXPECT_EQ(recordedPath(top + "/" + own + "/info/a.tmp.trashinfo"), "sub/a.tmp");
+    struct stat st {};
+    ASSERT_EQ(::lstat((top + "/" + own).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+
+    // A shared .Trash is used only while it is a real folder with the sticky bit.
+    tree.folder("mnt/.Trash");
+    ::chmod(tree.path("mnt/.Trash").c_str(), 0777);
+    tree.file("mnt/b.tmp", 10);
+    ASSERT_EQ(remover.moveToTrash(listed("mnt/b.tmp")).outcome, RemoveOutcome::Removed);
+    EXPECT_TRUE(fs::exists(top + "/" + own + "/files/b.tmp"));
+    ::chmod(tree.path("mnt/.Trash").c_str(), 01777);
+    tree.file("mnt/c.tmp", 10);
+    const ino_t c = inodeOf(tree.path("mnt/c.tmp"));
+    ASSERT_EQ(remover.moveToTrash(listed("mnt/c.tmp")).outcome, RemoveOutcome::Removed);
+    const std::string shared = top + "/.Trash/" + std::to_string(::geteuid());
+    EXPECT_EQ(inodeOf(shared + "/files/c.tmp"), c);
+    EXPECT_EQ(recordedPath(shared + "/info/c.tmp.trashinfo"), "c.tmp");
+
+    // A trash folder that is a link is never used: the file is copied into the home trash.
+    fs::remove_all(top + "/.Trash");
+    fs::remove_all(top + "/" + own);
+    tree.folder("mnt/lure");
+    tree.symlink(top + "/lure", "mnt/" + own);
+    tree.file("mnt/d.tmp", 10);
+    ASSERT_EQ(remover.moveToTrash(listed("mnt/d.tmp")).outcome, RemoveOutcome::Removed);
+    EXPECT_TRUE(namesIn(top + "/lure").empty());
+    EXPECT_TRUE(fs::exists(trash("files/d.tmp")));
+    EXPECT_FALSE(tree.exists("mnt/d.tmp"));
+}
+
+TEST_F(PosixTrashMounts, FilesOfATmpfsAreCopiedIntoTheHomeTrash) {
+    REQUIRE_MOUNTS();
+    ASSERT_TRUE(mounts.tmpfs(tree.path("ram"), "size=4m"));
+    tree.folder("ram/sub");
+    writeFile(tree.path("ram/sub/x.tmp"), std::string(300'000, 'x') + "end");
+    ::chmod(tree.path("ram/sub/x.tmp").c_str(), 0640);
+    const struct timespec times[2] = {{1'000'000'000, 5}, {1'100'000'000, 7}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, tree.path("ram/sub/x.tmp").c_str(), times, 0), 0);
+    const RemoveResult result = remover.moveToTrash(listed("ram/sub/x.tmp"));
+    ASSERT_EQ(result.outcome, RemoveOutcome::Removed) << result.osError;
+    EXPECT_FALSE(tree.exists("ram/sub/x.tmp"));
+    EXPECT_EQ(contents(trash("files/x.tmp")), std::string(300'000, 'x') + "end");
+    struct stat st {};
+    ASSERT_EQ(::stat(trash("files/x.tmp").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1'100'000'000);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 7);
+    EXPECT_EQ(recordedPath(trash("info/x.tmp.trashinfo")), tree.path("ram/sub/x.tmp"));
+    // No trash was made on the tmpfs itself.
+    EXPECT_EQ(namesIn(tree.path("ram")), std::vector<std::string>{"sub"});
+}
+
+TEST_F(PosixTrashMounts, NoRoomInTheHomeTrashRefusesAndLeavesNothingBehind) {
+    REQUIRE_MOUNTS();
+    ASSERT_TRUE(mounts.tmpfs(tree.path("data"), "size=256k"));
+    ASSERT_TRUE(mounts.tmpfs(tree.path("ram"), "size=4m"));
+    const std::string big(1'000'000, 'b');
+    writeFile(tree.path("ram/big.tmp"), big);
+    const RemoveResult result = remover.moveToTrash(listed("ram/big.tmp"));
     EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
-    EXPECT_NE(result.osError, 0);
-    EXPECT_EQ(inodeOf(tree.path(name)), inode);
-}
+    EXPECT_EQ(result.osError, ENOSPC);
+    EXPECT_EQ(contents(tree.path("ram/big.tmp")), big);
+    EXPECT_TRUE(namesIn(trash("files")).empty());
+    EXPECT_TRUE(namesIn(trash("info")).empty());
 
-TEST_F(PosixTrash, UnusableHomeTrashRefusesAndLeavesTheFile) {
-    TrashReplaced replaced;
-    std::ofstream(trashDir()) << "not a folder";
-    tree.file("keep.tmp", 10);
-    expectRefusedInPlace(remover, tree, "keep.tmp");
-}
-
-TEST_F(PosixTrash, TrashOnAnotherDeviceRefusesInsteadOfCopying) {
-    struct stat shm {
-    }, tmp{};
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(tree.root().c_str(), &tmp) != 0 ||
-        shm.st_dev == tmp.st_dev)
-        GTEST_SKIP() << "no second file system at /dev/shm";
-    std::string other = "/dev/shm/kelmora-trash-XXXXXX";
-    ASSERT_NE(::mkdtemp(other.data()), nullptr);
-    {
-        TrashReplaced replaced;
-        fs::create_directory_symlink(other, trashDir());
-        tree.file("stay.tmp", 10);
-        expectRefusedInPlace(remover, tree, "stay.tmp");
-        EXPECT_FALSE(fs::exists(other + "/files/stay.tmp"));
-    }
-    fs::remove_all(other);
+    // Room for the data but for one file only: the record is written, then the copy cannot be
+    // made, and the record goes again.
+    ASSERT_TRUE(mounts.tmpfs(tree.path("few"), "size=4m,nr_inodes=5"));
+    PosixFileRemover fewFiles{tree.path("few/Trash")};
+    const RemoveResult undone = fewFiles.moveToTrash(listed("ram/big.tmp"));
+    EXPECT_EQ(undone.outcome, RemoveOutcome::Refused);
+    EXPECT_EQ(undone.osError, ENOSPC);
+    EXPECT_EQ(contents(tree.path("ram/big.tmp")), big);
+    EXPECT_TRUE(namesIn(tree.path("few/Trash/files")).empty());
+    EXPECT_TRUE(namesIn(tree.path("few/Trash/info")).empty());
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 
 #include "platform/posix/PosixProgramStarter.h"
 #include "platform/posix/PosixRegistry.h"
+#include "platform/posix/TrustedProgram.h"
+#include "platform/posix/UniqueFd.h"
 #include "tests/support/TempTree.h"
 
 namespace kelmora::platform::posix {
@@ -137,7 +139,7 @@ TEST(PosixProgramStarterStart, TheProgramRunsWithoutArgumentsAndNotAsOurChild) {
               "#!/bin/sh\necho \"$# $PPID\" > \"" + out + ".part\" && mv \"" + out + ".part\" \"" +
                   out + "\"\n",
               true);
-    PosixProgramStarter starter;
+    PosixProgramStarter starter{std::nullopt};  // a temporary folder is nothing root would trust
     ASSERT_TRUE(starter.start(tree.path("tool")));
     EXPECT_TRUE(noChildren());
     for (int i = 0; i < 500 && !tree.exists("out"); ++i)
@@ -155,7 +157,7 @@ TEST(PosixProgramStarterStart, WhatCannotBeExecutedIsReportedAsFailure) {
     writeFile(tree.path("script-without-interpreter"), "echo hello\n", true);
     writeFile(tree.path("not-executable"), "#!/bin/sh\n", false);
     tree.folder("folder");
-    PosixProgramStarter starter;
+    PosixProgramStarter starter{std::nullopt};
     EXPECT_FALSE(starter.start(tree.path("missing")));
     EXPECT_FALSE(starter.start(tree.path("folder")));
     // No shell steps in for a file that is no program.
@@ -163,6 +165,58 @@ TEST(PosixProgramStarterStart, WhatCannotBeExecutedIsReportedAsFailure) {
     EXPECT_FALSE(starter.start(tree.path("not-executable")));  // no execute bit, even for root
     EXPECT_FALSE(starter.start(""));
     EXPECT_FALSE(starter.start(std::string("/bin/true\0x", 11)));
+    EXPECT_TRUE(noChildren());
+}
+
+// A program looked up and started for root must be one that nobody else can have put in place.
+// The test plays root's part with its own user, in a tree of its own as the root folder.
+TEST(PosixTrustedProgram, OnlyProgramsNobodyElseCanChangeAreFoundAndStarted) {
+    test::TempTree tree;
+    const std::string out = tree.path("out");
+    for (const char* folder : {"usr/bin", "open", "usr/local/bin"}) tree.folder(folder);
+    writeFile(tree.path("usr/bin/hardinfo"), "#!/bin/sh\necho trusted > \"" + out + "\"\n", true);
+    writeFile(tree.path("open/hardinfo"), "#!/bin/sh\necho lured > \"" + out + "\"\n", true);
+    writeFile(tree.path("usr/local/bin/hardinfo"), "#!/bin/sh\n", true);
+    tree.symlink("usr/bin", "bin");  // as Debian's /bin
+    for (const char* folder : {"", "usr", "usr/bin", "usr/local", "usr/local/bin"})
+        ::chmod(tree.path(folder).c_str(), 0755);
+    ::chmod(tree.path("open").c_str(), 0777);
+    ::chmod(tree.path("usr/local/bin/hardinfo").c_str(), 0775);  // group may change it
+    const ProgramTrust trust{::geteuid(), tree.root()};
+    const auto opens = [&](const std::string& path) {
+        return UniqueFd(openTrustedProgram(path, trust)).get() >= 0;
+    };
+
+    EXPECT_TRUE(opens("/usr/bin/hardinfo"));
+    EXPECT_TRUE(opens("/bin/hardinfo"));
+    EXPECT_FALSE(opens("/open/hardinfo"));           // a folder anybody may write
+    EXPECT_FALSE(opens("/usr/local/bin/hardinfo"));  // a program the group may write
+    EXPECT_FALSE(opens("/usr/bin"));
+    tree.symlink("/open", "usr/lure");  // a trusted link into an untrusted folder
+    EXPECT_FALSE(opens("/usr/lure/hardinfo"));
+    ::chmod(tree.path("usr").c_str(), 0775);  // a folder further up that the group may write
+    EXPECT_FALSE(opens("/usr/bin/hardinfo"));
+    ::chmod(tree.path("usr").c_str(), 0755);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::lchown(tree.path("usr/bin/hardinfo").c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(opens("/usr/bin/hardinfo"));  // another user's program
+        ASSERT_EQ(::lchown(tree.path("usr/bin/hardinfo").c_str(), 0, 0), 0);
+        ::chmod(tree.path("usr/bin/hardinfo").c_str(), 0755);
+    }
+
+    // The search passes over what fails the check, in search path order.
+    EXPECT_EQ(findOnSearchPath("/open:/usr/local/bin:/bin", {"hardinfo"}, &trust), "/bin/hardinfo");
+    EXPECT_EQ(findOnSearchPath("/open:/usr/local/bin", {"hardinfo"}, &trust), "");
+
+    // The starter runs the checked file and nothing else.
+    PosixProgramStarter starter{trust};
+    EXPECT_FALSE(starter.start("/open/hardinfo"));
+    ASSERT_TRUE(starter.start("/usr/bin/hardinfo"));
+    for (int i = 0; i < 500 && !tree.exists("out"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::string said;
+    std::ifstream(out) >> said;
+    EXPECT_EQ(said, "trusted");
     EXPECT_TRUE(noChildren());
 }
 

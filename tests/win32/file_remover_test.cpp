@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "platform/win32/RecycleOnlySink.h"
+#include "tests/support/ListedFileOf.h"
 #include "tests/win32/WinTree.h"
 
 namespace kelmora {
@@ -15,6 +16,10 @@ using platform::win32::Win32FileRemover;
 
 class Win32Remover : public ::testing::Test {
   protected:
+    platform::ListedFile listed(const std::wstring& rel) const {
+        return test::listedFileOf(tree.path(rel));
+    }
+
     test::WinTree tree;
     Win32FileRemover remover;
 };
@@ -22,17 +27,17 @@ class Win32Remover : public ::testing::Test {
 TEST_F(Win32Remover, DeletesAnOrdinaryFileOnly) {
     ASSERT_TRUE(tree.file(L"a.tmp", 10));
     ASSERT_TRUE(tree.file(L"b.tmp", 10));
-    EXPECT_EQ(remover.deleteFile(tree.path(L"a.tmp")).outcome, RemoveOutcome::Removed);
+    EXPECT_EQ(remover.deleteFile(listed(L"a.tmp")).outcome, RemoveOutcome::Removed);
     EXPECT_FALSE(tree.exists(L"a.tmp"));
     EXPECT_TRUE(tree.exists(L"b.tmp"));
-    EXPECT_EQ(remover.deleteFile(tree.path(L"a.tmp")).outcome, RemoveOutcome::AlreadyGone);
+    EXPECT_EQ(remover.deleteFile(listed(L"a.tmp")).outcome, RemoveOutcome::AlreadyGone);
 }
 
 TEST_F(Win32Remover, ReadOnlyFileIsRefusedNotForced) {
     ASSERT_TRUE(tree.file(L"keep.bak", 0, "precious"));
     if (!tree.setAttributes(L"keep.bak", FILE_ATTRIBUTE_READONLY))
         GTEST_SKIP() << "the drive does not keep the read-only attribute";
-    const auto result = remover.deleteFile(tree.path(L"keep.bak"));
+    const auto result = remover.deleteFile(listed(L"keep.bak"));
     EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
     EXPECT_EQ(result.osError, ERROR_ACCESS_DENIED);
     EXPECT_EQ(tree.read(L"keep.bak"), "precious");
@@ -41,25 +46,40 @@ TEST_F(Win32Remover, ReadOnlyFileIsRefusedNotForced) {
 TEST_F(Win32Remover, FoldersAndPatternsAreRefusedAndTouchNothing) {
     ASSERT_TRUE(tree.folder(L"dir.tmp"));
     ASSERT_TRUE(tree.file(L"a1.tmp"));
-    EXPECT_EQ(remover.deleteFile(tree.path(L"dir.tmp")).outcome, RemoveOutcome::Refused);
-    EXPECT_EQ(remover.moveToTrash(tree.path(L"dir.tmp")).outcome, RemoveOutcome::Refused);
-    EXPECT_EQ(remover.deleteFile(tree.path(L"a?.tmp")).outcome, RemoveOutcome::Refused);
-    EXPECT_EQ(remover.moveToTrash(tree.path(L"*.tmp")).outcome, RemoveOutcome::Refused);
+    EXPECT_EQ(remover.deleteFile(listed(L"dir.tmp")).outcome, RemoveOutcome::Refused);
+    EXPECT_EQ(remover.moveToTrash(listed(L"dir.tmp")).outcome, RemoveOutcome::Refused);
+    EXPECT_EQ(remover.deleteFile(listed(L"a?.tmp")).outcome, RemoveOutcome::Refused);
+    EXPECT_EQ(remover.moveToTrash(listed(L"*.tmp")).outcome, RemoveOutcome::Refused);
     EXPECT_TRUE(tree.exists(L"dir.tmp"));
     EXPECT_TRUE(tree.exists(L"a1.tmp"));
+}
+
+TEST_F(Win32Remover, AnotherFileAtTheListedPathIsRefusedAndKept) {
+    ASSERT_TRUE(tree.file(L"f.tmp", 0, "listed"));
+    const platform::ListedFile file = listed(L"f.tmp");
+    ASSERT_NE(file.file, platform::FileIdentity{});
+    // Made while the listed file still exists, so it cannot have its file ID.
+    ASSERT_TRUE(tree.file(L"newer", 0, "someone else's"));
+    ASSERT_TRUE(MoveFileExW(tree.path(L"newer").c_str(), tree.path(L"f.tmp").c_str(),
+                            MOVEFILE_REPLACE_EXISTING));
+    for (const auto& result : {remover.deleteFile(file), remover.moveToTrash(file)}) {
+        EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
+        EXPECT_EQ(result.osError, ERROR_FILE_INVALID);
+    }
+    EXPECT_EQ(tree.read(L"f.tmp"), "someone else's");
 }
 
 TEST_F(Win32Remover, NameOnlyReachableInItsLongFormIsDeleted) {
     // A final dot is trimmed from a path in its ordinary form, which would name another file.
     if (!tree.file(L"trail.tmp.", 1)) GTEST_SKIP() << "the drive refuses a name ending in a dot";
     ASSERT_TRUE(tree.file(L"trail.tmp", 1));
-    EXPECT_EQ(remover.deleteFile(tree.path(L"trail.tmp.")).outcome, RemoveOutcome::Removed);
+    EXPECT_EQ(remover.deleteFile(listed(L"trail.tmp.")).outcome, RemoveOutcome::Removed);
     EXPECT_TRUE(tree.exists(L"trail.tmp"));
 }
 
 TEST_F(Win32Remover, MoveToTrashLandsInTheBinOrLeavesTheFileUntouched) {
     ASSERT_TRUE(tree.file(L"old.tmp", 0, "contents"));
-    const auto result = remover.moveToTrash(tree.path(L"old.tmp"));
+    const auto result = remover.moveToTrash(listed(L"old.tmp"));
     if (result.outcome == RemoveOutcome::Removed) {
         EXPECT_FALSE(tree.exists(L"old.tmp"));
     } else {
@@ -70,7 +90,7 @@ TEST_F(Win32Remover, MoveToTrashLandsInTheBinOrLeavesTheFileUntouched) {
     }
     RecordProperty("moveToTrash",
                    result.outcome == RemoveOutcome::Removed ? "recycled" : "refused");
-    EXPECT_EQ(remover.moveToTrash(tree.path(L"missing.tmp")).outcome, RemoveOutcome::AlreadyGone);
+    EXPECT_EQ(remover.moveToTrash(listed(L"missing.tmp")).outcome, RemoveOutcome::AlreadyGone);
 }
 
 TEST(RecycleOnlySink, RefusesEveryDeleteTheShellWouldNotRecycle) {

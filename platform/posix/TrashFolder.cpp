@@ -1,0 +1,309 @@
+#include "platform/posix/TrashFolder.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/posix/FileCopy.h"
+#include "platform/posix/MountTop.h"
+#include "platform/posix/StatIdentity.h"
+
+namespace kelmora::platform::posix {
+namespace {
+
+constexpr int kPartFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr std::string_view kRecordSuffix = ".trashinfo";
+constexpr int kMostNames = 1000;  // names tried before a put gives up (EEXIST)
+
+RemoveResult refused(int error) { return {RemoveOutcome::Refused, error}; }
+constexpr RemoveResult kRemoved{RemoveOutcome::Removed, 0};
+constexpr RemoveResult kGone{RemoveOutcome::AlreadyGone, 0};
+
+// The bytes of `path` with every byte other than the URI's unreserved characters and "/"
+// written as %XX, so any name (not UTF-8, with line breaks) fits on the one line of Path=.
+std::string percentEncoded(std::string_view path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(path.size());
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                           (byte >= '0' && byte <= '9') || c == '-' || c == '.' || c == '_' ||
+                           c == '~' || c == '/';
+        if (plain) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        }
+    }
+    return out;
+}
+
+std::string recordText(std::string_view recordedPath) {
+    const std::time_t now = std::time(nullptr);
+    struct tm local {};
+    char date[32] = "";
+    if (::localtime_r(&now, &local)) std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    return "[Trash Info]\nPath=" + percentEncoded(recordedPath) + "\nDeletionDate=" + date + "\n";
+}
+
+// The name tried at `attempt` (0, 1, ...) for a file called `name`: the name itself, then
+// "name.2", "name.3"..., shortened so that its record's name fits in one path component. A
+// shortened name does not end inside a UTF-8 sequence.
+std::string candidateName(const std::string& name, int attempt) {
+    std::string suffix;
+    if (attempt > 0) suffix.append(".").append(std::to_string(attempt + 1));
+    const std::size_t room = NAME_MAX - kRecordSuffix.size() - suffix.size();
+    std::size_t keep = std::min(name.size(), room);
+    if (keep < name.size())
+        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    return name.substr(0, keep) + suffix;
+}
+
+// Creates the folder `name` in `parentFd` (0700) unless something is there, then opens it as a
+// real folder (never through a link) for `flags`. Nothing on failure, with `error` set.
+std::optional<UniqueFd> makeAndOpen(int parentFd, const char* name, int flags, int& error) {
+    if (::mkdirat(parentFd, name, 0700) != 0 && errno != EEXIST) {
+        error = errno;
+        return std::nullopt;
+    }
+    UniqueFd fd(::openat(parentFd, name, flags));
+    if (!fd) {
+        error = errno == ENOTDIR ? ELOOP : errno;  // a link or no folder at all
+        return std::nullopt;
+    }
+    return fd;
+}
+
+bool ownedBy(int fd, uid_t owner, int& error) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        error = errno;
+        return false;
+    }
+    if (st.st_uid != owner) {
+        error = EPERM;
+        return false;
+    }
+    return true;
+}
+
+// Creates the folders of the absolute `path` that are missing, 0700 each, following links on
+// the way: the place is the user's own choice. 0 or an errno.
+int makeParents(const std::string& path) {
+    for (std::size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
+        const std::string folder = path.substr(0, at);
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::optional<TrashFolder> TrashFolder::openHome(const std::string& trashPath, int& error) {
+    const std::size_t slash = trashPath.rfind('/');
+    if (trashPath.empty() || trashPath.front() != '/' || slash + 1 >= trashPath.size()) {
+        error = EINVAL;
+        return std::nullopt;
+    }
+    if ((error = makeParents(trashPath)) != 0) return std::nullopt;
+    const std::string parent = slash == 0 ? "/" : trashPath.substr(0, slash);
+    UniqueFd parentFd(::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!parentFd) {
+        error = errno;
+        return std::nullopt;
+    }
+    const std::string leaf = trashPath.substr(slash + 1);
+    auto trash = makeAndOpen(parentFd.get(), leaf.c_str(),
+                             O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, error);
+    if (!trash || !ownedBy(trash->get(), ::geteuid(), error)) return std::nullopt;
+    return openParts(trash->get(), ::geteuid(), error);
+}
+
+std::optional<TrashFolder> TrashFolder::openOnTop(int topFd, uid_t uid, int& error) {
+    constexpr int kTrashFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    const std::string uidText = std::to_string(uid);
+    // An administrator's shared .Trash: only a real folder with the sticky bit, so that no user
+    // can take another's place in it.
+    UniqueFd shared(::openat(topFd, ".Trash", kTrashFlags));
+    struct stat st {};
+    if (shared && ::fstat(shared.get(), &st) == 0 && S_ISDIR(st.st_mode) &&
+        (st.st_mode & S_ISVTX) != 0) {
+        int ignored = 0;
+        auto own = makeAndOpen(shared.get(), uidText.c_str(), kTrashFlags, ignored);
+        if (own && ownedBy(own->get(), uid, ignored))
+            if (auto trash = openParts(own->get(), uid, ignored)) return trash;
+    }
+    const std::string own = ".Trash-" + uidText;
+    auto trash = makeAndOpen(topFd, own.c_str(), kTrashFlags, error);
+    if (!trash || !ownedBy(trash->get(), uid, error)) return std::nullopt;
+    return openParts(trash->get(), uid, error);
+}
+
+std::optional<TrashFolder> TrashFolder::openParts(int trashFd, uid_t owner, int& error) {
+    auto files = makeAndOpen(trashFd, "files", kPartFlags, error);
+    if (!files || !ownedBy(files->get(), owner, error)) return std::nullopt;
+    auto info = makeAndOpen(trashFd, "info", kPartFlags, error);
+    if (!info || !ownedBy(info->get(), owner, error)) return std::nullopt;
+    const auto mount = mountKeyOfFd(files->get());
+    if (!mount) {
+        error = errno;
+        return std::nullopt;
+    }
+    return TrashFolder(std::move(*files), std::move(*info), *mount);
+}
+
+bool TrashFolder::intact() const {
+    struct stat files {
+    }, info{};
+    return ::fstat(files_.get(), &files) == 0 && files.st_nlink > 0 &&
+           ::fstat(info_.get(), &info) == 0 && info.st_nlink > 0;
+}
+
+int TrashFolder::writeRecord(const std::string& trashName, std::string_view record, bool flush) {
+    const std::string recordName = trashName + std::string(kRecordSuffix);
+    UniqueFd fd(::openat(info_.get(), recordName.c_str(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd) return errno;
+    int error = 0;
+    for (std::size_t put = 0; put < record.size() && error == 0;) {
+        const ssize_t n = ::write(fd.get(), record.data() + put, record.size() - put);
+        if (n >= 0)
+            put += static_cast<std::size_t>(n);
+        else if (errno != EINTR)
+            error = errno;
+    }
+    if (error == 0 && flush && ::fsync(fd.get()) != 0) error = errno;
+    if (error != 0) {
+        fd.reset();
+        ::unlinkat(info_.get(), recordName.c_str(), 0);
+        return error == EEXIST ? EIO : error;  // EEXIST means a taken name, nothing else
+    }
+    return 0;
+}
+
+void TrashFolder::dropRecord(const std::string& trashName) {
+    ::unlinkat(info_.get(), (trashName + std::string(kRecordSuffix)).c_str(), 0);
+}
+
+RemoveResult TrashFolder::moveIn(int folderFd, const std::string& name,
+                                 const FileIdentity& expected, std::string_view recordedPath) {
+    const std::string record = recordText(recordedPath);
+    for (int attempt = 0; attempt < kMostNames; ++attempt) {
+        const std::string trashName = candidateName(name, attempt);
+        if (const int error = writeRecord(trashName, record, false)) {
+            if (error == EEXIST) continue;
+            return refused(error);
+        }
+        int moved =
+            ::renameat2(folderFd, name.c_str(), files_.get(), trashName.c_str(), RENAME_NOREPLACE);
+        if (moved != 0 && errno == EINVAL) {
+            // A file system that cannot refuse to replace: make sure the place is free first.
+            struct stat there {};
+            if (::fstatat(files_.get(), trashName.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0)
+                errno = EEXIST;
+            else if (errno == ENOENT)
+                moved = ::renameat(folderFd, name.c_str(), files_.get(), trashName.c_str());
+        }
+        if (moved != 0) {
+            const int error = errno;
+            dropRecord(trashName);
+            if (error == EEXIST) continue;  // an old file without a record holds the name
+            struct stat st {};
+            if (error == ENOENT &&
+                ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+                return kGone;
+            return refused(error);
+        }
+        struct stat arrived {};
+        if (::fstatat(files_.get(), trashName.c_str(), &arrived, AT_SYMLINK_NOFOLLOW) == 0 &&
+            identityOf(arrived) == expected)
+            return kRemoved;
+        // Another file took the name between the caller's check and the rename: it goes back. If
+        // it cannot, its record stays, so that it can be restored from the trash.
+        if (::renameat2(files_.get(), trashName.c_str(), folderFd, name.c_str(),
+                        RENAME_NOREPLACE) == 0)
+            dropRecord(trashName);
+        return refused(ESTALE);
+    }
+    return refused(EEXIST);
+}
+
+RemoveResult TrashFolder::copyIn(int folderFd, const std::string& name,
+                                 const FileIdentity& expected, std::string_view recordedPath) {
+    struct statvfs home {
+    }, own{};
+    if (::fstatvfs(folderFd, &own) == 0 && (own.f_flag & ST_RDONLY) != 0) return refused(EROFS);
+
+    UniqueFd source(::openat(folderFd, name.c_str(),
+                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!source) return errno == ENOENT ? kGone : refused(errno);
+    struct stat st {};
+    if (::fstat(source.get(), &st) != 0) return refused(errno);
+    if (!S_ISREG(st.st_mode) || identityOf(st) != expected) return refused(ESTALE);
+
+    // Refuse up front what cannot fit: the data's blocks, the record and some room for the
+    // file system's own bookkeeping. A copy that still runs out of space is undone below.
+    if (::fstatvfs(files_.get(), &home) != 0) return refused(errno);
+    const auto needed = static_cast<unsigned long long>(st.st_blocks) * 512u + 16u * home.f_bsize;
+    if (static_cast<unsigned long long>(home.f_bavail) * home.f_frsize < needed)
+        return refused(ENOSPC);
+
+    const std::string record = recordText(recordedPath);
+    for (int attempt = 0; attempt < kMostNames; ++attempt) {
+        const std::string trashName = candidateName(name, attempt);
+        if (const int error = writeRecord(trashName, record, true)) {
+            if (error == EEXIST) continue;
+            return refused(error);
+        }
+        UniqueFd copy(::openat(files_.get(), trashName.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!copy) {
+            const int error = errno;
+            dropRecord(trashName);
+            if (error == EEXIST) continue;
+            return refused(error);
+        }
+        // From here on a failure takes the copy and its record out again.
+        const auto undo = [&](RemoveResult result) {
+            copy.reset();
+            ::unlinkat(files_.get(), trashName.c_str(), 0);
+            dropRecord(trashName);
+            return result;
+        };
+        if (const int error = copyFile(source.get(), st, copy.get())) return undo(refused(error));
+        if (::fsync(files_.get()) != 0 || ::fsync(info_.get()) != 0) return undo(refused(errno));
+
+        // The original must still be the listed file, unchanged while it was copied.
+        struct stat now {};
+        if (::fstatat(folderFd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0)
+            return undo(errno == ENOENT ? kGone : refused(errno));
+        const bool same =
+            identityOf(now) == expected && now.st_size == st.st_size &&
+            now.st_mtim.tv_sec == st.st_mtim.tv_sec && now.st_mtim.tv_nsec == st.st_mtim.tv_nsec &&
+            now.st_ctim.tv_sec == st.st_ctim.tv_sec && now.st_ctim.tv_nsec == st.st_ctim.tv_nsec;
+        if (!same) return undo(refused(ESTALE));
+        if (::unlinkat(folderFd, name.c_str(), 0) != 0)
+            return undo(errno == ENOENT ? kGone : refused(errno));
+        return kRemoved;
+    }
+    return refused(EEXIST);
+}
+
+std::string homeTrashFolder() {
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
+        return std::string(data) + "/Trash";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.local/share/Trash";
+    return {};
+}
+
+}  // namespace kelmora::platform::posix

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/FileIdentity.h"
+#include "platform/FileRemover.h"
+#include "platform/posix/UniqueFd.h"
+
+namespace kelmora::platform::posix {
+
+// One trash folder of the freedesktop.org Trash specification, its "files" and "info" folders
+// held open, so that everything put in goes exactly there whatever happens to the paths above.
+//
+// Putting a file in always writes its record first: info/NAME.trashinfo, created exclusively
+// (which reserves NAME), with Path= (percent-encoded) and DeletionDate= (local time). NAME is the
+// file's own name, or the first of "NAME.2", "NAME.3"... that is free in both folders; a name too
+// long for its record is shortened. A failed put removes the record again and leaves the file
+// where it was.
+class TrashFolder {
+  public:
+    // The home trash at `trashPath` ($XDG_DATA_HOME/Trash), which with its parents is created
+    // (0700) when missing. The trash folder and its two parts must be real folders (not links)
+    // owned by the effective user. Nothing on failure, with `error` set.
+    static std::optional<TrashFolder> openHome(const std::string& trashPath, int& error);
+
+    // The trash at the top of a mount, `topFd`: $topdir/.Trash/$uid when $topdir/.Trash is a real
+    // folder with the sticky bit, else $topdir/.Trash-$uid; either is created (0700) when missing
+    // and must be a real folder owned by `uid`. Nothing on failure, with `error` set.
+    static std::optional<TrashFolder> openOnTop(int topFd, uid_t uid, int& error);
+
+    // The mount that the trash folder lies on (see mountKeyOf).
+    std::uint64_t mountKey() const { return mountKey_; }
+    // False once the trash's folders were removed since they were opened.
+    bool intact() const;
+
+    // Moves the entry `name` of the folder `folderFd` in by renaming it (both must be on the
+    // trash's mount), with `recordedPath` as its Path= (raw bytes; relative to the mount's top
+    // for a trash at the top). What arrived is checked to be `expected`; anything else was
+    // swapped in after the caller's check, is put back and refused (ESTALE).
+    RemoveResult moveIn(int folderFd, const std::string& name, const FileIdentity& expected,
+                        std::string_view recordedPath);
+
+    // Puts the regular file `name` of `folderFd` in by copying it (from any mount): copies it
+    // (see copyFile), flushes the copy, its record and both folders to disk, checks that the name
+    // still holds `expected`, unchanged since the copy began, and only then removes it. Refused,
+    // with no copy and no record left, when the trash's file system lacks the space (ENOSPC),
+    // the file's own is read-only (EROFS), or any step fails.
+    RemoveResult copyIn(int folderFd, const std::string& name, const FileIdentity& expected,
+                        std::string_view recordedPath);
+
+  private:
+    TrashFolder(UniqueFd files, UniqueFd info, std::uint64_t mountKey)
+        : files_(std::move(files)), info_(std::move(info)), mountKey_(mountKey) {}
+    static std::optional<TrashFolder> openParts(int trashFd, uid_t owner, int& error);
+
+    // Creates info/`trashName`.trashinfo exclusively with `record`, flushed when `flush`; 0 or an
+    // errno (EEXIST: the name is taken).
+    int writeRecord(const std::string& trashName, std::string_view record, bool flush);
+    void dropRecord(const std::string& trashName);
+
+    UniqueFd files_;
+    UniqueFd info_;
+    std::uint64_t mountKey_ = 0;
+};
+
+// The effective user's home trash folder by the freedesktop.org rules: $XDG_DATA_HOME/Trash when
+// that is absolute, else ~/.local/share/Trash; empty when neither is known.
+std::string homeTrashFolder();
+
+}  // namespace kelmora::platform::posix
