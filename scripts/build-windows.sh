@@ -2,6 +2,8 @@
 # Builds Kelmora.exe for 64-bit Windows with mingw-w64 (one statically linked program, nothing to
 # install beside it) and packs it with its read-me into a portable ZIP archive.
 set -euo pipefail
+# cmake finds its own files through PATH, which a bare environment (env -i) leaves unexported.
+export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh" "$top/scripts/packages-windows.txt"
 build=$top/build-win-release

@@ -4,34 +4,18 @@
 # Wine desktop on a virtual X server, scans with the keyboard as a user would (Space on "Start
 # scan", Tab to the list, Space and Down on its rows) and writes docs/screenshot-windows.png.
 set -euo pipefail
+export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh" "$top/scripts/packages-screenshot-windows.txt"
 bash "$top/scripts/build-windows.sh"
 exe=$top/build-win-release/app/win32/Kelmora.exe
 
-# The prefix on a disk, where Wine keeps file attributes (see test-windows.sh).
-run=$(mktemp -d "$top/build-win-release/kelmora-shot.XXXXXX")
-export WINEPREFIX=$run/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export HOME=$run/home XDG_DATA_HOME=$run/data
-mkdir -p "$WINEPREFIX" "$HOME" "$XDG_DATA_HOME"
-xvfb=""
-cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
-    if [[ -n $xvfb ]]; then kill "$xvfb" 2>/dev/null || true; fi
-    rm -rf "$run"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$run/display" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [[ -s $run/display ]] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$run/display")
-wineserver -p >/dev/null 2>&1
-wine cmd /c exit >/dev/null 2>&1
-# Wine's own fonts (its Tahoma, the frame's symbols) go into the prefix's font folder, where this
-# Wine looks for them; without them it draws every text in the first face fontconfig offers.
-cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+# shellcheck source=scripts/wine-prefix.sh
+source "$top/scripts/wine-prefix.sh"
+wine_prefix "$top/build-win-release"
+wine_display 800x600
+wine_restart
+wine_fonts
 
 plant() {  # plant SIZE PATH-BELOW-C:
     mkdir -p "$(dirname "$WINEPREFIX/drive_c/$2")"
