@@ -40,6 +40,19 @@ LRESULT CALLBACK gaugeFrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM 
     return DefSubclassProc(frame, message, wParam, lParam);
 }
 
+// Space toggles the list's current row as a click does, but Wine's list box announces only the
+// caret's moves, not that toggle, which would leave the selected total one toggle behind. The
+// list announces it itself here, after the toggle; where the system announces it too, the total is
+// just worked out twice.
+LRESULT CALLBACK resultListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR) {
+    const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+    if (message == WM_KEYDOWN && wParam == VK_SPACE)
+        SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
+    return result;
+}
+
 void registerWindowClass(WNDPROC windowProc) {
     static const bool registered = [windowProc] {
         const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -154,6 +167,7 @@ void MainFrm::buildControls() {
     sLevel_ = createControl(kMainLayout, "sLevel", Picture1_, dpi_, WC_STATICW, L"",
                             WS_VISIBLE | WS_BORDER | SS_LEFT);
 
+    SetWindowSubclass(lstList_, resultListProc, 0, 0);
     // Whole rows of the window font, 18 of them inside the list's sunken border at 96 dpi.
     SendMessageW(lstList_, LB_SETITEMHEIGHT, 0, MulDiv(kListRowPixels, dpi_, 96));
 

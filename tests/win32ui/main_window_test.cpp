@@ -153,6 +153,12 @@ TEST_F(MainWindow, ScansAPlantedFolderAndRemovesExactlyTheSelectedFiles) {
     EXPECT_THAT(test::selectedRowsOf(list()), ElementsAre(rowOf(d)));
     EXPECT_EQ(text("lblWill"), L"4 KB");
     EXPECT_EQ(text("lblWD"), x);
+    // Space toggles the current row as a click does, and the total follows each toggle.
+    for (const wchar_t* total : {L"5 KB", L"4 KB"}) {
+        SendMessageW(list(), WM_KEYDOWN, VK_SPACE, 0);
+        SendMessageW(list(), WM_KEYUP, VK_SPACE, 0);
+        EXPECT_EQ(text("lblWill"), total);
+    }
 
     test::click(button(L"Erase"));
     EXPECT_FALSE(tree.exists(L"B\\d.old"));
