@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/posix/Facts.h"
+#include "platform/posix/UniqueFd.h"
 
 namespace kelmora::platform::posix {
 namespace {
@@ -15,35 +16,23 @@ void addHome(std::vector<TrashLocation>& out, const char* home) {
     if (home && *home == '/') out.push_back({home, {".local", "share", "Trash"}});
 }
 
-// Closes a descriptor when it goes out of scope.
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) close(fd);
-    }
-    void reset(int next) {
-        if (fd >= 0) close(fd);
-        fd = next;
-    }
-};
-
 std::optional<FileIdentity> resolve(const TrashLocation& location, MountPolicy& mounts) {
     if (!mounts.mayLookInto(location.base)) return std::nullopt;
     // The base is opened with O_PATH, which triggers no automount and asks nothing of the file
     // system it lies on, and looked at before anything below it: its mount must be one the walk
     // enters.
-    Fd at{openat(AT_FDCWD, location.base.c_str(), O_PATH | O_CLOEXEC)};
-    auto here = at.fd >= 0 ? factsOf(at.fd) : std::nullopt;
+    UniqueFd at(openat(AT_FDCWD, location.base.c_str(), O_PATH | O_CLOEXEC));
+    auto here = at.get() >= 0 ? factsOf(at.get()) : std::nullopt;
     if (!here || !here->isFolder() || here->automount ||
         !mounts.enters(here->mountId, here->major, here->minor))
         return std::nullopt;
     for (const auto& name : location.below) {
-        const auto next = factsAt(at.fd, name.c_str());
+        const auto next = factsAt(at.get(), name.c_str());
         if (!next || !next->isFolder() || next->automount ||
             (!sameMount(*next, *here) && !mounts.enters(next->mountId, next->major, next->minor)))
             return std::nullopt;
-        at.reset(openat(at.fd, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        here = at.fd >= 0 ? factsOf(at.fd) : std::nullopt;
+        at.reset(openat(at.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        here = at.get() >= 0 ? factsOf(at.get()) : std::nullopt;
         if (!here || here->id != next->id) return std::nullopt;
     }
     return here->id;
