@@ -1,12 +1,17 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QString>
 #include <QWidget>
+#include <chrono>
 #include <memory>
+#include <optional>
 
 #include "about/qt/DialogRunner.h"
 #include "app/MainState.h"
 #include "app/MainView.h"
 #include "platform/Platform.h"
+#include "results/Removal.h"
 #include "scan/Scan.h"
 
 class QAbstractButton;
@@ -15,11 +20,20 @@ class QLabel;
 
 namespace kelmora {
 
+class ElidedLabel;
+class ResultRowsModel;
 class ToggleList;
 
 // The main window: owns the shared state for the life of the program and shows it. Its handlers
 // are the core's (the scan, the selection, the removal, the language switch); this class only wires
 // widgets to them.
+//
+// While a scan or a removal runs, the rows, the path line, the two totals and the gauge reach the
+// screen at the display's pace: the changes are kept and shown together at most once per frame,
+// and whatever is left when the handler ends is shown then. A scan still handles events after every
+// folder, so that Stop answers at once. A removal lets no user input through: the window repaints
+// and the rows visibly leave, the cursor says it is busy, and what the user does meanwhile is
+// thrown away rather than replayed against the shortened list afterwards.
 class MainFrm : public QWidget, public MainView {
     Q_OBJECT
   public:
@@ -34,6 +48,9 @@ class MainFrm : public QWidget, public MainView {
     // Where the About box and its message box are shown modally; the real modal loops unless a
     // test puts in its own. `runner` must outlive the window.
     void setDialogRunner(DialogRunner& runner) { dialogs_ = &runner; }
+    // The least time between two showings of a running scan's or removal's progress: 16 ms, about
+    // one frame of a 60 Hz display. Tests shorten it to see every step or lengthen it to see none.
+    void setFramePeriod(std::chrono::milliseconds period) { framePeriod_ = period; }
 
     // MainView
     void setCaption(Control control, std::string_view utf8) override;
@@ -49,6 +66,7 @@ class MainFrm : public QWidget, public MainView {
     void setAllRowsSelected(bool selected) override;
     std::optional<std::size_t> currentRow() const override;
     void setGaugeWidth(int twips) override;
+    void showProgress() override;
 
   protected:
     // Closing the window ends the program at once, also in the middle of a scan: the walk is
@@ -56,14 +74,42 @@ class MainFrm : public QWidget, public MainView {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // The display's values that wait for the next frame while a scan or a removal runs.
+    struct Pending {
+        std::optional<QString> freed, will, pathLine;
+        std::optional<int> gaugeTwips;
+    };
+    using Removal = std::vector<RemovalStep> (*)(MainState&, MainView&, platform::FileRemover*);
+
     void buildControls();
     void cmdLangClick();
     void Command1Click();
+    void removeSelectedRows(Removal removal);
+    // True while the screen follows at the display's pace instead of call by call.
+    bool paced() const { return state_.Idle == 0 || removing_; }
+    bool frameDue() const;
+    // The scan's pause after each folder: shows what waits when a frame is due, then lets every
+    // pending event run, nested handlers included.
+    void scanPause();
+    // One frame of a running scan or removal: the values, and the rows when they are due.
+    void showFrame();
+    // Puts everything that waits on the screen; the window repaints when events next run.
+    void showPending();
+    void showRows();
+    void showValues();
+    void showNowUnlessPaced();
+    void showGauge(int twips);
 
     MainState state_;
     platform::Services services_;
     Scan scan_;
     DialogRunner* dialogs_ = &modalDialogRunner();
+    Pending pending_;
+    QElapsedTimer lastFrame_;  // since the values were last shown; invalid before the first time
+    QElapsedTimer rowsShown_;  // since the rows were last shown
+    qint64 rowsPauseNs_ = 0;   // the least time from there to the rows' next showing
+    std::chrono::milliseconds framePeriod_{16};
+    bool removing_ = false;
 
     QAbstractButton* cmdScan_ = nullptr;
     QAbstractButton* cmdCA_ = nullptr;
@@ -73,9 +119,10 @@ class MainFrm : public QWidget, public MainView {
     QAbstractButton* cmdLang_ = nullptr;
     QAbstractButton* Command1_ = nullptr;
     ToggleList* lstList_ = nullptr;
+    ResultRowsModel* rows_ = nullptr;  // lstList's rows
     QLabel* lblFreed_ = nullptr;
     QLabel* lblWill_ = nullptr;
-    QLabel* lblWD_ = nullptr;
+    ElidedLabel* lblWD_ = nullptr;
     QFrame* Picture1_ = nullptr;
     QFrame* sLevel_ = nullptr;
     QLabel* imgGo_ = nullptr;  // hidden holders of the scan button's two pictures
