@@ -40,6 +40,9 @@ W* place(W* widget, std::string_view name) {
 // Twips in one pixel at 96 dpi.
 constexpr int kTwipsPerPixel = 15;
 
+// How often a scan's rows below the list's first page join it.
+constexpr qint64 kRowsBelowPagePeriodMs = 250;
+
 QColor rgb(unsigned value) { return QColor::fromRgb(static_cast<QRgb>(value)); }
 
 void fillWith(QWidget* widget, QPalette::ColorRole role, QColor colour) {
@@ -268,41 +271,52 @@ void MainFrm::scanPause() {
 }
 
 bool MainFrm::frameDue() const {
-    return !lastFrame_.isValid() || lastFrame_.elapsed() >= framePeriod_.count();
+    if (!lastFrame_.isValid()) return true;  // the first pause of a scan or a removal shows
+    // A frame comes no sooner than the display's period, nor sooner than nine times what the last
+    // one cost: on a slow display, or with a list so long that laying it out takes a while, the
+    // window's share of the time stays within a tenth.
+    const qint64 pause =
+        std::max<qint64>(std::chrono::nanoseconds(framePeriod_).count(), 9 * lastFrameCostNs_);
+    return lastFrame_.nsecsElapsed() >= pause;
 }
 
 void MainFrm::showFrame() {
-    if (!rowsShown_.isValid() || rowsShown_.nsecsElapsed() >= rowsPauseNs_) showRows();
-    showValues();
+    QElapsedTimer cost;
+    cost.start();
+    showChanges(rowsDue());
+    lastFrameCostNs_ = cost.nsecsElapsed();  // the repaint that follows adds its own (event())
+    lastFrame_.start();
 }
 
 void MainFrm::showPending() {
-    showRows();
-    showValues();
+    showChanges(true);
+    lastFrame_.invalidate();
+    rowsShown_.invalidate();
+    lastFrameCostNs_ = 0;
 }
 
-void MainFrm::showRows() {
-    if (!rows_->hasPending()) return;
-    QElapsedTimer cost;
-    cost.start();
-    rows_->showPending();
-    // The list lays out all its rows again after every change, which takes longer the longer it
-    // is. Laid out here and timed, it decides how long the rows wait next time: no less than a
-    // frame, and at least nine times the cost, so that a long list never takes more than a tenth
-    // of a scan's or a removal's time.
-    if (lstList_->isVisible()) lstList_->doItemsLayout();
-    rowsPauseNs_ =
-        std::max<qint64>(std::chrono::nanoseconds(framePeriod_).count(), 9 * cost.nsecsElapsed());
-    rowsShown_.start();
+bool MainFrm::rowsDue() const {
+    if (removing_ || !rowsShown_.isValid()) return true;
+    // Found rows below a full page change nothing on screen but the scroll bar (the list is
+    // disabled and at its top while a scan runs), yet the list repaints its whole page for them:
+    // they join a few times a second rather than every frame.
+    const int page = lstList_->viewport()->height() / kListRowPixels;
+    return rows_->rowCount() < page || rowsShown_.elapsed() >= kRowsBelowPagePeriodMs;
 }
 
-void MainFrm::showValues() {
+void MainFrm::showChanges(bool rows) {
+    if (rows && rows_->hasPending()) {
+        rows_->showPending();
+        rowsShown_.start();
+        // The list lays out all its rows again after every change, the longer it is the slower.
+        // Done here, it counts in the frame's cost; otherwise it would wait for a timer.
+        if (lstList_->isVisible()) lstList_->doItemsLayout();
+    }
     if (pending_.freed) lblFreed_->setText(*pending_.freed);
     if (pending_.will) lblWill_->setText(*pending_.will);
-    if (pending_.pathLine) lblWD_->setText(*pending_.pathLine);
+    if (pending_.pathLine) lblWD_->setText(displayText(*pending_.pathLine));
     if (pending_.gaugeTwips) showGauge(*pending_.gaugeTwips);
     pending_ = {};
-    lastFrame_.start();
 }
 
 void MainFrm::showNowUnlessPaced() {
@@ -346,7 +360,7 @@ void MainFrm::setWillText(std::string_view utf8) {
 }
 
 void MainFrm::setPathLine(const NativeString& path) {
-    pending_.pathLine = displayText(path);
+    pending_.pathLine = path;
     showNowUnlessPaced();
 }
 
@@ -395,6 +409,17 @@ void MainFrm::showGauge(int twips) {
     // A bar narrower than a pixel is not drawn at all: its outline alone would show an empty
     // gauge as a one-pixel bar.
     sLevel_->setVisible(twips >= kTwipsPerPixel);
+}
+
+// The whole window repaints and goes to the display in its update request: while a scan or a
+// removal runs, that is part of what a frame costs.
+bool MainFrm::event(QEvent* event) {
+    if (event->type() != QEvent::UpdateRequest || !paced()) return QWidget::event(event);
+    QElapsedTimer paint;
+    paint.start();
+    const bool handled = QWidget::event(event);
+    lastFrameCostNs_ += paint.nsecsElapsed();
+    return handled;
 }
 
 void MainFrm::closeEvent(QCloseEvent* event) {

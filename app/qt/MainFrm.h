@@ -48,8 +48,9 @@ class MainFrm : public QWidget, public MainView {
     // Where the About box and its message box are shown modally; the real modal loops unless a
     // test puts in its own. `runner` must outlive the window.
     void setDialogRunner(DialogRunner& runner) { dialogs_ = &runner; }
-    // The least time between two showings of a running scan's or removal's progress: 16 ms, about
-    // one frame of a 60 Hz display. Tests shorten it to see every step or lengthen it to see none.
+    // The least time between two frames of a running scan's or removal's progress: 16 ms, about
+    // one frame of a 60 Hz display. Tests shorten it to see every step, or lengthen it to see only
+    // the first pause's and the end's.
     void setFramePeriod(std::chrono::milliseconds period) { framePeriod_ = period; }
 
     // MainView
@@ -72,11 +73,13 @@ class MainFrm : public QWidget, public MainView {
     // Closing the window ends the program at once, also in the middle of a scan: the walk is
     // dropped and the event loop told to quit, so nothing runs on once the scan handler unwinds.
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
   private:
     // The display's values that wait for the next frame while a scan or a removal runs.
     struct Pending {
-        std::optional<QString> freed, will, pathLine;
+        std::optional<QString> freed, will;
+        std::optional<NativeString> pathLine;
         std::optional<int> gaugeTwips;
     };
     using Removal = std::vector<RemovalStep> (*)(MainState&, MainView&, platform::FileRemover*);
@@ -91,12 +94,15 @@ class MainFrm : public QWidget, public MainView {
     // The scan's pause after each folder: shows what waits when a frame is due, then lets every
     // pending event run, nested handlers included.
     void scanPause();
-    // One frame of a running scan or removal: the values, and the rows when they are due.
+    // One frame of a running scan or removal: puts what waits on the screen and times it.
     void showFrame();
-    // Puts everything that waits on the screen; the window repaints when events next run.
+    // Puts everything that waits on the screen, when a scan or a removal ends or nothing paces
+    // the window; the next pause of a scan or a removal then shows at once.
     void showPending();
-    void showRows();
-    void showValues();
+    // The labels and the gauge take what waits, and with `rows` the list too; the window repaints
+    // when events next run.
+    void showChanges(bool rows);
+    bool rowsDue() const;
     void showNowUnlessPaced();
     void showGauge(int twips);
 
@@ -105,9 +111,9 @@ class MainFrm : public QWidget, public MainView {
     Scan scan_;
     DialogRunner* dialogs_ = &modalDialogRunner();
     Pending pending_;
-    QElapsedTimer lastFrame_;  // since the values were last shown; invalid before the first time
-    QElapsedTimer rowsShown_;  // since the rows were last shown
-    qint64 rowsPauseNs_ = 0;   // the least time from there to the rows' next showing
+    QElapsedTimer lastFrame_;     // since the last frame; invalid when none is running
+    qint64 lastFrameCostNs_ = 0;  // what it cost: showing the changes, then repainting
+    QElapsedTimer rowsShown_;     // since the list last took rows during a scan or a removal
     std::chrono::milliseconds framePeriod_{16};
     bool removing_ = false;
 

@@ -13,8 +13,9 @@ namespace kelmora {
 // Changes wait until showPending(), so that a scan or a removal that changes thousands of rows
 // costs the view one change per screen frame instead of one per row: append() and removeRow()
 // only record what to do, and rowCount() and data() keep describing the rows as last shown until
-// showPending() applies the removals, each run of adjacent rows as one model change, and then the
-// appended rows as one insertion. clear() takes effect at once and drops whatever was waiting.
+// showPending() applies the removals (a run of adjacent rows as one removal, many separate runs as
+// one layout change that keeps the selection of the rows that stay) and then the appended rows as
+// one insertion. clear() takes effect at once and drops whatever was waiting.
 class ResultRowsModel : public QAbstractListModel {
     Q_OBJECT
   public:
@@ -44,6 +45,7 @@ class ResultRowsModel : public QAbstractListModel {
     struct Run {
         std::size_t first = 0, count = 0;
     };
+    void applyRemoved();
     void applyAppended();
 
     std::vector<NativeString> rows_;      // the rows as shown
