@@ -7,10 +7,11 @@
 //   scan_bench window ROOT                          one shown window's scan alone, for profilers
 //
 // Each round runs the reference walker, the scan engine without a window (with and without the
-// package database), the real main window's scan handler under the offscreen platform, and GNU
-// find with the ten masks when it is installed; the table gives medians and the median of the
-// per-round ratios to the reference. The engine's peak heap is counted by this binary's operator
-// new and set against what the result rows themselves hold.
+// package database), the real main window shown on the display the process has (bench/run.sh
+// starts Xvfb; without a display, the offscreen platform) from the click on cmdScan until it is
+// idle with its final state on the display, and GNU find with the ten masks when it is installed;
+// the table gives medians and the median of the per-round ratios to the reference. The engine's
+// peak heap is counted by this binary's operator new and set against what the result rows hold.
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QAbstractButton>
@@ -201,9 +202,9 @@ int run(const std::string& root, int rounds, bool cold) {
     }
     std::printf(
         "%s cache, tree %s: %llu matching files (reference), %zu rows (engine), %zu rows "
-        "(window)\n",
+        "(window on %s)\n",
         cold ? "cold" : "warm", root.c_str(), static_cast<unsigned long long>(reference.matches),
-        engine.rows, windowRows);
+        engine.rows, windowRows, qPrintable(QGuiApplication::platformName()));
     std::printf("%-24s %12s %10s\n", "walker", "median ms", "ratio");
     for (const char* name :
          {"reference walker", "engine", "engine, no package db", "window", "GNU find"}) {
