@@ -197,48 +197,78 @@ int remove(const Setup& setup, int rounds) {
     const std::uint64_t refused = setup.refuseEvery == 0 ? 0 : setup.files / setup.refuseEvery;
     std::map<std::string, std::vector<double>> times, ratios;
     std::map<std::string, std::string> checks;
-    // One measurement: a fresh tree, the work, then what is left checked against what should be.
-    const auto measure = [&](const std::string& name, std::uint64_t expectLeft,
+    // One measurement: a fresh tree, the work, then the files left counted and, when `expected`
+    // is given, checked against what it says from the rows the work left.
+    using Expected = std::function<std::uint64_t(std::size_t rowsLeft)>;
+    std::map<std::string, std::uint64_t> left;  // files each left in this round
+    const auto measure = [&](const std::string& name, const Expected& expected,
                              const std::function<double(std::size_t&)>& work) {
         makeTree(setup);
-        std::size_t rows = 0;
-        const double time = work(rows);
-        const std::uint64_t left = matchingLeft(setup);
-        if (left != expectLeft)
-            checks[name] =
-                "left " + std::to_string(left) + " files, expected " + std::to_string(expectLeft);
+        std::size_t rowsLeft = 0;
+        const double time = work(rowsLeft);
+        left[name] = matchingLeft(setup);
+        if (expected && left[name] != expected(rowsLeft))
+            checks[name] = "left " + std::to_string(left[name]) + " files, expected " +
+                           std::to_string(expected(rowsLeft));
         clearUp(setup);
         return time;
     };
+    using Step = std::pair<std::string, std::function<double()>>;
+    // A removal handler keeps a row exactly for each file it could not remove.
+    const auto handler = [&](const char* name, const std::function<double(std::size_t&)>& work) {
+        return Step{name, [&measure, name, work] {
+                        return measure(
+                            name, [](std::size_t rows) { return rows; }, work);
+                    }};
+    };
+    std::vector<Step> erase, bin;
+    if (setup.erase) {
+        erase.push_back(handler(
+            "Erase, engine", [&](std::size_t& rows) { return engineRemoval(setup, true, rows); }));
+        erase.push_back(handler("Erase, window", [&](std::size_t& rows) {
+            return windowRemoval(setup, "cmdErase1", rows);
+        }));
+        erase.push_back({"rm", [&] {
+                             return measure(
+                                 "rm", [refused](std::size_t) { return refused; },
+                                 [&](std::size_t&) {
+                                     return xargsRemoval(setup, {"rm", "--"}, true);
+                                 });
+                         }});
+    }
+    if (setup.bin) {
+        bin.push_back(handler("Move to bin, engine", [&](std::size_t& rows) {
+            return engineRemoval(setup, false, rows);
+        }));
+        bin.push_back(handler("Move to bin, window", [&](std::size_t& rows) {
+            return windowRemoval(setup, "cmdErase2", rows);
+        }));
+        // What no trash takes (a name too long for its trash record) stays behind for gio as
+        // well: checked against the core's after the round.
+        if (haveGio)
+            bin.push_back({"gio trash", [&] {
+                               return measure("gio trash", nullptr, [&](std::size_t&) {
+                                   return xargsRemoval(setup, {"gio", "trash", "--"}, false);
+                               });
+                           }});
+    }
     for (int round = 0; round < rounds; ++round) {
         std::map<std::string, double> t;
-        if (setup.erase) {
-            t["Erase, engine"] = measure("Erase, engine", refused, [&](std::size_t& rows) {
-                return engineRemoval(setup, true, rows);
-            });
-            t["Erase, window"] = measure("Erase, window", refused, [&](std::size_t& rows) {
-                return windowRemoval(setup, "cmdErase1", rows);
-            });
-            t["rm"] = measure("rm", refused, [&](std::size_t&) {
-                return xargsRemoval(setup, {"rm", "--"}, true);
-            });
-        }
-        if (setup.bin) {
-            t["Move to bin, engine"] = measure("Move to bin, engine", 0, [&](std::size_t& rows) {
-                return engineRemoval(setup, false, rows);
-            });
-            t["Move to bin, window"] = measure("Move to bin, window", 0, [&](std::size_t& rows) {
-                return windowRemoval(setup, "cmdErase2", rows);
-            });
-            if (haveGio)
-                t["gio trash"] = measure("gio trash", 0, [&](std::size_t&) {
-                    return xargsRemoval(setup, {"gio", "trash", "--"}, false);
-                });
-        }
+        // Each round starts with another of the compared ways, so that none always meets the file
+        // system just after the same one.
+        for (auto* steps : {&erase, &bin})
+            for (std::size_t i = 0; i < steps->size(); ++i) {
+                const Step& step = (*steps)[(i + static_cast<std::size_t>(round)) % steps->size()];
+                t[step.first] = step.second();
+            }
+        if (left.contains("gio trash") && left["gio trash"] != left["Move to bin, engine"])
+            checks["gio trash"] = "left " + std::to_string(left["gio trash"]) +
+                                  " files, the core's Move to bin " +
+                                  std::to_string(left["Move to bin, engine"]);
         for (const auto& [name, value] : t) {
             times[name].push_back(value);
-            const bool bin = name.starts_with("Move") || name.starts_with("gio");
-            const double base = bin ? (haveGio ? t["gio trash"] : value) : t["rm"];
+            const bool toBin = name.starts_with("Move") || name.starts_with("gio");
+            const double base = toBin ? (haveGio ? t["gio trash"] : value) : t["rm"];
             ratios[name].push_back(value / base);
         }
     }
@@ -246,16 +276,17 @@ int remove(const Setup& setup, int rounds) {
         "%llu files in %llu folders, all selected%s\n",
         static_cast<unsigned long long>(setup.files),
         static_cast<unsigned long long>(std::max<std::uint64_t>(1, setup.files / 50)),
-        refused ? (", every " + std::to_string(setup.refuseEvery) + "th read-only (Erase keeps it)")
+        refused ? (", 1 in " + std::to_string(setup.refuseEvery) + " read-only (Erase keeps it)")
                       .c_str()
                 : "");
     std::printf("%-22s %12s %12s\n", "removal", "median ms", "ratio");
     for (const char* name : {"Erase, engine", "Erase, window", "rm", "Move to bin, engine",
                              "Move to bin, window", "gio trash"}) {
         if (!times.contains(name)) continue;
-        const bool bin = std::string(name).starts_with("Move") || name == std::string("gio trash");
+        const bool toBin =
+            std::string(name).starts_with("Move") || name == std::string("gio trash");
         std::printf("%-22s %12.1f %9.2fx %s%s\n", name, median(times[name]) * 1000,
-                    median(ratios[name]), bin ? "gio trash" : "rm",
+                    median(ratios[name]), toBin ? "gio trash" : "rm",
                     checks.contains(name) ? ("  CHECK FAILED: " + checks[name]).c_str() : "");
     }
     return checks.empty() ? 0 : 1;
