@@ -14,8 +14,11 @@ namespace kelmora {
 enum class ScanPicture { Go, Stop };
 
 // What the handlers change on the main window, so that they run without a display in tests. The
-// window implements it with its widgets; every call takes effect at once. Texts are UTF-8, paths
-// native (the window turns them into display text).
+// window implements it with its widgets. Every call takes effect at once as far as the handlers can
+// tell: what the view reports back (selectedRows, currentRow) counts every change made before. The
+// screen may lag: while a scan or a removal runs, a view may show their changes at the display's
+// pace, at most once per frame, as long as everything is on screen when the handler returns.
+// Texts are UTF-8, paths native (the window turns them into display text).
 class MainView : public CaptionSink {
   public:
     virtual void setScanPicture(ScanPicture picture) = 0;
@@ -37,6 +40,12 @@ class MainView : public CaptionSink {
     virtual std::optional<std::size_t> currentRow() const = 0;
     // Width of the stack-usage bar sLevel, in twips.
     virtual void setGaugeWidth(int twips) = 0;
+
+    // A long handler (the removal, after each file) calls this between two of its steps. The view
+    // may bring what changed so far to the screen and repaint, but must let no other handler
+    // run: the caller is half-way through and its state is not whole. The default does nothing,
+    // which suits a view whose every change shows at once.
+    virtual void showProgress() {}
 };
 
 }  // namespace kelmora

@@ -25,7 +25,7 @@ std::string longName(std::mt19937& random) {
 }  // namespace
 
 TreeStats generateTree(const std::string& root, std::uint64_t files, std::uint64_t folders,
-                       std::uint32_t seed) {
+                       std::uint32_t seed, std::uint32_t matchingPercent) {
     std::mt19937 random(seed);
     TreeStats stats;
     if (mkdir(root.c_str(), 0755) != 0) throw std::runtime_error("cannot create " + root);
@@ -51,7 +51,7 @@ TreeStats generateTree(const std::string& root, std::uint64_t files, std::uint64
 
     for (std::uint64_t i = 0; i < files; ++i) {
         const auto& folder = all[random() % all.size()].first;
-        const bool matching = random() % 100 == 0;
+        const bool matching = random() % 100 < matchingPercent;
         std::string name = std::to_string(i);
         name.insert(name.begin(), 'f');
         if (random() % 300 == 0) name += longName(random);

@@ -11,10 +11,10 @@ struct TreeStats {
 };
 
 // Builds a deterministic tree below `root` (which must not exist): `folders` folders up to 12
-// levels deep, `files` empty files spread over them, about 1% of them named to match a mask in
-// mixed case, some hidden folders, links to folders that a walk must not follow and a few long
-// names. The same arguments give the same tree.
+// levels deep, `files` files spread over them, about `matchingPercent`% of them (1% by default,
+// 100 for all) named to match a mask in mixed case and given a size, some hidden folders, links to
+// folders that a walk must not follow and a few long names. The same arguments give the same tree.
 TreeStats generateTree(const std::string& root, std::uint64_t files, std::uint64_t folders,
-                       std::uint32_t seed);
+                       std::uint32_t seed, std::uint32_t matchingPercent = 1);
 
 }  // namespace kelmora::bench

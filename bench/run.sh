@@ -1,19 +1,36 @@
 #!/usr/bin/env bash
-# Builds the benchmark, generates its three trees once (30k, 100k and 300k files) and times every
-# walker on them with a warm cache, then on the largest with cold caches where the machine allows.
+# Builds the benchmarks, generates their trees once (30k, 100k and 300k files with 1% matching, and
+# 200,000 matching files in 4,000 folders) and times every walker and the shown window's scan on
+# them with a warm cache, then on the 300k tree with cold caches where the machine allows, then
+# Erase and Move to bin of 50,000 rows in the window against rm and gio trash.
 # Trees go to $KELMORA_BENCH_TREES (default build-bench/trees), which should be a disk, not tmpfs.
+# The window shows on a private Xvfb server, as on a desktop; $KELMORA_BENCH_ROUNDS (default 7)
+# warm rounds per tree, $KELMORA_BENCH_REMOVAL_ROUNDS (default 3) per removal.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh"
+"$top/scripts/deps.sh" "$top/scripts/packages-bench.txt"
 cmake -S "$top" -B "$top/build-bench" -DCMAKE_BUILD_TYPE=Release -DKELMORA_BUILD_TESTS=OFF >/dev/null
-cmake --build "$top/build-bench" --target scan_bench -j"$(nproc)"
-bench=$top/build-bench/bench/scan_bench
+cmake --build "$top/build-bench" --target scan_bench window_bench -j"$(nproc)"
+bench=$top/build-bench/bench
 trees=${KELMORA_BENCH_TREES:-$top/build-bench/trees}
+rounds=${KELMORA_BENCH_ROUNDS:-7}
+removalRounds=${KELMORA_BENCH_REMOVAL_ROUNDS:-3}
 mkdir -p "$trees"
-for spec in "30k 30000 2000 2" "100k 100000 6700 3" "300k 300000 20000 1"; do
-    read -r name files folders seed <<<"$spec"
-    [[ -d $trees/$name ]] || "$bench" generate "$trees/$name" "$files" "$folders" "$seed"
+for spec in "30k 30000 2000 2 1" "100k 100000 6700 3 1" "300k 300000 20000 1 1" \
+    "200k-match 200000 4000 4 100"; do
+    read -r name files folders seed matching <<<"$spec"
+    [[ -d $trees/$name ]] || "$bench/scan_bench" generate "$trees/$name" "$files" "$folders" "$seed" "$matching"
 done
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(uname -r)"
-for name in 30k 100k 300k; do "$bench" run "$trees/$name" 7; done
-"$bench" cold "$trees/300k" 3
+export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 LANG=C.UTF-8
+XDG_RUNTIME_DIR=$(mktemp -d)
+export XDG_RUNTIME_DIR
+trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '
+    set -euo pipefail
+    bench=$1 trees=$2 rounds=$3 removalRounds=$4
+    for name in 30k 100k 300k 200k-match; do "$bench/scan_bench" run "$trees/$name" "$rounds"; done
+    "$bench/scan_bench" cold "$trees/300k" 3
+    "$bench/window_bench" remove "$trees/removal" 50000 "$removalRounds"
+' run "$bench" "$trees" "$rounds" "$removalRounds"

@@ -1,15 +1,17 @@
 // Measures the scan against a minimal reference walker on a generated tree.
 //
-//   scan_bench generate ROOT FILES FOLDERS [SEED]   build a deterministic tree
+//   scan_bench generate ROOT FILES FOLDERS [SEED [MATCHING%]]   build a deterministic tree
 //   scan_bench run ROOT [ROUNDS]                    time every walker, interleaved, warm cache
 //   scan_bench cold ROOT [ROUNDS]                   the same, each walker from empty caches
 //   scan_bench engine ROOT [--no-db|--print]        one engine scan alone, for profilers
+//   scan_bench window ROOT                          one shown window's scan alone, for profilers
 //
 // Each round runs the reference walker, the scan engine without a window (with and without the
-// package database), the real main window's scan handler under the offscreen platform, and GNU
-// find with the ten masks when it is installed; the table gives medians and the median of the
-// per-round ratios to the reference. The engine's peak heap is counted by this binary's operator
-// new and set against what the result rows themselves hold.
+// package database), the real main window shown on the display the process has (bench/run.sh
+// starts Xvfb; without a display, the offscreen platform) from the click on cmdScan until it is
+// idle with its final state on the display, and GNU find with the ten masks when it is installed;
+// the table gives medians and the median of the per-round ratios to the reference. The engine's
+// peak heap is counted by this binary's operator new and set against what the result rows hold.
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QAbstractButton>
@@ -22,11 +24,13 @@
 #include <functional>
 #include <map>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/qt/MainFrm.h"
 #include "bench/ReferenceWalker.h"
+#include "bench/ShownWindow.h"
 #include "bench/TreeGenerator.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixFileSystem.h"
@@ -111,12 +115,17 @@ EngineRun runEngine(const std::string& root, bool packageDatabase, bool print = 
     return run;
 }
 
-std::size_t runWindow(const std::string& root) {
+// The real main window's scan, shown on the display the process has: seconds from the click on
+// cmdScan to the window's being idle with its final state on the display.
+double runWindow(const std::string& root, std::size_t& rows) {
     platform::Services services;
     services.fileSystem = platform::makeFileSystem(isListableName);
     MainFrm window(std::move(services), root);
-    window.findChild<QAbstractButton*>(QStringLiteral("cmdScan"))->click();
-    return window.state().Results.size();
+    if (!bench::showExposed(window)) throw std::runtime_error("the window was not shown");
+    auto* scan = window.findChild<QAbstractButton*>(QStringLiteral("cmdScan"));
+    const double time = bench::secondsToIdle([scan] { scan->click(); });
+    rows = window.state().Results.size();
+    return time;
 }
 
 bool haveFind() { return std::system("command -v find >/dev/null 2>&1") == 0; }
@@ -182,7 +191,8 @@ int run(const std::string& root, int rounds, bool cold) {
         t["reference walker"] = timed([&] { reference = referenceWalk(root); });
         t["engine"] = timed([&] { engine = runEngine(root, true); });
         t["engine, no package db"] = timed([&] { runEngine(root, false); });
-        t["window"] = timed([&] { windowRows = runWindow(root); });
+        if (cold) dropCaches();
+        t["window"] = runWindow(root, windowRows);
         if (find) t["GNU find"] = timed([&] { runFind(root); });
         if (round == 0 && !cold) continue;
         for (const auto& [name, value] : t) {
@@ -192,9 +202,9 @@ int run(const std::string& root, int rounds, bool cold) {
     }
     std::printf(
         "%s cache, tree %s: %llu matching files (reference), %zu rows (engine), %zu rows "
-        "(window)\n",
+        "(window on %s)\n",
         cold ? "cold" : "warm", root.c_str(), static_cast<unsigned long long>(reference.matches),
-        engine.rows, windowRows);
+        engine.rows, windowRows, qPrintable(QGuiApplication::platformName()));
     std::printf("%-24s %12s %10s\n", "walker", "median ms", "ratio");
     for (const char* name :
          {"reference walker", "engine", "engine, no package db", "window", "GNU find"}) {
@@ -215,7 +225,8 @@ int main(int argc, char* argv[]) {
     if (command == "generate" && argc >= 5) {
         const auto stats =
             bench::generateTree(argv[2], std::stoull(argv[3]), std::stoull(argv[4]),
-                                argc > 5 ? static_cast<std::uint32_t>(std::stoul(argv[5])) : 1);
+                                argc > 5 ? static_cast<std::uint32_t>(std::stoul(argv[5])) : 1,
+                                argc > 6 ? static_cast<std::uint32_t>(std::stoul(argv[6])) : 1);
         std::printf("%llu files (%llu matching), %llu folders, %llu links\n",
                     static_cast<unsigned long long>(stats.files),
                     static_cast<unsigned long long>(stats.matching),
@@ -229,14 +240,25 @@ int main(int argc, char* argv[]) {
         std::printf("%zu rows\n", result.rows);
         return 0;
     }
+    if (command == "window" && argc >= 3) {  // one shown window's scan alone, for profilers
+        if (!std::getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        QApplication app(argc, argv);
+        std::size_t rows = 0;
+        const double time = runWindow(argv[2], rows);
+        std::printf("%zu rows in %.1f ms\n", rows, time * 1000);
+        return 0;
+    }
     if ((command == "run" || command == "cold") && argc >= 3) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // The window shows on the display the process has (bench/run.sh starts Xvfb for it);
+        // without one, on the offscreen platform, which paints nothing to any screen.
+        if (!std::getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
         QApplication app(argc, argv);
         return run(argv[2], argc > 3 ? std::stoi(argv[3]) : 5, command == "cold");
     }
-    std::fprintf(stderr,
-                 "usage: %s generate ROOT FILES FOLDERS [SEED] | run ROOT [ROUNDS] | cold ROOT "
-                 "[ROUNDS] | engine ROOT [--no-db|--print]\n",
-                 argv[0]);
+    std::fprintf(
+        stderr,
+        "usage: %s generate ROOT FILES FOLDERS [SEED [MATCHING%%]] | run ROOT [ROUNDS] | cold ROOT "
+        "[ROUNDS] | engine ROOT [--no-db|--print] | window ROOT\n",
+        argv[0]);
     return 2;
 }

@@ -18,6 +18,7 @@ std::vector<RemovalStep> removeSelected(MainState& state, MainView& view,
     std::sort(rows.begin(), rows.end());
     std::vector<RemovalStep> steps;
     steps.reserve(rows.size());
+    std::vector<std::size_t> leaving;  // rows whose files left, taken out of Results at the end
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
         const std::size_t row = *it;
         if (row >= state.Results.size()) continue;
@@ -32,10 +33,15 @@ std::vector<RemovalStep> removeSelected(MainState& state, MainView& view,
                           (way == Way::Erase && outcome == RemoveOutcome::AlreadyGone);
         if (step.rowRemoved) {
             view.removeRow(row);
-            state.Results.removeAt(row);
+            leaving.push_back(row);
         }
         steps.push_back(std::move(step));
+        view.showProgress();
     }
+    // Results still counts the rows the view has dropped until here: nothing reads it by row
+    // number before this handler returns. Taking them out at once costs one pass, where one erase
+    // per row would move the rest of the list every time.
+    state.Results.removeRows(std::move(leaving));
     if (remover) remover->finishBatch();
     return steps;
 }

@@ -20,9 +20,11 @@ struct RemovalStep {
 // The two removal handlers. Both walk the rows from the last to the first, so that taking a row
 // out never moves one still to be visited, and hand each selected file to `remover` alone (a null
 // `remover` refuses every file). A row that leaves is removed from the window's list and from
-// MainState::Results together; the rows that stay keep their order, their sizes and their
-// selection. Neither touches SelectedBytes, FoundBytes, lblWill, lblFreed or lblWD: the totals
-// shown stay as they were until the next click on the list or the next scan.
+// MainState::Results together (the view row by row as the walk goes, Results in one pass at the
+// end); the rows that stay keep their order, their sizes and their selection. After each file the
+// view may show the progress (MainView::showProgress). Neither touches SelectedBytes, FoundBytes,
+// lblWill, lblFreed or lblWD: the totals shown stay as they were until the next click on the list
+// or the next scan.
 //
 // Both return one step per selected row, in the order visited (last row first). Each file goes to
 // the remover as its row's ListedFile, which the remover checks; the batch is finished after the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -15,14 +16,26 @@ struct ResultRow : platform::ListedFile {
 };
 
 // The files a scan found, in the order found. The window's list shows row i of this list as its
-// row i; both are appended, removed by index and cleared together, so the pairing of a path with
-// its size never depends on what the list widget shows.
+// row i; both are appended, removed by row number and cleared together, so the pairing of a path
+// with its size never depends on what the list widget shows.
 class ResultList {
   public:
     void append(ResultRow row) { rows_.push_back(std::move(row)); }
-    // Removes row `index` (which must exist); the rows after it move up by one.
-    void removeAt(std::size_t index) {
-        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+    // Removes the rows numbered in `rows` (each an existing row, in any order, repeats allowed)
+    // in one pass over the list; the rows that stay keep their order.
+    void removeRows(std::vector<std::size_t> rows) {
+        if (rows.empty()) return;
+        std::sort(rows.begin(), rows.end());
+        auto next = rows.begin();
+        std::size_t kept = rows.front();
+        for (std::size_t row = rows.front(); row < rows_.size(); ++row) {
+            if (next != rows.end() && *next == row) {
+                while (next != rows.end() && *next == row) ++next;
+                continue;
+            }
+            rows_[kept++] = std::move(rows_[row]);
+        }
+        rows_.resize(kept);
     }
     void clear() { rows_.clear(); }
 

@@ -15,11 +15,13 @@
 #include "about/AboutTexts.h"
 #include "about/qt/frmAbout.h"
 #include "app/DesignLayout.h"
+#include "app/qt/BusyWindow.h"
 #include "app/qt/DesignPlacement.h"
 #include "app/qt/DisplayText.h"
+#include "app/qt/ElidedLabel.h"
 #include "app/qt/PictureButton.h"
+#include "app/qt/ResultRowsModel.h"
 #include "app/qt/ToggleList.h"
-#include "results/Removal.h"
 #include "results/Selection.h"
 #include "scan/Masks.h"
 
@@ -34,6 +36,12 @@ template <typename W>
 W* place(W* widget, std::string_view name) {
     return placeControl(widget, kMainLayout, name);
 }
+
+// Twips in one pixel at 96 dpi.
+constexpr int kTwipsPerPixel = 15;
+
+// How often a scan's rows below the list's first page join it.
+constexpr qint64 kRowsBelowPagePeriodMs = 250;
 
 QColor rgb(unsigned value) { return QColor::fromRgb(static_cast<QRgb>(value)); }
 
@@ -82,8 +90,7 @@ class FixedRowDelegate : public QStyledItemDelegate {
 MainFrm::MainFrm(platform::Services services, NativeString root, QWidget* parent)
     : QWidget(parent),
       services_(std::move(services)),
-      scan_(state_, *this, *services_.fileSystem, std::move(root),
-            [] { QCoreApplication::processEvents(QEventLoop::AllEvents); }) {
+      scan_(state_, *this, *services_.fileSystem, std::move(root), [this] { scanPause(); }) {
     setObjectName(QStringLiteral("mainFrm"));
     setWindowTitle(fromUtf8(kApplicationTitle));
     buildControls();
@@ -124,8 +131,10 @@ void MainFrm::buildControls() {
     cmdErase2_ = pictureButton("cmdErase2", "Do Koše", "sheet.gif");
 
     // Labels: left-aligned, one line, on the window's green (Label2 lets the window show through).
-    const auto label = [this](std::string_view name, const char* text) {
-        auto* l = place(new QLabel(QString::fromUtf8(text), this), name);
+    const auto label = [this](std::string_view name, const char* text, QLabel* l = nullptr) {
+        if (!l) l = new QLabel(this);
+        l->setText(QString::fromUtf8(text));
+        place(l, name);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         l->setAutoFillBackground(true);
         return l;
@@ -154,25 +163,31 @@ void MainFrm::buildControls() {
     sLevel_->setLineWidth(1);
     fillWith(sLevel_, QPalette::Window, rgb(kGaugeBarBlue));
     sLevel_->setAutoFillBackground(true);
+    const auto designed = std::find_if(kMainLayout.begin(), kMainLayout.end(),
+                                       [](const DesignRect& r) { return r.name == "sLevel"; });
+    showGauge(designed->width);  // 12 twips, under a pixel: nothing is drawn before a scan
 
-    heading("Label1", "Lze uvolnit:");
+    // Each total is read out by its value, "125 KB", and its caption is its label for screen
+    // readers, so that together they say "You can free: 125 KB".
+    QLabel* label1 = heading("Label1", "Lze uvolnit:");
     lblFreed_ = label("lblFreed", "0 KB");
-    lblFreed_->setAccessibleName(QStringLiteral("Space the found files take"));
+    label1->setBuddy(lblFreed_);
 
     lstList_ = place(new ToggleList(this), "lstList");
+    rows_ = new ResultRowsModel(lstList_);
+    lstList_->setModel(rows_);
     lstList_->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     lstList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lstList_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     lstList_->setTextElideMode(Qt::ElideNone);  // Qt elides by default; the design cuts off
     lstList_->setWordWrap(false);
-    lstList_->setSortingEnabled(false);
     lstList_->setUniformItemSizes(true);
     lstList_->setItemDelegate(new FixedRowDelegate(lstList_));
     lstList_->setAccessibleName(QStringLiteral("Found files"));
 
-    heading("Label4", "Uvolníte:");
+    QLabel* label4 = heading("Label4", "Uvolníte:");
     lblWill_ = label("lblWill", "0 KB");
-    lblWill_->setAccessibleName(QStringLiteral("Space the selected files take"));
+    label4->setBuddy(lblWill_);
     const auto plainButton = [this](std::string_view name, const char* caption) {
         auto* button = place(new QPushButton(QString::fromUtf8(caption), this), name);
         button->setAutoDefault(false);
@@ -181,9 +196,11 @@ void MainFrm::buildControls() {
     };
     cmdLang_ = plainButton("cmdLang", "English");
     Command1_ = plainButton("Command1", "Nápověda");
-    heading("Label3", "Název souboru:");
-    lblWD_ = label("lblWD", "");
-    lblWD_->setAccessibleName(QStringLiteral("File name"));
+    // The path line keeps the file's own name in view: a path too long for it loses its middle
+    // on screen, while its text, and what a screen reader reads, stay the whole path.
+    QLabel* label3 = heading("Label3", "Název souboru:");
+    lblWD_ = static_cast<ElidedLabel*>(label("lblWD", "", new ElidedLabel(this)));
+    label3->setBuddy(lblWD_);
 
     // The scan button's two pictures; it always takes the one it shows from these holders.
     const auto holder = [this](std::string_view name, const char* picture) {
@@ -219,9 +236,9 @@ void MainFrm::buildControls() {
     connect(cmdDeselect_, &QAbstractButton::clicked, this, [this] { deselectAll(state_, *this); });
     // No message for a file that stays: its row stays, still selected, and shows it.
     connect(cmdErase1_, &QAbstractButton::clicked, this,
-            [this] { eraseSelected(state_, *this, services_.remover.get()); });
+            [this] { removeSelectedRows(&eraseSelected); });
     connect(cmdErase2_, &QAbstractButton::clicked, this,
-            [this] { moveSelectedToBin(state_, *this, services_.remover.get()); });
+            [this] { removeSelectedRows(&moveSelectedToBin); });
 }
 
 void MainFrm::cmdLangClick() { switchLanguage(state_.Lang, state_.Idle, *this); }
@@ -233,7 +250,81 @@ void MainFrm::Command1Click() {
     dialogs_->runModal(about);
 }
 
+void MainFrm::removeSelectedRows(Removal removal) {
+    BusyWindow busy;  // until it goes: a busy cursor, and no user input reaches a handler
+    removing_ = true;
+    removal(state_, *this, services_.remover.get());
+    removing_ = false;
+    showPending();
+}
+
+void MainFrm::showProgress() {
+    // Only a removal pauses here, and only while it keeps user input away from the handlers.
+    if (!removing_ || !frameDue()) return;
+    showFrame();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void MainFrm::scanPause() {
+    if (frameDue()) showFrame();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool MainFrm::frameDue() const {
+    if (!lastFrame_.isValid()) return true;  // the first pause of a scan or a removal shows
+    // A frame comes no sooner than the display's period, nor sooner than nine times what the last
+    // one cost: on a slow display, or with a list so long that laying it out takes a while, the
+    // window's share of the time stays within a tenth.
+    const qint64 pause =
+        std::max<qint64>(std::chrono::nanoseconds(framePeriod_).count(), 9 * lastFrameCostNs_);
+    return lastFrame_.nsecsElapsed() >= pause;
+}
+
+void MainFrm::showFrame() {
+    QElapsedTimer cost;
+    cost.start();
+    showChanges(rowsDue());
+    lastFrameCostNs_ = cost.nsecsElapsed();  // the repaint that follows adds its own (event())
+    lastFrame_.start();
+}
+
+void MainFrm::showPending() {
+    showChanges(true);
+    lastFrame_.invalidate();
+    rowsShown_.invalidate();
+    lastFrameCostNs_ = 0;
+}
+
+bool MainFrm::rowsDue() const {
+    if (removing_ || !rowsShown_.isValid()) return true;
+    // Found rows below a full page change nothing on screen but the scroll bar (the list is
+    // disabled and at its top while a scan runs), yet the list repaints its whole page for them:
+    // they join a few times a second rather than every frame.
+    const int page = lstList_->viewport()->height() / kListRowPixels;
+    return rows_->rowCount() < page || rowsShown_.elapsed() >= kRowsBelowPagePeriodMs;
+}
+
+void MainFrm::showChanges(bool rows) {
+    if (rows && rows_->hasPending()) {
+        rows_->showPending();
+        rowsShown_.start();
+        // The list lays out all its rows again after every change, the longer it is the slower.
+        // Done here, it counts in the frame's cost; otherwise it would wait for a timer.
+        if (lstList_->isVisible()) lstList_->doItemsLayout();
+    }
+    if (pending_.freed) lblFreed_->setText(*pending_.freed);
+    if (pending_.will) lblWill_->setText(*pending_.will);
+    if (pending_.pathLine) lblWD_->setText(displayText(*pending_.pathLine));
+    if (pending_.gaugeTwips) showGauge(*pending_.gaugeTwips);
+    pending_ = {};
+}
+
+void MainFrm::showNowUnlessPaced() {
+    if (!paced()) showPending();
+}
+
 void MainFrm::setCaption(Control control, std::string_view utf8) {
+    showNowUnlessPaced();
     const QString name = fromUtf8(controlName(control));
     if (auto* button = findChild<QAbstractButton*>(name, Qt::FindDirectChildrenOnly))
         button->setText(fromUtf8(utf8));
@@ -242,6 +333,7 @@ void MainFrm::setCaption(Control control, std::string_view utf8) {
 }
 
 void MainFrm::setScanPicture(ScanPicture picture) {
+    showNowUnlessPaced();
     // The button's picture always comes from one of the two hidden holders.
     const QLabel* holder = picture == ScanPicture::Go ? imgGo_ : imgStop_;
     cmdScan_->setIcon(QIcon(holder->pixmap()));
@@ -249,20 +341,45 @@ void MainFrm::setScanPicture(ScanPicture picture) {
 }
 
 void MainFrm::setListControlsEnabled(bool enabled) {
+    // Back to idle, the list is whole before it takes clicks again.
+    showNowUnlessPaced();
     for (QWidget* w : {static_cast<QWidget*>(lstList_), static_cast<QWidget*>(cmdCA_),
                        static_cast<QWidget*>(cmdDeselect_), static_cast<QWidget*>(cmdErase1_),
                        static_cast<QWidget*>(cmdErase2_)})
         w->setEnabled(enabled);
 }
 
-void MainFrm::setFreedText(std::string_view utf8) { lblFreed_->setText(fromUtf8(utf8)); }
-void MainFrm::setWillText(std::string_view utf8) { lblWill_->setText(fromUtf8(utf8)); }
-void MainFrm::setPathLine(const NativeString& path) { lblWD_->setText(displayText(path)); }
-void MainFrm::clearRows() { lstList_->clear(); }
-void MainFrm::appendRow(const NativeString& path) { lstList_->addItem(displayText(path)); }
-void MainFrm::removeRow(std::size_t row) { delete lstList_->takeItem(static_cast<int>(row)); }
+void MainFrm::setFreedText(std::string_view utf8) {
+    pending_.freed = fromUtf8(utf8);
+    showNowUnlessPaced();
+}
 
+void MainFrm::setWillText(std::string_view utf8) {
+    pending_.will = fromUtf8(utf8);
+    showNowUnlessPaced();
+}
+
+void MainFrm::setPathLine(const NativeString& path) {
+    pending_.pathLine = path;
+    showNowUnlessPaced();
+}
+
+void MainFrm::clearRows() { rows_->clear(); }
+
+void MainFrm::appendRow(const NativeString& path) {
+    rows_->append(path);
+    showNowUnlessPaced();
+}
+
+void MainFrm::removeRow(std::size_t row) {
+    rows_->removeRow(row);
+    showNowUnlessPaced();
+}
+
+// The rows reported count every change made so far, shown or not: rows_ shows its waiting rows
+// first (a change to the model, not to this window's own state).
 std::vector<std::size_t> MainFrm::selectedRows() const {
+    rows_->showPending();
     std::vector<std::size_t> rows;
     for (const QModelIndex& index : lstList_->selectionModel()->selectedIndexes())
         rows.push_back(static_cast<std::size_t>(index.row()));
@@ -270,15 +387,40 @@ std::vector<std::size_t> MainFrm::selectedRows() const {
     return rows;
 }
 
-void MainFrm::setAllRowsSelected(bool selected) { lstList_->setAllSelected(selected); }
-
-std::optional<std::size_t> MainFrm::currentRow() const {
-    const int row = lstList_->currentRow();
-    if (row < 0) return std::nullopt;
-    return static_cast<std::size_t>(row);
+void MainFrm::setAllRowsSelected(bool selected) {
+    rows_->showPending();
+    lstList_->setAllSelected(selected);
 }
 
-void MainFrm::setGaugeWidth(int twips) { sLevel_->resize(twipsToPixels(twips), sLevel_->height()); }
+std::optional<std::size_t> MainFrm::currentRow() const {
+    rows_->showPending();
+    const QModelIndex current = lstList_->currentIndex();
+    if (!current.isValid()) return std::nullopt;
+    return static_cast<std::size_t>(current.row());
+}
+
+void MainFrm::setGaugeWidth(int twips) {
+    pending_.gaugeTwips = twips;
+    showNowUnlessPaced();
+}
+
+void MainFrm::showGauge(int twips) {
+    sLevel_->resize(twipsToPixels(twips), sLevel_->height());
+    // A bar narrower than a pixel is not drawn at all: its outline alone would show an empty
+    // gauge as a one-pixel bar.
+    sLevel_->setVisible(twips >= kTwipsPerPixel);
+}
+
+// The whole window repaints and goes to the display in its update request: while a scan or a
+// removal runs, that is part of what a frame costs.
+bool MainFrm::event(QEvent* event) {
+    if (event->type() != QEvent::UpdateRequest || !paced()) return QWidget::event(event);
+    QElapsedTimer paint;
+    paint.start();
+    const bool handled = QWidget::event(event);
+    lastFrameCostNs_ += paint.nsecsElapsed();
+    return handled;
+}
 
 void MainFrm::closeEvent(QCloseEvent* event) {
     if (state_.Idle == 0) scan_.stop();

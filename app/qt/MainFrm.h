@@ -1,12 +1,17 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QString>
 #include <QWidget>
+#include <chrono>
 #include <memory>
+#include <optional>
 
 #include "about/qt/DialogRunner.h"
 #include "app/MainState.h"
 #include "app/MainView.h"
 #include "platform/Platform.h"
+#include "results/Removal.h"
 #include "scan/Scan.h"
 
 class QAbstractButton;
@@ -15,11 +20,20 @@ class QLabel;
 
 namespace kelmora {
 
+class ElidedLabel;
+class ResultRowsModel;
 class ToggleList;
 
 // The main window: owns the shared state for the life of the program and shows it. Its handlers
 // are the core's (the scan, the selection, the removal, the language switch); this class only wires
 // widgets to them.
+//
+// While a scan or a removal runs, the rows, the path line, the two totals and the gauge reach the
+// screen at the display's pace: the changes are kept and shown together at most once per frame,
+// and whatever is left when the handler ends is shown then. A scan still handles events after every
+// folder, so that Stop answers at once. A removal lets no user input through: the window repaints
+// and the rows visibly leave, the cursor says it is busy, and what the user does meanwhile is
+// thrown away rather than replayed against the shortened list afterwards.
 class MainFrm : public QWidget, public MainView {
     Q_OBJECT
   public:
@@ -34,6 +48,10 @@ class MainFrm : public QWidget, public MainView {
     // Where the About box and its message box are shown modally; the real modal loops unless a
     // test puts in its own. `runner` must outlive the window.
     void setDialogRunner(DialogRunner& runner) { dialogs_ = &runner; }
+    // The least time between two frames of a running scan's or removal's progress: 16 ms, about
+    // one frame of a 60 Hz display. Tests shorten it to see every step, or lengthen it to see only
+    // the first pause's and the end's.
+    void setFramePeriod(std::chrono::milliseconds period) { framePeriod_ = period; }
 
     // MainView
     void setCaption(Control control, std::string_view utf8) override;
@@ -49,21 +67,55 @@ class MainFrm : public QWidget, public MainView {
     void setAllRowsSelected(bool selected) override;
     std::optional<std::size_t> currentRow() const override;
     void setGaugeWidth(int twips) override;
+    void showProgress() override;
 
   protected:
     // Closing the window ends the program at once, also in the middle of a scan: the walk is
     // dropped and the event loop told to quit, so nothing runs on once the scan handler unwinds.
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
   private:
+    // The display's values that wait for the next frame while a scan or a removal runs.
+    struct Pending {
+        std::optional<QString> freed, will;
+        std::optional<NativeString> pathLine;
+        std::optional<int> gaugeTwips;
+    };
+    using Removal = std::vector<RemovalStep> (*)(MainState&, MainView&, platform::FileRemover*);
+
     void buildControls();
     void cmdLangClick();
     void Command1Click();
+    void removeSelectedRows(Removal removal);
+    // True while the screen follows at the display's pace instead of call by call.
+    bool paced() const { return state_.Idle == 0 || removing_; }
+    bool frameDue() const;
+    // The scan's pause after each folder: shows what waits when a frame is due, then lets every
+    // pending event run, nested handlers included.
+    void scanPause();
+    // One frame of a running scan or removal: puts what waits on the screen and times it.
+    void showFrame();
+    // Puts everything that waits on the screen, when a scan or a removal ends or nothing paces
+    // the window; the next pause of a scan or a removal then shows at once.
+    void showPending();
+    // The labels and the gauge take what waits, and with `rows` the list too; the window repaints
+    // when events next run.
+    void showChanges(bool rows);
+    bool rowsDue() const;
+    void showNowUnlessPaced();
+    void showGauge(int twips);
 
     MainState state_;
     platform::Services services_;
     Scan scan_;
     DialogRunner* dialogs_ = &modalDialogRunner();
+    Pending pending_;
+    QElapsedTimer lastFrame_;     // since the last frame; invalid when none is running
+    qint64 lastFrameCostNs_ = 0;  // what it cost: showing the changes, then repainting
+    QElapsedTimer rowsShown_;     // since the list last took rows during a scan or a removal
+    std::chrono::milliseconds framePeriod_{16};
+    bool removing_ = false;
 
     QAbstractButton* cmdScan_ = nullptr;
     QAbstractButton* cmdCA_ = nullptr;
@@ -73,9 +125,10 @@ class MainFrm : public QWidget, public MainView {
     QAbstractButton* cmdLang_ = nullptr;
     QAbstractButton* Command1_ = nullptr;
     ToggleList* lstList_ = nullptr;
+    ResultRowsModel* rows_ = nullptr;  // lstList's rows
     QLabel* lblFreed_ = nullptr;
     QLabel* lblWill_ = nullptr;
-    QLabel* lblWD_ = nullptr;
+    ElidedLabel* lblWD_ = nullptr;
     QFrame* Picture1_ = nullptr;
     QFrame* sLevel_ = nullptr;
     QLabel* imgGo_ = nullptr;  // hidden holders of the scan button's two pictures

@@ -5,14 +5,15 @@
 
 namespace kelmora {
 
-ToggleList::ToggleList(QWidget* parent) : QListWidget(parent) {
+ToggleList::ToggleList(QWidget* parent) : QListView(parent) {
     setSelectionMode(QAbstractItemView::MultiSelection);
 }
 
 void ToggleList::setAllSelected(bool selected) {
-    if (count() == 0) return;
+    const int rows = model() ? model()->rowCount() : 0;
+    if (rows == 0) return;
     // One range instead of a call per row: a list of many thousand rows is selected at once.
-    const QItemSelection all(model()->index(0, 0), model()->index(count() - 1, 0));
+    const QItemSelection all(model()->index(0, 0), model()->index(rows - 1, 0));
     selectionModel()->select(
         all, selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
 }
@@ -56,7 +57,7 @@ void ToggleList::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    QListWidget::keyPressEvent(event);
+    QListView::keyPressEvent(event);
 }
 
 }  // namespace kelmora

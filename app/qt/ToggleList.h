@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QListWidget>
+#include <QListView>
 
 namespace kelmora {
 
@@ -9,7 +9,7 @@ namespace kelmora {
 // and makes it current; every other row keeps its state, and each toggle is announced by
 // rowToggled. Nothing else the user does changes the selection: dragging the mouse over rows,
 // arrow keys and typing (which only move the current row), and Ctrl+A.
-class ToggleList : public QListWidget {
+class ToggleList : public QListView {
     Q_OBJECT
   public:
     explicit ToggleList(QWidget* parent = nullptr);

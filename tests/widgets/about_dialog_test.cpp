@@ -1,7 +1,7 @@
 #include <QAbstractButton>
 #include <QFrame>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -298,7 +298,7 @@ class AboutDialogTest : public QObject {
         // Once the box closed, the scan went on to the end.
         QCOMPARE(w.fs->listedFolders().size(), std::size_t{6});
         QCOMPARE(w.frm->state().Idle, std::int16_t{1});
-        QCOMPARE(child<QListWidget>(*w.frm, "lstList")->count(), 5);
+        QCOMPARE(test::rowCount(child<QListView>(*w.frm, "lstList")), 5);
     }
 };
 

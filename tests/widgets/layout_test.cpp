@@ -4,14 +4,17 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFrame>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QRawFont>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 
+#include "app/qt/ElidedLabel.h"
 #include "app/qt/MainFrm.h"
 #include "platform/fake/FakeFileSystem.h"
 
@@ -206,34 +209,34 @@ class LayoutTest : public QObject {
     }
 
     void listShowsEighteenUniformRowsInOrderWithoutHorizontalScrolling() {
-        auto* list = child<QListWidget>("lstList");
+        auto* list = child<QListView>("lstList");
         QCOMPARE(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QCOMPARE(list->textElideMode(), Qt::ElideNone);
-        QVERIFY(!list->isSortingEnabled());
         QCOMPARE(list->frameShadow(), QFrame::Sunken);
         for (int i = 0; i < 30; ++i) w().appendRow("/z/" + std::to_string(30 - i) + ".tmp");
         w().appendRow("/" + std::string(400, 'x') + ".tmp");
         w().show();
         QVERIFY(QTest::qWaitForWindowExposed(&w()));
-        QCOMPARE(list->item(0)->text(), QStringLiteral("/z/30.tmp"));  // not sorted
-        QCOMPARE(list->item(29)->text(), QStringLiteral("/z/1.tmp"));
-        for (int row : {0, 17, 30}) QCOMPARE(list->visualItemRect(list->item(row)).height(), 12);
+        const auto index = [list](int row) { return list->model()->index(row, 0); };
+        QCOMPARE(index(0).data().toString(), QStringLiteral("/z/30.tmp"));  // not sorted
+        QCOMPARE(index(29).data().toString(), QStringLiteral("/z/1.tmp"));
+        for (int row : {0, 17, 30}) QCOMPARE(list->visualRect(index(row)).height(), 12);
         QCOMPARE(list->viewport()->height(), 18 * 12);
         QCOMPARE(list->indexAt(QPoint(5, 18 * 12 - 1)).row(), 17);
         QVERIFY(list->verticalScrollBar()->isVisible());
         QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
-        list->scrollToItem(list->item(30));
+        list->scrollTo(index(30));
         QCOMPARE(list->horizontalScrollBar()->value(), 0);
     }
 
     // With elision the row would end in "…", three dots on the baseline; cut off, the strokes of
     // the last letters run to the list's edge, high in the row as well.
     void pathWiderThanTheListIsCutOffNotElided() {
-        auto* list = child<QListWidget>("lstList");
+        auto* list = child<QListView>("lstList");
         w().appendRow("/" + std::string(200, 'M'));
         w().show();
         QVERIFY(QTest::qWaitForWindowExposed(&w()));
-        const QRect row = list->visualItemRect(list->item(0));
+        const QRect row = list->visualRect(list->model()->index(0, 0));
         QCOMPARE(row.right(), list->viewport()->width() - 1);
         const QImage image = list->viewport()->grab().toImage();
         int inkHighInRow = 0;
@@ -315,17 +318,83 @@ class LayoutTest : public QObject {
         QCOMPARE(qAlpha(icon.pixel(7, 8)), 255);  // on the handle
     }
 
-    // What a screen reader is told about the list, the totals and the gauge.
-    void whatTheWindowShowsHasAccessibleNames() {
-        QStringList names;
-        for (const char* name : {"lstList", "lblFreed", "lblWill", "Picture1"}) {
-            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(child(name));
-            QVERIFY2(accessible, name);
-            names << accessible->text(QAccessible::Name);
-            QVERIFY2(!names.back().isEmpty() && names.back() != QStringLiteral("0 KB"), name);
-        }
-        names.removeDuplicates();
-        QCOMPARE(names.size(), 4);
+    // What a screen reader is told: the list and the gauge by their names; each total and the
+    // path line by its value, with its caption as its label, so that it says "You can free:
+    // 125 KB". The path is read whole, "&" included, however little of it fits on screen.
+    void screenReadersReadEachValueWithItsCaption() {
+        const auto accessible = [this](const char* name) {
+            QAccessibleInterface* found = QAccessible::queryAccessibleInterface(child(name));
+            if (!found) qFatal("no accessible interface for %s", name);
+            return found;
+        };
+        const auto read = [&](const char* name) {
+            return accessible(name)->text(QAccessible::Name);
+        };
+        const auto captionOf = [&](const char* name) {
+            QStringList captions;
+            for (const auto& [label, relation] : accessible(name)->relations(QAccessible::Label))
+                captions << label->text(QAccessible::Name);
+            return captions;
+        };
+        QVERIFY(!read("lstList").isEmpty());
+        QVERIFY(!read("Picture1").isEmpty());
+        QVERIFY(read("lstList") != read("Picture1"));
+
+        const std::string path = "/R&D/" + std::string(300, 'x') + "/notes.tmp";
+        w().setFreedText("125 KB");
+        w().setWillText("7 KB");
+        w().setPathLine(path);
+        QCOMPARE(read("lblFreed"), QStringLiteral("125 KB"));
+        QCOMPARE(captionOf("lblFreed"), QStringList{QStringLiteral("You can free:")});
+        QCOMPARE(read("lblWill"), QStringLiteral("7 KB"));
+        QCOMPARE(captionOf("lblWill"), QStringList{QStringLiteral("You will free :")});
+        QCOMPARE(read("lblWD"), QString::fromStdString(path));
+        QCOMPARE(captionOf("lblWD"), QStringList{QStringLiteral("File name:")});
+
+        QTest::mouseClick(child<QAbstractButton>("cmdLang"), Qt::LeftButton);
+        QCOMPARE(captionOf("lblFreed"), QStringList{QStringLiteral("Lze uvolnit:")});
+        QCOMPARE(read("lblFreed"), QStringLiteral("125 KB"));
+    }
+
+    // A path too long for its place stays readable: the path line keeps both its ends and drops
+    // its middle, and a row that is cut off at the list's edge shows the whole path in its
+    // tooltip. An empty gauge draws nothing at all, before a scan and after one.
+    void longPathsStayReadableAndAnEmptyGaugeDrawsNothing() {
+        w().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w()));
+        auto* frame = child<QFrame>("Picture1");
+        const auto gaugeInk = [frame] {
+            const QImage image = frame->grab(frame->contentsRect()).toImage();
+            int ink = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    ink += image.pixelColor(x, y) != QColor(255, 255, 192);
+            return ink;
+        };
+        QCOMPARE(gaugeInk(), 0);
+        w().setGaugeWidth(300);
+        QVERIFY(gaugeInk() > 0);
+        w().setGaugeWidth(0);  // where every scan leaves it
+        QCOMPARE(gaugeInk(), 0);
+
+        const QString folders = QStringLiteral("/") + QString(80, QChar('d')) + QStringLiteral("/");
+        const QString path = folders + QStringLiteral("name-at-the-end.tmp");
+        w().setPathLine(path.toStdString());
+        auto* line = child<ElidedLabel>("lblWD");
+        QCOMPARE(line->text(), path);
+        const QString shown = line->shownText();
+        QVERIFY2(shown.endsWith(QStringLiteral("name-at-the-end.tmp")), qPrintable(shown));
+        QVERIFY2(shown.startsWith(QStringLiteral("/ddd")), qPrintable(shown));
+        QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown));
+        QVERIFY(line->fontMetrics().horizontalAdvance(shown) <= line->contentsRect().width());
+
+        auto* list = child<QListView>("lstList");
+        w().appendRow(path.toStdString());
+        const QRect row = list->visualRect(list->model()->index(0, 0));
+        QHelpEvent help(QEvent::ToolTip, row.center(), list->viewport()->mapToGlobal(row.center()));
+        QApplication::sendEvent(list->viewport(), &help);
+        QCOMPARE(QToolTip::text(), path);
+        QToolTip::hideText();
     }
 };
 

@@ -1,8 +1,9 @@
 #include <QAbstractButton>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
 
 #include "app/qt/MainFrm.h"
 #include "platform/fake/FakeFileSystem.h"
@@ -28,12 +29,7 @@ class MainWindowTest : public QObject {
         services.fileSystem = std::move(fs);
         return services;
     }
-    static QStringList rows(QWidget& w) {
-        QStringList out;
-        auto* list = child<QListWidget>(w, "lstList");
-        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-        return out;
-    }
+    static QStringList rows(QWidget& w) { return test::rowTexts(child<QListView>(w, "lstList")); }
     // Clicks `name` from the event loop, so that a running scan's pause handles it.
     static void queueClick(QWidget& w, const char* name) {
         QMetaObject::invokeMethod(child<QAbstractButton>(w, name), "click", Qt::QueuedConnection);
@@ -53,7 +49,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(text(w, "lblFreed"), QStringLiteral("0 KB"));
         QCOMPARE(text(w, "lblWill"), QStringLiteral("0 KB"));
         QCOMPARE(text(w, "lblWD"), QString());
-        QCOMPARE(child<QListWidget>(w, "lstList")->count(), 0);
+        QCOMPARE(test::rowCount(child<QListView>(w, "lstList")), 0);
     }
 
     void languageButtonSwitchesBothWays() {
@@ -125,6 +121,35 @@ class MainWindowTest : public QObject {
 
         QTest::mouseClick(child<QAbstractButton>(w, "cmdScan"), Qt::LeftButton);
         QCOMPARE(rows(w), QStringList({"/r.tmp", "/B/b.tmp", "/A/a.tmp"}));
+    }
+
+    // A running scan shows what it found at the display's pace: its first pause shows at once,
+    // the next ones only when a frame is due (here, never), and the end shows everything left.
+    void scanShowsItsProgressAtTheDisplaysPaceAndItsWholeResultAtTheEnd() {
+        auto fs = std::make_unique<platform::FakeFileSystem>();
+        fs->addFile("/r.tmp", 2048);
+        fs->addFile("/A/a.tmp", 1024);
+        fs->addFile("/B/b.tmp", 1024);
+        MainFrm w(withFake(std::move(fs)), {});
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.setFramePeriod(std::chrono::hours(1));
+        QStringList seen;
+        QTimer pause;  // runs in every pause of the scan
+        connect(&pause, &QTimer::timeout, &w, [&] {
+            seen << rows(w).join(',') + ' ' + text(w, "lblFreed") + ' ' + text(w, "lblWD");
+        });
+        pause.start(0);
+        QTest::mouseClick(child<QAbstractButton>(w, "cmdScan"), Qt::LeftButton);
+        pause.stop();
+        QCOMPARE(seen.size(), 3);  // one pause per folder
+        seen.removeDuplicates();
+        QCOMPARE(seen, QStringList{QStringLiteral("/r.tmp 2 KB /")});
+        QCOMPARE(rows(w), QStringList({"/r.tmp", "/B/b.tmp", "/A/a.tmp"}));
+        QCOMPARE(text(w, "lblFreed"), QStringLiteral("4 KB"));
+        QCOMPARE(text(w, "lblWD"), QStringLiteral("/A/"));
+        QVERIFY(!child<QWidget>(w, "sLevel")->isVisible());
+        QVERIFY(child<QWidget>(w, "lstList")->isEnabled());
     }
 
     void languageSwitchDuringAScanCaptionsTheStopButton() {
