@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "app/qt/MainFrm.h"
+#include "bench/NullView.h"
 #include "bench/ReferenceWalker.h"
 #include "bench/ShownWindow.h"
 #include "bench/TreeGenerator.h"
@@ -67,22 +68,7 @@ using bench::referenceWalk;
 using bench::WalkResult;
 using Clock = std::chrono::steady_clock;
 
-class NullView : public MainView {
-  public:
-    void setCaption(Control, std::string_view) override {}
-    void setScanPicture(ScanPicture) override {}
-    void setListControlsEnabled(bool) override {}
-    void setFreedText(std::string_view) override {}
-    void setWillText(std::string_view) override {}
-    void setPathLine(const NativeString&) override {}
-    void clearRows() override {}
-    void appendRow(const NativeString&) override {}
-    void setGaugeWidth(int) override {}
-    void removeRow(std::size_t) override {}
-    std::vector<std::size_t> selectedRows() const override { return {}; }
-    void setAllRowsSelected(bool) override {}
-    std::optional<std::size_t> currentRow() const override { return std::nullopt; }
-};
+using bench::NullView;
 
 struct EngineRun {
     std::size_t rows = 0;

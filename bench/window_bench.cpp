@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "app/qt/MainFrm.h"
+#include "bench/NullView.h"
 #include "bench/ReferenceWalker.h"
 #include "bench/ShownWindow.h"
 #include "bench/TreeGenerator.h"
@@ -100,15 +101,9 @@ double windowRemoval(const Setup& setup, const char* removeButton, std::size_t& 
 }
 
 // The core's removal of every row, with no window: a view that has every row selected.
-class AllSelectedView : public MainView {
+class AllSelectedView : public bench::NullView {
   public:
     explicit AllSelectedView(std::size_t rows) : rows_(rows) {}
-    void setCaption(Control, std::string_view) override {}
-    void setScanPicture(ScanPicture) override {}
-    void setListControlsEnabled(bool) override {}
-    void setFreedText(std::string_view) override {}
-    void setWillText(std::string_view) override {}
-    void setPathLine(const NativeString&) override {}
     void clearRows() override { rows_ = 0; }
     void appendRow(const NativeString&) override { ++rows_; }
     void removeRow(std::size_t) override { --rows_; }
@@ -117,9 +112,6 @@ class AllSelectedView : public MainView {
         for (std::size_t i = 0; i < rows_; ++i) all[i] = i;
         return all;
     }
-    void setAllRowsSelected(bool) override {}
-    std::optional<std::size_t> currentRow() const override { return std::nullopt; }
-    void setGaugeWidth(int) override {}
 
   private:
     std::size_t rows_;
