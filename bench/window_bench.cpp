@@ -189,6 +189,7 @@ int remove(const Setup& setup, int rounds) {
     const std::uint64_t refused = setup.refuseEvery == 0 ? 0 : setup.files / setup.refuseEvery;
     std::map<std::string, std::vector<double>> times, ratios;
     std::map<std::string, std::string> checks;
+    std::map<std::string, std::string> notes;  // said beside a time, no failure
     // One measurement: a fresh tree, the work, then the files left counted and, when `expected`
     // is given, checked against what it says from the rows the work left.
     using Expected = std::function<std::uint64_t(std::size_t rowsLeft)>;
@@ -235,8 +236,9 @@ int remove(const Setup& setup, int rounds) {
         bin.push_back(handler("Move to bin, window", [&](std::size_t& rows) {
             return windowRemoval(setup, "cmdErase2", rows);
         }));
-        // What no trash takes (a name too long for its trash record) stays behind for gio as
-        // well: checked against the core's after the round.
+        // gio cannot trash a file whose name leaves no room for ".trashinfo" in its record's name
+        // (the tree has names up to 240 bytes); Kelmora shortens the record's name. What gio left
+        // is reported beside its time, not taken as a failure of the comparison.
         if (haveGio)
             bin.push_back({"gio trash", [&] {
                                return measure("gio trash", nullptr, [&](std::size_t&) {
@@ -254,9 +256,9 @@ int remove(const Setup& setup, int rounds) {
                 t[step.first] = step.second();
             }
         if (left.contains("gio trash") && left["gio trash"] != left["Move to bin, engine"])
-            checks["gio trash"] = "left " + std::to_string(left["gio trash"]) +
-                                  " files, the core's Move to bin " +
-                                  std::to_string(left["Move to bin, engine"]);
+            notes["gio trash"] = "left " + std::to_string(left["gio trash"]) +
+                                 " files, the core's Move to bin " +
+                                 std::to_string(left["Move to bin, engine"]);
         for (const auto& [name, value] : t) {
             times[name].push_back(value);
             const bool toBin = name.starts_with("Move") || name.starts_with("gio");
@@ -279,7 +281,9 @@ int remove(const Setup& setup, int rounds) {
             std::string(name).starts_with("Move") || name == std::string("gio trash");
         std::printf("%-22s %12.1f %9.2fx %s%s\n", name, median(times[name]) * 1000,
                     median(ratios[name]), toBin ? "gio trash" : "rm",
-                    checks.contains(name) ? ("  CHECK FAILED: " + checks[name]).c_str() : "");
+                    checks.contains(name)  ? ("  CHECK FAILED: " + checks[name]).c_str()
+                    : notes.contains(name) ? ("  (" + notes[name] + ")").c_str()
+                                           : "");
     }
     return checks.empty() ? 0 : 1;
 }
