@@ -10,9 +10,8 @@ namespace kelmora::platform {
 // number, file ID) on Windows. Two names with equal identities are the same file, so a check by
 // identity holds where path text can be respelled through links, bind mounts or renames.
 struct FileIdentity {
-    std::uint64_t device = 0;     // st_dev; the volume serial number on Windows
-    std::uint64_t inode = 0;      // st_ino; the file ID's low 64 bits on Windows
-    std::uint64_t inodeHigh = 0;  // the high 64 bits of a 128-bit Windows file ID; 0 on POSIX
+    std::uint64_t device = 0;  // st_dev; the volume serial number on Windows
+    std::uint64_t inode = 0;   // st_ino; the 64-bit file index on Windows
 
     bool operator==(const FileIdentity&) const = default;
 };

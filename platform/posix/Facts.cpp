@@ -2,7 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
+
+#include "platform/posix/StatIdentity.h"
 
 namespace kelmora::platform::posix {
 namespace {
@@ -17,9 +18,7 @@ std::optional<Facts> read(int dirFd, const char* name, int flags) {
     Facts facts;
     facts.major = sx.stx_dev_major;
     facts.minor = sx.stx_dev_minor;
-    // The same encoding as st_dev, so that identities compare with what stat and lstat report.
-    facts.id = {static_cast<std::uint64_t>(makedev(sx.stx_dev_major, sx.stx_dev_minor)), sx.stx_ino,
-                0};
+    facts.id = identityOf(sx);
     if (sx.stx_mask & STATX_MNT_ID) facts.mountId = sx.stx_mnt_id;
     facts.mode = sx.stx_mode & S_IFMT;
     facts.size = static_cast<std::int64_t>(sx.stx_size);

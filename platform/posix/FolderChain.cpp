@@ -139,7 +139,7 @@ int FolderChain::step(const OpenFolder& parent, const char* name, const FileIden
             }
             facts = parent.facts;
             facts.id = {static_cast<std::uint64_t>(st.st_dev),
-                        static_cast<std::uint64_t>(st.st_ino), 0};
+                        static_cast<std::uint64_t>(st.st_ino)};
             facts.mountRoot = false;
             facts.mountRootKnown = true;
             facts.automount = false;

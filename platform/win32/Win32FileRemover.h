@@ -8,9 +8,9 @@ namespace kelmora::platform::win32 {
 //
 // Both calls first open the entry at the path itself, never a link's or junction's target
 // (FILE_FLAG_OPEN_REPARSE_POINT, FILE_FLAG_BACKUP_SEMANTICS), and compare its volume serial
-// number and file ID (see identityOfHandle) with the listed file's: another file now at the path,
-// whatever way it is reached, is refused (ERROR_FILE_INVALID), as is anything but a regular file
-// (ERROR_NOT_SUPPORTED). A missing path is AlreadyGone. Names with "*" or "?" name no file.
+// number and file index (see identityOfHandle) with the listed file's: another file now at the
+// path, whatever way it is reached, is refused (ERROR_FILE_INVALID), as is anything but a regular
+// file (ERROR_NOT_SUPPORTED). A missing path is AlreadyGone. Names with "*" or "?" name no file.
 //
 // deleteFile: a read-only file is refused (never forced); otherwise the file is deleted through
 // the very handle that was checked (FileDispositionInfo), so the check and the deletion concern

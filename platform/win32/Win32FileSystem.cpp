@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "platform/win32/Win32Identity.h"
 #include "platform/win32/Win32Path.h"
 
 namespace kelmora::platform::win32 {
@@ -15,10 +16,6 @@ struct HandleCloser {
 };
 
 constexpr std::size_t kListingBuffer = 64 * 1024;
-
-std::uint64_t fileIndex(DWORD high, DWORD low) {
-    return (static_cast<std::uint64_t>(high) << 32) | low;
-}
 
 }  // namespace
 
@@ -77,8 +74,7 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
             facts.reparseTag = tag.ReparseTag;
     }
     if (!facts.isFolder() || facts.isLink()) return std::nullopt;
-    const FileIdentity id{info.dwVolumeSerialNumber,
-                          fileIndex(info.nFileIndexHigh, info.nFileIndexLow), 0};
+    const FileIdentity id = identityOf(info);
     if (expected && *expected != id) return std::nullopt;
 
     if (buffer_.empty()) buffer_.resize(kListingBuffer / sizeof(std::uint64_t));
@@ -94,7 +90,7 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
             const std::wstring name(record->FileName, record->FileNameLength / sizeof(wchar_t));
             // For a reparse point, EaSize holds its tag.
             DirEntry entry = toDirEntry(name, record->FileAttributes, record->EaSize);
-            entry.id = {id.device, static_cast<std::uint64_t>(record->FileId.QuadPart), 0};
+            entry.id = {id.device, static_cast<std::uint64_t>(record->FileId.QuadPart)};
             if (entry.type == EntryType::File) entry.size = record->EndOfFile.QuadPart;
             out.push_back(std::move(entry));
             if (record->NextEntryOffset == 0) break;

@@ -8,11 +8,14 @@
 
 namespace kelmora::platform::win32 {
 
-// The identity of the file or folder open at `handle` (any access, even none): the serial number
-// of its volume and its file ID as FILE_ID_INFO gives them, 64 and 128 bits (ReFS needs all 128);
-// where the system cannot give FILE_ID_INFO, BY_HANDLE_FILE_INFORMATION's 32-bit serial and 64-bit
-// file index. A listing and the remover must both read identities this way to compare equal.
-// Nothing on failure, with the system's error code in `error`.
+// A file's identity in the form the folder listing gives it: the volume's 32-bit serial number
+// and the 64-bit file index (FILE_ID_BOTH_DIR_INFO's FileId is that index). The listing and the
+// remover must both read identities in this one form to compare equal: FILE_ID_INFO's would not
+// do, as on NTFS its serial number is the volume's 64-bit one, of which this is the low half.
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info);
+
+// The identity of the file or folder open at `handle` (any access, even none). Nothing on
+// failure, with the system's error code in `error`.
 std::optional<FileIdentity> identityOfHandle(HANDLE handle, DWORD& error);
 
 }  // namespace kelmora::platform::win32

@@ -39,7 +39,7 @@ class PackageOwnership : public ::testing::Test {
     FileIdentity identity(const std::string& rel) const {
         struct stat st {};
         EXPECT_EQ(lstat(at(rel).c_str(), &st), 0);
-        return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), 0};
+        return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     }
 
     // The files a scan of the tree lists, relative to its root.

@@ -26,7 +26,7 @@ const DirEntry* find(const std::vector<DirEntry>& entries, const std::string& na
 FileIdentity identityOf(const std::string& path) {
     struct stat st {};
     EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), 0};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 class PosixListing : public ::testing::Test {

@@ -26,7 +26,7 @@ using ::testing::UnorderedElementsAre;
 FileIdentity identityAt(int dirFd, const std::string& name) {
     struct stat st {};
     EXPECT_EQ(fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW), 0) << name;
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), 0};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 // The real scan over a real temporary tree.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/win32/Win32Identity.h"
 #include "tests/win32/WinTree.h"
 
 namespace kelmora {
@@ -151,16 +152,17 @@ TEST_F(Win32Listing, NamesKeepTheirUtf16Form) {
     }
 }
 
-// The identity Windows gives the file or folder at `path`: volume serial number and file index.
+// The identity of the file or folder at `path` as the remover reads it from a handle: the
+// listing must report the same, or no listed file could ever be removed.
 platform::FileIdentity identityOf(const std::wstring& path) {
     const HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    BY_HANDLE_FILE_INFORMATION info{};
-    EXPECT_TRUE(GetFileInformationByHandle(h, &info));
+    DWORD error = 0;
+    const auto identity = platform::win32::identityOfHandle(h, error);
     CloseHandle(h);
-    return {info.dwVolumeSerialNumber,
-            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, 0};
+    EXPECT_TRUE(identity) << error;
+    return identity.value_or(platform::FileIdentity{});
 }
 
 TEST_F(Win32Listing, SizesAreSixtyFourBitAndEveryEntryHasItsIdentity) {
