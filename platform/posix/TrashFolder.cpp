@@ -194,47 +194,62 @@ void TrashFolder::dropRecord(const std::string& trashName) {
     ::unlinkat(info_.get(), (trashName + std::string(kRecordSuffix)).c_str(), 0);
 }
 
-RemoveResult TrashFolder::moveIn(int folderFd, const std::string& name,
-                                 const FileIdentity& expected, std::string_view recordedPath) {
+template <typename Place>
+RemoveResult TrashFolder::putUnderFreeName(const std::string& name, std::string_view recordedPath,
+                                           bool flushRecord, Place place) {
     const std::string record = recordText(recordedPath);
     for (int attempt = 0; attempt < kMostNames; ++attempt) {
         const std::string trashName = candidateName(name, attempt);
-        if (const int error = writeRecord(trashName, record, false)) {
+        if (const int error = writeRecord(trashName, record, flushRecord)) {
             if (error == EEXIST) continue;
             return refused(error);
         }
-        int moved =
-            ::renameat2(folderFd, name.c_str(), files_.get(), trashName.c_str(), RENAME_NOREPLACE);
-        if (moved != 0 && errno == EINVAL) {
-            // A file system that cannot refuse to replace: make sure the place is free first.
-            struct stat there {};
-            if (::fstatat(files_.get(), trashName.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0)
-                errno = EEXIST;
-            else if (errno == ENOENT)
-                moved = ::renameat(folderFd, name.c_str(), files_.get(), trashName.c_str());
-        }
-        if (moved != 0) {
-            const int error = errno;
-            dropRecord(trashName);
-            if (error == EEXIST) continue;  // an old file without a record holds the name
-            struct stat st {};
-            if (error == ENOENT &&
-                ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
-                return kGone;
-            return refused(error);
-        }
-        struct stat arrived {};
-        if (::fstatat(files_.get(), trashName.c_str(), &arrived, AT_SYMLINK_NOFOLLOW) == 0 &&
-            identityOf(arrived) == expected)
-            return kRemoved;
-        // Another file took the name between the caller's check and the rename: it goes back. If
-        // it cannot, its record stays, so that it can be restored from the trash.
-        if (::renameat2(files_.get(), trashName.c_str(), folderFd, name.c_str(),
-                        RENAME_NOREPLACE) == 0)
-            dropRecord(trashName);
-        return refused(ESTALE);
+        if (const auto result = place(trashName)) return *result;
+        // Something without a record holds the name in files/: its record goes, the next is tried.
+        dropRecord(trashName);
     }
     return refused(EEXIST);
+}
+
+RemoveResult TrashFolder::moveIn(int folderFd, const std::string& name,
+                                 const FileIdentity& expected, std::string_view recordedPath) {
+    return putUnderFreeName(name, recordedPath, false, [&](const std::string& trashName) {
+        return renameInto(folderFd, name, expected, trashName);
+    });
+}
+
+std::optional<RemoveResult> TrashFolder::renameInto(int folderFd, const std::string& name,
+                                                    const FileIdentity& expected,
+                                                    const std::string& trashName) {
+    int moved =
+        ::renameat2(folderFd, name.c_str(), files_.get(), trashName.c_str(), RENAME_NOREPLACE);
+    if (moved != 0 && errno == EINVAL) {
+        // A file system that cannot refuse to replace: make sure the place is free first.
+        struct stat there {};
+        if (::fstatat(files_.get(), trashName.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0)
+            errno = EEXIST;
+        else if (errno == ENOENT)
+            moved = ::renameat(folderFd, name.c_str(), files_.get(), trashName.c_str());
+    }
+    if (moved != 0) {
+        const int error = errno;
+        if (error == EEXIST) return std::nullopt;
+        dropRecord(trashName);
+        struct stat st {};
+        if (error == ENOENT && ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 &&
+            errno == ENOENT)
+            return kGone;
+        return refused(error);
+    }
+    struct stat arrived {};
+    if (::fstatat(files_.get(), trashName.c_str(), &arrived, AT_SYMLINK_NOFOLLOW) == 0 &&
+        identityOf(arrived) == expected)
+        return kRemoved;
+    // Another file took the name between the caller's check and the rename: it goes back.
+    // If it cannot, its record stays, so that it can be restored from the trash.
+    if (::renameat2(files_.get(), trashName.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) == 0)
+        dropRecord(trashName);
+    return refused(ESTALE);
 }
 
 RemoveResult TrashFolder::copyIn(int folderFd, const std::string& name,
@@ -257,45 +272,45 @@ RemoveResult TrashFolder::copyIn(int folderFd, const std::string& name,
     if (static_cast<unsigned long long>(home.f_bavail) * home.f_frsize < needed)
         return refused(ENOSPC);
 
-    const std::string record = recordText(recordedPath);
-    for (int attempt = 0; attempt < kMostNames; ++attempt) {
-        const std::string trashName = candidateName(name, attempt);
-        if (const int error = writeRecord(trashName, record, true)) {
-            if (error == EEXIST) continue;
-            return refused(error);
-        }
-        UniqueFd copy(::openat(files_.get(), trashName.c_str(),
-                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!copy) {
-            const int error = errno;
-            dropRecord(trashName);
-            if (error == EEXIST) continue;
-            return refused(error);
-        }
-        // From here on a failure takes the copy and its record out again.
-        const auto undo = [&](RemoveResult result) {
-            copy.reset();
-            ::unlinkat(files_.get(), trashName.c_str(), 0);
-            dropRecord(trashName);
-            return result;
-        };
-        if (const int error = copyFile(source.get(), st, copy.get())) return undo(refused(error));
-        if (::fsync(files_.get()) != 0 || ::fsync(info_.get()) != 0) return undo(refused(errno));
+    return putUnderFreeName(name, recordedPath, true, [&](const std::string& trashName) {
+        return copyInto(source.get(), st, folderFd, name, expected, trashName);
+    });
+}
 
-        // The original must still be the listed file, unchanged while it was copied.
-        struct stat now {};
-        if (::fstatat(folderFd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0)
-            return undo(errno == ENOENT ? kGone : refused(errno));
-        const bool same =
-            identityOf(now) == expected && now.st_size == st.st_size &&
-            now.st_mtim.tv_sec == st.st_mtim.tv_sec && now.st_mtim.tv_nsec == st.st_mtim.tv_nsec &&
-            now.st_ctim.tv_sec == st.st_ctim.tv_sec && now.st_ctim.tv_nsec == st.st_ctim.tv_nsec;
-        if (!same) return undo(refused(ESTALE));
-        if (::unlinkat(folderFd, name.c_str(), 0) != 0)
-            return undo(errno == ENOENT ? kGone : refused(errno));
-        return kRemoved;
+std::optional<RemoveResult> TrashFolder::copyInto(int source, const struct stat& st, int folderFd,
+                                                  const std::string& name,
+                                                  const FileIdentity& expected,
+                                                  const std::string& trashName) {
+    UniqueFd copy(::openat(files_.get(), trashName.c_str(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!copy) {
+        const int error = errno;
+        if (error == EEXIST) return std::nullopt;
+        dropRecord(trashName);
+        return refused(error);
     }
-    return refused(EEXIST);
+    // From here on a failure takes the copy and its record out again.
+    const auto undo = [&](RemoveResult result) {
+        copy.reset();
+        ::unlinkat(files_.get(), trashName.c_str(), 0);
+        dropRecord(trashName);
+        return result;
+    };
+    if (const int error = copyFile(source, st, copy.get())) return undo(refused(error));
+    if (::fsync(files_.get()) != 0 || ::fsync(info_.get()) != 0) return undo(refused(errno));
+
+    // The original must still be the listed file, unchanged while it was copied.
+    struct stat now {};
+    if (::fstatat(folderFd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0)
+        return undo(errno == ENOENT ? kGone : refused(errno));
+    const bool same =
+        identityOf(now) == expected && now.st_size == st.st_size &&
+        now.st_mtim.tv_sec == st.st_mtim.tv_sec && now.st_mtim.tv_nsec == st.st_mtim.tv_nsec &&
+        now.st_ctim.tv_sec == st.st_ctim.tv_sec && now.st_ctim.tv_nsec == st.st_ctim.tv_nsec;
+    if (!same) return undo(refused(ESTALE));
+    if (::unlinkat(folderFd, name.c_str(), 0) != 0)
+        return undo(errno == ENOENT ? kGone : refused(errno));
+    return kRemoved;
 }
 
 std::string homeTrashFolder() {

@@ -59,6 +59,21 @@ class TrashFolder {
         : files_(std::move(files)), info_(std::move(info)), mountKey_(mountKey) {}
     static std::optional<TrashFolder> openParts(int trashFd, uid_t owner, int& error);
 
+    // Puts the file `name` in under the first free name (see the class comment), its record
+    // (flushed when `flushRecord`) first: `place(trashName)` then puts the file there and gives
+    // the result, or nothing when files/ already holds that name, which drops the record and
+    // tries the next name. On any other failure `place` has dealt with the record itself.
+    template <typename Place>
+    RemoveResult putUnderFreeName(const std::string& name, std::string_view recordedPath,
+                                  bool flushRecord, Place place);
+    // The steps of moveIn and copyIn that put the file in as `trashName`, whose record exists:
+    // nothing when files/ already holds that name, else the result.
+    std::optional<RemoveResult> renameInto(int folderFd, const std::string& name,
+                                           const FileIdentity& expected,
+                                           const std::string& trashName);
+    std::optional<RemoveResult> copyInto(int source, const struct stat& st, int folderFd,
+                                         const std::string& name, const FileIdentity& expected,
+                                         const std::string& trashName);
     // Creates info/`trashName`.trashinfo exclusively with `record`, flushed when `flush`; 0 or an
     // errno (EEXIST: the name is taken).
     int writeRecord(const std::string& trashName, std::string_view record, bool flush);
