@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/posix/StatIdentity.h"
+
 namespace kelmora::platform::posix {
 namespace {
 
@@ -138,8 +140,7 @@ int FolderChain::step(const OpenFolder& parent, const char* name, const FileIden
                 return -1;
             }
             facts = parent.facts;
-            facts.id = {static_cast<std::uint64_t>(st.st_dev),
-                        static_cast<std::uint64_t>(st.st_ino)};
+            facts.id = identityOf(st);
             facts.mountRoot = false;
             facts.mountRootKnown = true;
             facts.automount = false;

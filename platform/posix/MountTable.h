@@ -86,12 +86,12 @@ class MountPolicy {
         bool entered;
     };
     std::unordered_map<std::uint64_t, Decision> decided_;  // by mount id
-    std::unordered_set<std::uint64_t> rereadFor_;
+    std::unordered_set<std::uint64_t> rereadFor_;  // unknown ids the table was read again for
     struct Admitted {
         std::optional<std::uint64_t> mountId;
         unsigned major, minor;
     };
-    std::optional<Admitted> admitted_;  // unknown ids the table was read again for
+    std::optional<Admitted> admitted_;  // the scan root's own mount, entered whatever its type
 };
 
 }  // namespace kelmora::platform::posix

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "platform/posix/StatIdentity.h"
 #include "tests/support/TempTree.h"
 
 namespace kelmora::platform::posix {
@@ -13,7 +14,7 @@ namespace {
 FileIdentity identityOf(const std::string& path) {
     struct stat st {};
     EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return posix::identityOf(st);
 }
 
 // Kernels without openat2 take the second way for every folder; both must hold the same line.

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/StatIdentity.h"
 #include "scan/Masks.h"
 #include "scan/Scan.h"
 #include "tests/support/ScanTree.h"
@@ -39,7 +40,7 @@ class PackageOwnership : public ::testing::Test {
     FileIdentity identity(const std::string& rel) const {
         struct stat st {};
         EXPECT_EQ(lstat(at(rel).c_str(), &st), 0);
-        return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+        return posix::identityOf(st);
     }
 
     // The files a scan of the tree lists, relative to its root.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/posix/StatIdentity.h"
 #include "tests/support/TempTree.h"
 
 namespace kelmora::platform::posix {
@@ -26,7 +27,7 @@ const DirEntry* find(const std::vector<DirEntry>& entries, const std::string& na
 FileIdentity identityOf(const std::string& path) {
     struct stat st {};
     EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return posix::identityOf(st);
 }
 
 class PosixListing : public ::testing::Test {

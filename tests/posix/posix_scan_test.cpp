@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/StatIdentity.h"
 #include "scan/Masks.h"
 #include "scan/Scan.h"
 #include "tests/support/RecordingView.h"
@@ -26,7 +27,7 @@ using ::testing::UnorderedElementsAre;
 FileIdentity identityAt(int dirFd, const std::string& name) {
     struct stat st {};
     EXPECT_EQ(fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW), 0) << name;
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return platform::posix::identityOf(st);
 }
 
 // The real scan over a real temporary tree.
