@@ -44,8 +44,7 @@ void execute(int programFd, char* const argv[]) {
 
 }  // namespace
 
-PosixProgramStarter::PosixProgramStarter()
-    : trust_(::geteuid() == 0 ? std::optional(ProgramTrust{}) : std::nullopt) {}
+PosixProgramStarter::PosixProgramStarter() : trust_(trustForThisProcess()) {}
 
 bool PosixProgramStarter::isOrdinaryFile(const NativeString& path) {
     if (path.empty() || path.find('\0') != NativeString::npos) return false;

@@ -56,9 +56,10 @@ std::string findOnSearchPath(const std::string& searchPath,
     return {};
 }
 
-PosixRegistry::PosixRegistry()
-    : PosixRegistry(::geteuid() == 0 ? systemSearchPath : environmentSearchPath,
-                    ::geteuid() == 0 ? std::optional(ProgramTrust{}) : std::nullopt) {}
+PosixRegistry::PosixRegistry() : PosixRegistry(environmentSearchPath, trustForThisProcess()) {
+    // A program that must earn root's trust is looked for in the system's folders only.
+    if (trust_) searchPath_ = systemSearchPath;
+}
 
 PosixRegistry::PosixRegistry(std::function<std::string()> searchPath,
                              std::optional<ProgramTrust> trust)

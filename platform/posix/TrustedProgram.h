@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 
 namespace kelmora::platform::posix {
@@ -11,6 +12,11 @@ struct ProgramTrust {
     uid_t owner = 0;         // the one owner allowed for the program and everything on its way
     std::string root = "/";  // the folder that absolute paths, and absolute links, start from
 };
+
+// What a program that this process starts must be trusted by: root's ownership when the process
+// runs as root, so that nothing another user could have put in place runs with root's rights;
+// nothing otherwise.
+std::optional<ProgramTrust> trustForThisProcess();
 
 // The folders a program started by root is looked for in, in this order: the system's own, never
 // the caller's PATH, which whoever started the program may have set.
