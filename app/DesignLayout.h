@@ -32,11 +32,19 @@ inline constexpr std::array<DesignRect, 19> kMainLayout = {{
     {"imgStop", 5505, 4320, 480, 480},
 }};
 
-// Twips to pixels at 96 dpi, where 15 twips make a pixel, rounded to the nearest (108 gives 7).
-// The window is laid out in these pixels once; on a denser screen Qt scales it as a whole.
+// Twips in one pixel at 96 dpi.
+inline constexpr int kTwipsPerPixel = 15;
+
+// Twips to pixels at 96 dpi, rounded to the nearest (108 gives 7). The window is laid out in these
+// pixels once; on a denser screen Qt scales it as a whole.
 constexpr int twipsToPixels(int twips) {
-    return twips >= 0 ? (twips + 7) / 15 : -((-twips + 7) / 15);
+    constexpr int half = kTwipsPerPixel / 2;
+    return twips >= 0 ? (twips + half) / kTwipsPerPixel : -((-twips + half) / kTwipsPerPixel);
 }
+
+// Whether the stack-usage bar sLevel is drawn at `twips` wide. A bar narrower than a pixel is not:
+// its outline alone would show an empty gauge as a one-pixel bar.
+constexpr bool gaugeBarShown(int twips) { return twips >= kTwipsPerPixel; }
 
 // The result list shows whole rows of this height, 18 of them inside its 220-pixel box less its
 // two-pixel sunken border.

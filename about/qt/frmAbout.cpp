@@ -26,8 +26,6 @@ static void registerAboutResources() {
 namespace kelmora {
 namespace {
 
-QColor rgb(unsigned value) { return QColor::fromRgb(static_cast<QRgb>(value)); }
-
 template <typename W>
 W* place(W* widget, std::string_view name) {
     return placeControl(widget, kAboutLayout, name);
@@ -59,7 +57,7 @@ frmAbout::frmAbout(std::uint8_t Lang, platform::Registry* registry,
                 twipsToPixels(kAboutClientWidthTwips), twipsToPixels(kAboutClientHeightTwips));
     setFixedSize(twipsToPixels(kAboutClientWidthTwips), twipsToPixels(kAboutClientHeightTwips));
     QPalette grey = palette();
-    grey.setColor(QPalette::Window, rgb(kAboutBackground));
+    grey.setColor(QPalette::Window, designColour(kAboutBackground));
     setPalette(grey);
     setAutoFillBackground(true);
     buildControls();
@@ -108,7 +106,7 @@ void frmAbout::buildControls() {
         const int top = twipsToPixels(line.y) - line.thickness / 2;
         l->setGeometry(x1, top, twipsToPixels(line.x2) - x1, line.thickness);
         QPalette colour = l->palette();
-        colour.setColor(QPalette::Window, rgb(line.colour));
+        colour.setColor(QPalette::Window, designColour(line.colour));
         l->setPalette(colour);
         l->setAutoFillBackground(true);
     }

@@ -32,8 +32,6 @@ struct alignas(4) EmptyDialogTemplate {
     WORD title = 0;  // the caption is set on load
 };
 
-COLORREF colour(unsigned rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
-
 int id(std::string_view name) { return name == "cmdOK" ? IDOK : controlId(kAboutLayout, name); }
 
 }  // namespace
@@ -103,7 +101,7 @@ void frmAbout::buildControls() {
     text_ = createDesignFont(kAboutTextPoints, FontWeight::Regular, dpi_);
     bold_ = createDesignFont(kAboutTextPoints, FontWeight::Bold, dpi_);
     title_ = createDesignFont(kAboutTitlePoints, FontWeight::Bold, dpi_);
-    background_.reset(CreateSolidBrush(colour(kAboutBackground)));
+    background_.reset(CreateSolidBrush(designColour(kAboutBackground)));
 
     struct Kind {
         std::string_view name;
@@ -139,7 +137,7 @@ void frmAbout::buildControls() {
     // The logo, scaled to fill its control.
     const RECT logo = designRect(kAboutLayout, "logo", dpi_);
     logo_ = loadScaledPicture(KELMORA_PICTURE_LOGO, logo.right - logo.left, logo.bottom - logo.top,
-                              colour(kAboutBackground));
+                              designColour(kAboutBackground));
     SendDlgItemMessageW(hwnd_, id("logo"), STM_SETIMAGE, IMAGE_BITMAP,
                         reinterpret_cast<LPARAM>(logo_.get()));
 
@@ -148,7 +146,7 @@ void frmAbout::buildControls() {
         const DesignLine& line = kAboutEtchedLines[i];
         const int x1 = twipsToPixelsAt(line.x1, dpi_);
         const int top = twipsToPixelsAt(line.y, dpi_) - line.thickness / 2;
-        lines_[i].reset(CreateSolidBrush(colour(line.colour)));
+        lines_[i].reset(CreateSolidBrush(designColour(line.colour)));
         lineWindows_[i] = CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_VISIBLE | SS_LEFT, x1,
                                           top, twipsToPixelsAt(line.x2, dpi_) - x1, line.thickness,
                                           hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(-1)),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -9,6 +10,9 @@
 #include "app/DesignLayout.h"
 
 namespace kelmora {
+
+// A designed colour, given as 0xRRGGBB.
+inline QColor designColour(unsigned rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
 // The pixel rectangle of the control `name` in a designed layout; empty when it is not there.
 template <std::size_t N>

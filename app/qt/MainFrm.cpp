@@ -37,13 +37,8 @@ W* place(W* widget, std::string_view name) {
     return placeControl(widget, kMainLayout, name);
 }
 
-// Twips in one pixel at 96 dpi.
-constexpr int kTwipsPerPixel = 15;
-
 // How often a scan's rows below the list's first page join it.
 constexpr qint64 kRowsBelowPagePeriodMs = 250;
-
-QColor rgb(unsigned value) { return QColor::fromRgb(static_cast<QRgb>(value)); }
 
 void fillWith(QWidget* widget, QPalette::ColorRole role, QColor colour) {
     QPalette palette = widget->palette();
@@ -112,7 +107,7 @@ void MainFrm::buildControls() {
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":/pictures/kelmora.png")));
-    fillWith(this, QPalette::Window, rgb(kWindowGreen));
+    fillWith(this, QPalette::Window, designColour(kWindowGreen));
     setAutoFillBackground(true);
     setFont(windowFont());
 
@@ -121,7 +116,7 @@ void MainFrm::buildControls() {
         auto* button = place(new PictureButton(this), name);
         button->setIcon(QIcon(QStringLiteral(":/pictures/") + QLatin1String(picture)));
         button->setText(QString::fromUtf8(designCaption));
-        fillWith(button, QPalette::Button, rgb(kWindowGreen));
+        fillWith(button, QPalette::Button, designColour(kWindowGreen));
         return button;
     };
     cmdScan_ = pictureButton("cmdScan", "Skenovat", "start.gif");
@@ -154,14 +149,14 @@ void MainFrm::buildControls() {
     Picture1_->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     Picture1_->setFocusPolicy(Qt::StrongFocus);
     Picture1_->setAccessibleName(QStringLiteral("Folder stack usage"));
-    fillWith(Picture1_, QPalette::Window, rgb(kGaugeYellow));
+    fillWith(Picture1_, QPalette::Window, designColour(kGaugeYellow));
     Picture1_->setAutoFillBackground(true);
     auto* gaugeInside = new QWidget(Picture1_);
     gaugeInside->setGeometry(Picture1_->contentsRect());
     sLevel_ = place(new QFrame(gaugeInside), "sLevel");
     sLevel_->setFrameStyle(QFrame::Box | QFrame::Plain);
     sLevel_->setLineWidth(1);
-    fillWith(sLevel_, QPalette::Window, rgb(kGaugeBarBlue));
+    fillWith(sLevel_, QPalette::Window, designColour(kGaugeBarBlue));
     sLevel_->setAutoFillBackground(true);
     const auto designed = std::find_if(kMainLayout.begin(), kMainLayout.end(),
                                        [](const DesignRect& r) { return r.name == "sLevel"; });
@@ -191,7 +186,7 @@ void MainFrm::buildControls() {
     const auto plainButton = [this](std::string_view name, const char* caption) {
         auto* button = place(new QPushButton(QString::fromUtf8(caption), this), name);
         button->setAutoDefault(false);
-        fillWith(button, QPalette::Button, rgb(kWindowGreen));
+        fillWith(button, QPalette::Button, designColour(kWindowGreen));
         return button;
     };
     cmdLang_ = plainButton("cmdLang", "English");
@@ -406,9 +401,7 @@ void MainFrm::setGaugeWidth(int twips) {
 
 void MainFrm::showGauge(int twips) {
     sLevel_->resize(twipsToPixels(twips), sLevel_->height());
-    // A bar narrower than a pixel is not drawn at all: its outline alone would show an empty
-    // gauge as a one-pixel bar.
-    sLevel_->setVisible(twips >= kTwipsPerPixel);
+    sLevel_->setVisible(gaugeBarShown(twips));
 }
 
 // The whole window repaints and goes to the display in its update request: while a scan or a

@@ -13,6 +13,11 @@ namespace kelmora::win32ui {
 // aware), from the design tables in twips: 1440 twips to the inch.
 int systemDpi();
 
+// A designed colour, given as 0xRRGGBB.
+constexpr COLORREF designColour(unsigned rgb) {
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
 // Twips to pixels at `dpi`, rounded to the nearest; at 96 dpi the same as twipsToPixels.
 inline int twipsToPixelsAt(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 

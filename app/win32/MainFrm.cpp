@@ -27,8 +27,6 @@ constexpr wchar_t kWindowClass[] = L"KelmoraMainFrm";
 // minimise or maximise box. WS_CLIPCHILDREN keeps the window's own painting off its controls.
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 
-COLORREF colour(unsigned rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
-
 int id(std::string_view name) { return controlId(kMainLayout, name); }
 
 // Picture1 is a STATIC, which would answer its bar's colour request with the system's colours:
@@ -80,9 +78,9 @@ MainFrm::MainFrm(platform::Services services, NativeString root)
       scan_(state_, *this, *services_.fileSystem, std::move(root),
             [this] { handlePendingMessages(); }),
       dpi_(systemDpi()),
-      green_(CreateSolidBrush(colour(kWindowGreen))),
-      yellow_(CreateSolidBrush(colour(kGaugeYellow))),
-      blue_(CreateSolidBrush(colour(kGaugeBarBlue))) {
+      green_(CreateSolidBrush(designColour(kWindowGreen))),
+      yellow_(CreateSolidBrush(designColour(kGaugeYellow))),
+      blue_(CreateSolidBrush(designColour(kGaugeBarBlue))) {
     registerWindowClass(&MainFrm::windowProc);
     RECT frame{0, 0, twipsToPixelsAt(kClientWidthTwips, dpi_),
                twipsToPixelsAt(kClientHeightTwips, dpi_)};
@@ -162,10 +160,11 @@ void MainFrm::buildControls() {
     imgGo_ = control("imgGo");
     imgStop_ = control("imgStop");
 
-    // The gauge: the bar is a child of the frame, so the frame clips it at its inner edges.
+    // The gauge: the bar is a child of the frame, so the frame clips it at its inner edges. It is
+    // hidden until a scan makes it wide enough to be drawn (gaugeBarShown).
     SetWindowSubclass(Picture1_, gaugeFrameProc, 0, 0);
-    sLevel_ = createControl(kMainLayout, "sLevel", Picture1_, dpi_, WC_STATICW, L"",
-                            WS_VISIBLE | WS_BORDER | SS_LEFT);
+    sLevel_ =
+        createControl(kMainLayout, "sLevel", Picture1_, dpi_, WC_STATICW, L"", WS_BORDER | SS_LEFT);
 
     SetWindowSubclass(lstList_, resultListProc, 0, 0);
     // Whole rows of the window font, 18 of them inside the list's sunken border at 96 dpi.
@@ -279,17 +278,17 @@ void MainFrm::command(int control, int code) {
 
 HBRUSH MainFrm::controlColour(HDC dc, HWND from) {
     if (from == Picture1_) {
-        SetBkColor(dc, colour(kGaugeYellow));
+        SetBkColor(dc, designColour(kGaugeYellow));
         return yellow_.get();
     }
     if (from == sLevel_) {
-        SetBkColor(dc, colour(kGaugeBarBlue));
+        SetBkColor(dc, designColour(kGaugeBarBlue));
         return blue_.get();
     }
     // Labels: the system's text colour on the window's green (Label2's own background is
     // transparent; over the green window that looks the same).
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    SetBkColor(dc, colour(kWindowGreen));
+    SetBkColor(dc, designColour(kWindowGreen));
     return green_.get();
 }
 
@@ -385,7 +384,9 @@ void MainFrm::setGaugeWidth(int twips) {
     RECT bar;
     GetWindowRect(sLevel_, &bar);
     SetWindowPos(sLevel_, nullptr, 0, 0, twipsToPixelsAt(std::max(twips, 0), dpi_),
-                 bar.bottom - bar.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+                 bar.bottom - bar.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE |
+                     (gaugeBarShown(twips) ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
 
 }  // namespace kelmora::win32ui
