@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Timing.h"
 #include "platform/FileIdentity.h"
 #include "platform/posix/PosixFileRemover.h"
 #include "platform/posix/StatIdentity.h"
@@ -35,6 +36,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using kelmora::bench::median;
 using kelmora::platform::ListedFile;
 using kelmora::platform::RemoveOutcome;
 using kelmora::platform::posix::identityOf;
@@ -121,12 +123,6 @@ double runRemover(const std::vector<ListedFile>& files,
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     if (failed) std::fprintf(stderr, "%d files not removed\n", failed);
     return seconds;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 std::size_t countIn(const std::string& folder) {

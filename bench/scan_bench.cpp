@@ -32,6 +32,7 @@
 #include "bench/NullView.h"
 #include "bench/ReferenceWalker.h"
 #include "bench/ShownWindow.h"
+#include "bench/Timing.h"
 #include "bench/TreeGenerator.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixFileSystem.h"
@@ -66,9 +67,10 @@ namespace {
 using namespace kelmora;
 using bench::referenceWalk;
 using bench::WalkResult;
-using Clock = std::chrono::steady_clock;
 
+using bench::median;
 using bench::NullView;
+using bench::seconds;
 
 struct EngineRun {
     std::size_t rows = 0;
@@ -134,18 +136,6 @@ void runFind(const std::string& root) {
     }
     int status = 0;
     waitpid(pid, &status, 0);
-}
-
-double seconds(const std::function<void()>& work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // Empties the kernel's page, dentry and inode caches; false where this process may not.

@@ -31,6 +31,7 @@
 #include "bench/NullView.h"
 #include "bench/ReferenceWalker.h"
 #include "bench/ShownWindow.h"
+#include "bench/Timing.h"
 #include "bench/TreeGenerator.h"
 #include "platform/Platform.h"
 #include "results/Removal.h"
@@ -39,6 +40,8 @@
 namespace {
 
 using namespace kelmora;
+using bench::median;
+using bench::seconds;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
@@ -135,12 +138,12 @@ double engineRemoval(const Setup& setup, bool erase, std::size_t& rowsLeft) {
     MainState state = scannedState(setup);
     AllSelectedView view(state.Results.size());
     auto remover = platform::makeFileRemover();
-    const auto start = Clock::now();
-    if (erase)
-        eraseSelected(state, view, remover.get());
-    else
-        moveSelectedToBin(state, view, remover.get());
-    const double time = std::chrono::duration<double>(Clock::now() - start).count();
+    const double time = seconds([&] {
+        if (erase)
+            eraseSelected(state, view, remover.get());
+        else
+            moveSelectedToBin(state, view, remover.get());
+    });
     rowsLeft = state.Results.size();
     return time;
 }
@@ -176,12 +179,6 @@ double xargsRemoval(const Setup& setup, const std::vector<const char*>& command,
     const double time = std::chrono::duration<double>(Clock::now() - start).count();
     fs::remove(list);
     return time;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 int remove(const Setup& setup, int rounds) {
