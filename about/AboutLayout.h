@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/DesignLayout.h"
+#include "window/DesignLayout.h"
 
 namespace kelmora {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MainView.h"
+#include "window/MainView.h"
 
 namespace kelmora::bench {
 

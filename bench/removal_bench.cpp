@@ -30,8 +30,8 @@
 
 #include "bench/Timing.h"
 #include "platform/FileIdentity.h"
-#include "platform/posix/PosixFileRemover.h"
-#include "platform/posix/StatIdentity.h"
+#include "platform/posix/removal/PosixFileRemover.h"
+#include "platform/posix/shared/StatIdentity.h"
 
 namespace {
 

@@ -35,7 +35,7 @@
 #include "bench/Timing.h"
 #include "bench/TreeGenerator.h"
 #include "platform/Platform.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/listing/PosixFileSystem.h"
 #include "scan/Masks.h"
 #include "scan/Scan.h"
 

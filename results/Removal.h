@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "app/MainState.h"
-#include "app/MainView.h"
 #include "platform/FileRemover.h"
+#include "window/MainState.h"
+#include "window/MainView.h"
 
 namespace kelmora {
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "app/SizeText.h"
+#include "window/SizeText.h"
 
 namespace kelmora {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "app/MainState.h"
-#include "app/MainView.h"
+#include "window/MainState.h"
+#include "window/MainView.h"
 
 namespace kelmora {
 

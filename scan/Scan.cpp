@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "app/SizeText.h"
 #include "scan/Masks.h"
+#include "window/SizeText.h"
 
 namespace kelmora {
 namespace {

@@ -5,10 +5,10 @@
 #include <optional>
 #include <vector>
 
-#include "app/MainState.h"
-#include "app/MainView.h"
 #include "platform/FileSystem.h"
 #include "scan/Masks.h"
+#include "window/MainState.h"
+#include "window/MainView.h"
 
 namespace kelmora {
 

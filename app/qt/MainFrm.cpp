@@ -14,7 +14,6 @@
 
 #include "about/AboutTexts.h"
 #include "about/qt/frmAbout.h"
-#include "app/DesignLayout.h"
 #include "app/qt/BusyWindow.h"
 #include "app/qt/DesignPlacement.h"
 #include "app/qt/DisplayText.h"
@@ -24,6 +23,7 @@
 #include "app/qt/ToggleList.h"
 #include "results/Selection.h"
 #include "scan/Masks.h"
+#include "window/DesignLayout.h"
 
 // The pictures live in the windows' static library, whose resource registration the linker would
 // drop unless something refers to it.

@@ -8,11 +8,11 @@
 #include <optional>
 
 #include "about/qt/DialogRunner.h"
-#include "app/MainState.h"
-#include "app/MainView.h"
 #include "platform/Platform.h"
 #include "results/Removal.h"
 #include "scan/Scan.h"
+#include "window/MainState.h"
+#include "window/MainView.h"
 
 class QAbstractButton;
 class QFrame;

@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "app/DesignLayout.h"
+#include "window/DesignLayout.h"
 
 namespace kelmora::win32ui {
 

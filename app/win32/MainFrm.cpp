@@ -7,7 +7,6 @@
 
 #include "about/AboutTexts.h"
 #include "about/win32/frmAbout.h"
-#include "app/DesignLayout.h"
 #include "app/win32/DesignFont.h"
 #include "app/win32/DesignPlacement.h"
 #include "app/win32/PictureButton.h"
@@ -17,6 +16,7 @@
 #include "results/Removal.h"
 #include "results/Selection.h"
 #include "scan/Masks.h"
+#include "window/DesignLayout.h"
 
 namespace kelmora::win32ui {
 namespace {

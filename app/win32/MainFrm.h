@@ -5,11 +5,11 @@
 #include <array>
 #include <string_view>
 
-#include "app/MainState.h"
-#include "app/MainView.h"
 #include "app/win32/GdiHandle.h"
 #include "platform/Platform.h"
 #include "scan/Scan.h"
+#include "window/MainState.h"
+#include "window/MainView.h"
 
 namespace kelmora::win32ui {
 

@@ -1,4 +1,4 @@
-#include "app/SizeText.h"
+#include "window/SizeText.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MainView.h"
+#include "window/MainView.h"
 
 namespace kelmora::test {
 

@@ -4,11 +4,11 @@
 #include <functional>
 #include <vector>
 
-#include "app/MainState.h"
 #include "platform/FileSystem.h"
 #include "scan/Masks.h"
 #include "scan/Scan.h"
 #include "tests/support/RecordingView.h"
+#include "window/MainState.h"
 
 namespace kelmora::test {
 

@@ -4,13 +4,13 @@
 #include <memory>
 #include <string>
 
-#include "app/DesignLayout.h"
 #include "app/win32/DesignPlacement.h"
 #include "app/win32/MainFrm.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "tests/support/IsolatedFileSystem.h"
 #include "tests/win32/WinTree.h"
 #include "tests/win32ui/WindowDriver.h"
+#include "window/DesignLayout.h"
 
 namespace kelmora {
 namespace {

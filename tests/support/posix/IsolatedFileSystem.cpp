@@ -1,6 +1,6 @@
 #include "tests/support/IsolatedFileSystem.h"
 
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/listing/PosixFileSystem.h"
 
 namespace kelmora::test {
 

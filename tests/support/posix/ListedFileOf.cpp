@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/posix/StatIdentity.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/posix/shared/StatIdentity.h"
+#include "platform/posix/shared/UniqueFd.h"
 
 namespace kelmora::test {
 

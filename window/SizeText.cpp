@@ -1,4 +1,4 @@
-#include "app/SizeText.h"
+#include "window/SizeText.h"
 
 namespace kelmora {
 
