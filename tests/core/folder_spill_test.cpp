@@ -19,7 +19,7 @@ TEST(FolderSpill, GivesBackPathsAndIdentitiesFirstInFirstOutAcrossParents) {
     FolderSpill spill;
     std::uint64_t inode = 0;
     const auto add = [&](const char* parent, const char* name) {
-        spill.add(p(parent), fromAscii(name), {7, ++inode});
+        spill.add(p(parent), fromAscii(name), {7, ++inode, {}});
     };
     add("/a/b/", "x");
     add("/a/b/", "y");
@@ -32,7 +32,7 @@ TEST(FolderSpill, GivesBackPathsAndIdentitiesFirstInFirstOutAcrossParents) {
     NativeString path;
     for (const auto& [text, id] : expected) {
         ASSERT_FALSE(spill.empty());
-        EXPECT_EQ(spill.front(path), (platform::FileIdentity{7, id}));
+        EXPECT_EQ(spill.front(path), (platform::FileIdentity{7, id, {}}));
         EXPECT_EQ(path, p(text));
         spill.pop();
         if (text == "/a/c/z") add("/a/c/", "later");  // added while others leave

@@ -30,8 +30,8 @@ class RemovalTest : public ::testing::Test {
         }
     }
     static std::string name(std::size_t i) { return "/" + std::to_string(i) + ".tmp"; }
-    static platform::FileIdentity fileId(std::size_t i) { return {7, 1000 + i}; }
-    static platform::FileIdentity folderId(std::size_t i) { return {7, 2000 + i}; }
+    static platform::FileIdentity fileId(std::size_t i) { return {7, 1000 + i, {}}; }
+    static platform::FileIdentity folderId(std::size_t i) { return {7, 2000 + i, {}}; }
     void select(std::initializer_list<std::size_t> list) {
         for (auto i : list) view.selected[i] = true;
     }

@@ -1,11 +1,11 @@
-#include "platform/posix/FolderChain.h"
+#include "platform/posix/listing/FolderChain.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 
-#include "platform/posix/StatIdentity.h"
+#include "platform/posix/shared/StatIdentity.h"
 #include "tests/support/TempTree.h"
 
 namespace kelmora::platform::posix {

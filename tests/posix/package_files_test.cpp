@@ -1,4 +1,4 @@
-#include "platform/posix/PackageFiles.h"
+#include "platform/posix/listing/PackageFiles.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -7,8 +7,8 @@
 
 #include <fstream>
 
-#include "platform/posix/PosixFileSystem.h"
-#include "platform/posix/StatIdentity.h"
+#include "platform/posix/listing/PosixFileSystem.h"
+#include "platform/posix/shared/StatIdentity.h"
 #include "scan/Masks.h"
 #include "scan/Scan.h"
 #include "tests/support/ScanTree.h"

@@ -1,4 +1,4 @@
-#include "platform/posix/PosixFileRemover.h"
+#include "platform/posix/removal/PosixFileRemover.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/UniqueFd.h"
+#include "platform/posix/shared/UniqueFd.h"
 #include "tests/support/ListedFileOf.h"
 #include "tests/support/TempTree.h"
 

@@ -1,4 +1,4 @@
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/listing/PosixFileSystem.h"
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/StatIdentity.h"
+#include "platform/posix/shared/StatIdentity.h"
 #include "tests/support/TempTree.h"
 
 namespace kelmora::platform::posix {

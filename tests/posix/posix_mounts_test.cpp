@@ -19,7 +19,7 @@
 #include <optional>
 #include <thread>
 
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/listing/PosixFileSystem.h"
 #include "scan/Masks.h"
 #include "tests/support/ScanTree.h"
 #include "tests/support/TempTree.h"

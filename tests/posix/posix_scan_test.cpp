@@ -8,8 +8,8 @@
 
 #include <algorithm>
 
-#include "platform/posix/PosixFileSystem.h"
-#include "platform/posix/StatIdentity.h"
+#include "platform/posix/listing/PosixFileSystem.h"
+#include "platform/posix/shared/StatIdentity.h"
 #include "scan/Masks.h"
 #include "scan/Scan.h"
 #include "tests/support/RecordingView.h"

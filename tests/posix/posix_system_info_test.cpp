@@ -9,10 +9,10 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/posix/PosixProgramStarter.h"
-#include "platform/posix/PosixRegistry.h"
-#include "platform/posix/TrustedProgram.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/posix/shared/UniqueFd.h"
+#include "platform/posix/sysinfo/PosixProgramStarter.h"
+#include "platform/posix/sysinfo/PosixRegistry.h"
+#include "platform/posix/sysinfo/TrustedProgram.h"
 #include "tests/support/TempTree.h"
 
 namespace kelmora::platform::posix {

@@ -1,4 +1,4 @@
-#include "platform/posix/FolderChain.h"
+#include "platform/posix/listing/FolderChain.h"
 
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/posix/StatIdentity.h"
+#include "platform/posix/shared/StatIdentity.h"
 
 namespace kelmora::platform::posix {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/SystemInfo.h"
-#include "platform/posix/TrustedProgram.h"
+#include "platform/posix/sysinfo/TrustedProgram.h"
 
 namespace kelmora::platform::posix {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/IdentitySet.h"
-#include "platform/posix/MountTable.h"
+#include "platform/posix/mounts/MountTable.h"
+#include "platform/posix/shared/IdentitySet.h"
 
 namespace kelmora::platform::posix {
 

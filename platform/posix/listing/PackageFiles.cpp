@@ -1,4 +1,4 @@
-#include "platform/posix/PackageFiles.h"
+#include "platform/posix/listing/PackageFiles.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/posix/Facts.h"
+#include "platform/posix/shared/Facts.h"
 
 namespace kelmora::platform::posix {
 namespace {

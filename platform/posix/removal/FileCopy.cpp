@@ -1,4 +1,4 @@
-#include "platform/posix/FileCopy.h"
+#include "platform/posix/removal/FileCopy.h"
 
 #include <fcntl.h>
 #include <unistd.h>

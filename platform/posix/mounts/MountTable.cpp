@@ -1,4 +1,4 @@
-#include "platform/posix/MountTable.h"
+#include "platform/posix/mounts/MountTable.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -10,13 +10,14 @@ namespace kelmora::platform::posix {
 // The identity of a file as POSIX tells it: st_dev and st_ino, as stat, fstat and fstatat give
 // them. A listing and the remover must both fill FileIdentity this way to compare equal.
 inline FileIdentity identityOf(const struct stat& st) {
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), {}};
 }
 
 // The same from statx, whose device comes in two halves.
 inline FileIdentity identityOf(const struct statx& sx) {
     return {static_cast<std::uint64_t>(makedev(sx.stx_dev_major, sx.stx_dev_minor)),
-            static_cast<std::uint64_t>(sx.stx_ino)};
+            static_cast<std::uint64_t>(sx.stx_ino),
+            {}};
 }
 
 // Which mount the file lies on: the kernel's mount id when statx was asked for STATX_MNT_ID and

@@ -1,4 +1,4 @@
-#include "platform/posix/PosixRegistry.h"
+#include "platform/posix/sysinfo/PosixRegistry.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/Platform.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/posix/shared/UniqueFd.h"
 
 namespace kelmora::platform::posix {
 namespace {

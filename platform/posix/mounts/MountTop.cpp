@@ -1,9 +1,9 @@
-#include "platform/posix/MountTop.h"
+#include "platform/posix/mounts/MountTop.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "platform/posix/StatIdentity.h"
+#include "platform/posix/shared/StatIdentity.h"
 
 namespace kelmora::platform::posix {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/FolderPathOpener.h"
+#include "platform/posix/removal/FolderPathOpener.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/posix/StatIdentity.h"
+#include "platform/posix/shared/StatIdentity.h"
 
 namespace kelmora::platform::posix {
 namespace {

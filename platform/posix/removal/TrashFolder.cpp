@@ -1,4 +1,4 @@
-#include "platform/posix/TrashFolder.h"
+#include "platform/posix/removal/TrashFolder.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "platform/posix/FileCopy.h"
-#include "platform/posix/MountTop.h"
-#include "platform/posix/StatIdentity.h"
+#include "platform/posix/mounts/MountTop.h"
+#include "platform/posix/removal/FileCopy.h"
+#include "platform/posix/shared/StatIdentity.h"
 
 namespace kelmora::platform::posix {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/PosixProgramStarter.h"
+#include "platform/posix/sysinfo/PosixProgramStarter.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 
 #include "platform/Platform.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/posix/shared/UniqueFd.h"
 
 extern char** environ;
 

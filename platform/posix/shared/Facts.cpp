@@ -1,9 +1,9 @@
-#include "platform/posix/Facts.h"
+#include "platform/posix/shared/Facts.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "platform/posix/StatIdentity.h"
+#include "platform/posix/shared/StatIdentity.h"
 
 namespace kelmora::platform::posix {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/IdentitySet.h"
+#include "platform/posix/shared/IdentitySet.h"
 
 namespace kelmora::platform::posix {
 

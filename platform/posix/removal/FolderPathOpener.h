@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/FileIdentity.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/posix/shared/UniqueFd.h"
 
 namespace kelmora::platform::posix {
 

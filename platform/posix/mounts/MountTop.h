@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/posix/UniqueFd.h"
+#include "platform/posix/shared/UniqueFd.h"
 
 namespace kelmora::platform::posix {
 

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "platform/SystemInfo.h"
-#include "platform/posix/TrustedProgram.h"
+#include "platform/posix/sysinfo/TrustedProgram.h"
 
 namespace kelmora::platform::posix {
 

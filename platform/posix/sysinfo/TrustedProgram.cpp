@@ -1,4 +1,4 @@
-#include "platform/posix/TrustedProgram.h"
+#include "platform/posix/sysinfo/TrustedProgram.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -9,7 +9,7 @@
 #include <deque>
 #include <vector>
 
-#include "platform/posix/UniqueFd.h"
+#include "platform/posix/shared/UniqueFd.h"
 
 namespace kelmora::platform::posix {
 namespace {

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
-#include "platform/posix/FolderChain.h"
-#include "platform/posix/IdentitySet.h"
-#include "platform/posix/MountTable.h"
-#include "platform/posix/PackageFiles.h"
-#include "platform/posix/TrashFolders.h"
+#include "platform/posix/listing/FolderChain.h"
+#include "platform/posix/listing/PackageFiles.h"
+#include "platform/posix/mounts/MountTable.h"
+#include "platform/posix/removal/TrashFolders.h"
+#include "platform/posix/shared/IdentitySet.h"
 
 namespace kelmora::platform::posix {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/PosixFileRemover.h"
+#include "platform/posix/removal/PosixFileRemover.h"
 
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "platform/Platform.h"
-#include "platform/posix/MountTop.h"
-#include "platform/posix/StatIdentity.h"
+#include "platform/posix/mounts/MountTop.h"
+#include "platform/posix/shared/StatIdentity.h"
 
 namespace kelmora::platform::posix {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "platform/FileIdentity.h"
 #include "platform/FileRemover.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/posix/shared/UniqueFd.h"
 
 namespace kelmora::platform::posix {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/listing/PosixFileSystem.h"
 
 #include <dirent.h>
 #include <sys/syscall.h>
@@ -111,7 +111,7 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
             DirEntry entry;
             entry.name = name;
             entry.hidden = name[0] == '.';
-            entry.id = {here.id.device, inode};
+            entry.id = {here.id.device, inode, {}};
             if (type == DT_REG) {
                 entry.type = EntryType::File;
             } else if (isDotEntry(name)) {

@@ -1,4 +1,4 @@
-#include "platform/posix/TrashFolders.h"
+#include "platform/posix/removal/TrashFolders.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 
-#include "platform/posix/Facts.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/posix/shared/Facts.h"
+#include "platform/posix/shared/UniqueFd.h"
 
 namespace kelmora::platform::posix {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/FileIdentity.h"
-#include "platform/posix/Facts.h"
-#include "platform/posix/MountTable.h"
+#include "platform/posix/mounts/MountTable.h"
+#include "platform/posix/shared/Facts.h"
 
 namespace kelmora::platform::posix {
 

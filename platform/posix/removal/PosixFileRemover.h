@@ -4,8 +4,8 @@
 #include <string>
 
 #include "platform/FileRemover.h"
-#include "platform/posix/FolderPathOpener.h"
-#include "platform/posix/TrashFolder.h"
+#include "platform/posix/removal/FolderPathOpener.h"
+#include "platform/posix/removal/TrashFolder.h"
 
 namespace kelmora::platform::posix {
 
