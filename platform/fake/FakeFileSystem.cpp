@@ -11,7 +11,7 @@ void FakeFileSystem::add(const NativeString& path, Node node) {
     const NativeString parent = parentOf(path);
     if (!folders_.contains(parent)) addFolder(parent);
     node.entry.name = path.substr(parent.size() + 1);
-    node.entry.id = {1, nextInode_++};
+    node.entry.id = {1, nextInode_++, {}};
     const bool folder = node.entry.type == EntryType::Folder;
     if (folder) {
         folders_.try_emplace(path);
@@ -46,7 +46,7 @@ void FakeFileSystem::addOther(const NativeString& path) {
 }
 
 void FakeFileSystem::replaceFolder(const NativeString& path) {
-    folderIds_[path] = {1, nextInode_++};
+    folderIds_[path] = {1, nextInode_++, {}};
 }
 
 FileIdentity FakeFileSystem::identityOf(const NativeString& path) const {

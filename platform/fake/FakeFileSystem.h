@@ -62,7 +62,7 @@ class FakeFileSystem : public FileSystem {
     static NativeString parentOf(const NativeString& path);
 
     std::map<NativeString, std::vector<Node>> folders_{{NativeString{}, {}}};
-    std::map<NativeString, FileIdentity> folderIds_{{NativeString{}, {1, 1}}};
+    std::map<NativeString, FileIdentity> folderIds_{{NativeString{}, {1, 1, {}}}};
     std::uint64_t nextInode_ = 2;
     NativeString lastListed_;  // the folder listed last, without its trailing separator
     bool haveListing_ = false;

@@ -90,7 +90,7 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
             const std::wstring name(record->FileName, record->FileNameLength / sizeof(wchar_t));
             // For a reparse point, EaSize holds its tag.
             DirEntry entry = toDirEntry(name, record->FileAttributes, record->EaSize);
-            entry.id = {id.device, static_cast<std::uint64_t>(record->FileId.QuadPart)};
+            entry.id = {id.device, static_cast<std::uint64_t>(record->FileId.QuadPart), {}};
             if (entry.type == EntryType::File) entry.size = record->EndOfFile.QuadPart;
             out.push_back(std::move(entry));
             if (record->NextEntryOffset == 0) break;

@@ -4,7 +4,8 @@ namespace kelmora::platform::win32 {
 
 FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
     return {info.dwVolumeSerialNumber,
-            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+            {}};
 }
 
 std::optional<FileIdentity> identityOfHandle(HANDLE handle, DWORD& error) {
