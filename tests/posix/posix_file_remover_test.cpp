@@ -6,14 +6,17 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/posix/removal/HomeTrash.h"
 #include "platform/posix/shared/UniqueFd.h"
 #include "tests/support/ListedFileOf.h"
 #include "tests/support/TempTree.h"
@@ -502,6 +505,164 @@ TEST_F(PosixTrashMounts, NoRoomInTheHomeTrashRefusesAndLeavesNothingBehind) {
     EXPECT_EQ(contents(tree.path("ram/big.tmp")), big);
     EXPECT_TRUE(namesIn(tree.path("few/Trash/files")).empty());
     EXPECT_TRUE(namesIn(tree.path("few/Trash/info")).empty());
+}
+
+std::string described(const HomeTrashPlace& place) {
+    return (place.way == HomeTrashWay::UsersOwn ? "own " : "verified ") + place.base + " " +
+           place.below;
+}
+
+TEST(PosixHomeTrash, OnlyAUserInTheirOwnHomeIsTakenAtTheEnvironmentsWord) {
+    test::TempTree tree;
+    tree.folder("own/data");
+    // A user other than root who owns the folders named "own".
+    uid_t user = ::geteuid();
+    if (user == 0) {
+        user = 65534;
+        for (const char* rel : {"own", "own/data"})
+            ASSERT_EQ(::chown(tree.path(rel).c_str(), user, user), 0);
+    }
+    const std::string own = tree.path("own"), data = tree.path("own/data");
+    const std::string account = "/accounts/u";
+    EXPECT_EQ(described(homeTrashPlace(user, data.c_str(), own.c_str(), account.c_str())),
+              "own " + data + " Trash");
+    EXPECT_EQ(described(homeTrashPlace(user, nullptr, own.c_str(), account.c_str())),
+              "own " + own + " .local/share/Trash");
+    const std::string unmade = data + "/not/made";
+    EXPECT_EQ(described(homeTrashPlace(user, unmade.c_str(), nullptr, account.c_str())),
+              "own " + unmade + " Trash");
+    EXPECT_EQ(described(homeTrashPlace(user, "relative", own.c_str(), account.c_str())),
+              "own " + own + " .local/share/Trash");
+
+    // Another user's home, as `su` without `-` keeps it, or one nobody made for the user.
+    const std::string verified = "verified " + account + " .local/share/Trash";
+    EXPECT_EQ(described(homeTrashPlace(user + 1, data.c_str(), own.c_str(), account.c_str())),
+              verified);
+    EXPECT_EQ(described(homeTrashPlace(user, nullptr, "/", account.c_str())), verified);
+    EXPECT_EQ(described(homeTrashPlace(user, nullptr, nullptr, account.c_str())), verified);
+    // Root, whatever the environment says (as sudo -E keeps it).
+    EXPECT_EQ(described(homeTrashPlace(0, data.c_str(), own.c_str(), "/root")),
+              "verified /root .local/share/Trash");
+    EXPECT_TRUE(homeTrashPlace(0, data.c_str(), own.c_str(), nullptr).base.empty());
+}
+
+// Runs `body` in a child process whose root folder is `root`, so that "/" and everything the body
+// reaches from it lie in a test's tree; gives what the body returned ("" when the child could not
+// be made so).
+std::string inChangedRoot(const std::string& root, const std::function<std::string()>& body) {
+    int pipe[2];
+    if (::pipe(pipe) != 0) return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe[0]);
+        const std::string said = ::chroot(root.c_str()) == 0 && ::chdir("/") == 0 ? body() : "";
+        for (std::size_t put = 0; put < said.size();) {
+            const ssize_t n = ::write(pipe[1], said.data() + put, said.size() - put);
+            if (n <= 0) break;
+            put += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(pipe[1]);
+    std::string said;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipe[0]);
+    int status = 0;
+    if (child > 0) ::waitpid(child, &status, 0);
+    return said;
+}
+
+std::string said(const RemoveResult& result) {
+    switch (result.outcome) {
+        case RemoveOutcome::Removed:
+            return "removed";
+        case RemoveOutcome::AlreadyGone:
+            return "gone";
+        default:
+            return "refused " + std::to_string(result.osError);
+    }
+}
+
+TEST_F(PosixTrashMounts, RootsFilesGoOnlyWhereNoOtherUserReaches) {
+    REQUIRE_MOUNTS();
+    constexpr uid_t kUser = 65534;
+    // The tree becomes "/" of a child: root's account home /root, a user's home /home/u whose
+    // trash the environment names (as after `sudo -E`), root's files in /work, on the mount of
+    // both homes, and in /mnt, a bind mount whose top the user owns, with a trash the user made.
+    tree.folder("root");
+    ::chmod(tree.path("root").c_str(), 0700);
+    tree.folder("home/u/.local/share/Trash/files");
+    tree.folder("home/u/.local/share/Trash/info");
+    for (const auto& entry : fs::recursive_directory_iterator(tree.path("home/u")))
+        ASSERT_EQ(::lchown(entry.path().c_str(), kUser, kUser), 0);
+    ASSERT_EQ(::chown(tree.path("home/u").c_str(), kUser, kUser), 0);
+    ASSERT_TRUE(mounts.bind(tree.path("disk"), tree.path("mnt")));
+    for (const char* name : {"work/a.tmp", "mnt/b.tmp", "mnt/c.tmp", "mnt/e.tmp", "mnt/f.tmp",
+                             "work/g1.tmp", "work/g2.tmp", "work/g3.tmp"}) {
+        tree.file(name, 0);
+        writeFile(tree.path(name), name);
+        ::chmod(tree.path(name).c_str(), 0600);
+    }
+    const ino_t a = inodeOf(tree.path("work/a.tmp")), f = inodeOf(tree.path("mnt/f.tmp"));
+    tree.folder("mnt/.Trash-0");
+    ASSERT_EQ(::chown(tree.path("mnt/.Trash-0").c_str(), kUser, kUser), 0);
+    ASSERT_EQ(::chown(tree.path("mnt").c_str(), kUser, kUser), 0);
+
+    const std::string report = inChangedRoot(tree.root(), [] {
+        std::string out;
+        PosixFileRemover asRoot(homeTrashPlace(0, "/home/u/.local/share", "/home/u", "/root"));
+        const auto bin = [&](const std::string& path) {
+            out += path + ": " + said(asRoot.moveToTrash(test::listedFileOf(path))) + "\n";
+        };
+        bin("/work/a.tmp");  // moved into /root's trash
+        bin("/mnt/b.tmp");   // the user's top and trash: copied into /root's
+        ::rmdir("/mnt/.Trash-0");
+        ::mkdir("/mnt/.Trash-0", 0700);
+        bin("/mnt/c.tmp");  // root's own trash on the user's top: still copied
+        ::chown("/mnt", 0, 0);
+        ::chmod("/mnt", 0777);
+        bin("/mnt/e.tmp");  // a top that anyone may write to: copied
+        ::chmod("/mnt", 0755);
+        bin("/mnt/f.tmp");  // a top of root's alone: moved into its trash
+        // Ways to the home trash that another user controls, each found anew.
+        asRoot.finishBatch();
+        ::rename("/root/.local", "/root/.local-kept");
+        ::symlink("/home/u/.local", "/root/.local");
+        bin("/work/g1.tmp");
+        ::unlink("/root/.local");
+        ::mkdir("/root/.local", 0700);
+        ::chown("/root/.local", kUser, kUser);
+        bin("/work/g2.tmp");
+        ::chown("/root/.local", 0, 0);
+        ::chmod("/root/.local", 0777);
+        bin("/work/g3.tmp");
+        return out;
+    });
+    if (report.empty()) GTEST_SKIP() << "this process cannot change its root folder";
+    const std::string refusedAsLink = "refused " + std::to_string(ENOTDIR);
+    const std::string refusedAsOthers = "refused " + std::to_string(EPERM);
+    EXPECT_EQ(report,
+              "/work/a.tmp: removed\n/mnt/b.tmp: removed\n/mnt/c.tmp: removed\n"
+              "/mnt/e.tmp: removed\n/mnt/f.tmp: removed\n/work/g1.tmp: " +
+                  refusedAsLink + "\n/work/g2.tmp: " + refusedAsOthers +
+                  "\n/work/g3.tmp: " + refusedAsOthers + "\n");
+
+    const std::string rootTrash = tree.path("root/.local-kept/share/Trash");
+    EXPECT_EQ(inodeOf(rootTrash + "/files/a.tmp"), a);
+    EXPECT_EQ(recordedPath(rootTrash + "/info/a.tmp.trashinfo"), "/work/a.tmp");
+    for (const char* name : {"b.tmp", "c.tmp", "e.tmp"}) {
+        EXPECT_EQ(contents(rootTrash + "/files/" + name), std::string("mnt/") + name);
+        EXPECT_EQ(recordedPath(rootTrash + "/info/" + name + ".trashinfo"),
+                  std::string("/mnt/") + name);
+    }
+    EXPECT_EQ(inodeOf(tree.path("mnt/.Trash-0/files/f.tmp")), f);
+    EXPECT_EQ(namesIn(tree.path("mnt/.Trash-0/files")), std::vector<std::string>{"f.tmp"});
+    EXPECT_TRUE(namesIn(tree.path("home/u/.local/share/Trash/files")).empty());
+    EXPECT_TRUE(namesIn(tree.path("home/u/.local/share/Trash/info")).empty());
+    for (const char* name : {"work/g1.tmp", "work/g2.tmp", "work/g3.tmp"})
+        EXPECT_TRUE(tree.exists(name)) << name;
 }
 
 }  // namespace

@@ -7,11 +7,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 
 #include "platform/posix/mounts/MountTop.h"
 #include "platform/posix/removal/FileCopy.h"
+#include "platform/posix/removal/TrustedFolder.h"
 #include "platform/posix/shared/StatIdentity.h"
 
 namespace kelmora::platform::posix {
@@ -83,13 +83,14 @@ std::optional<UniqueFd> makeAndOpen(int parentFd, const char* name, int flags, i
     return fd;
 }
 
-bool ownedBy(int fd, uid_t owner, int& error) {
+// Whether the folder `fd` is `owner`'s and no one else may write to it (see isTrustedFolder).
+bool ownedAlone(int fd, uid_t owner, int& error) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         error = errno;
         return false;
     }
-    if (st.st_uid != owner) {
+    if (st.st_uid != owner || !isTrustedFolder(st, owner)) {
         error = EPERM;
         return false;
     }
@@ -108,7 +109,15 @@ int makeParents(const std::string& path) {
 
 }  // namespace
 
-std::optional<TrashFolder> TrashFolder::openHome(const std::string& trashPath, int& error) {
+std::optional<TrashFolder> TrashFolder::openHome(const HomeTrashPlace& place, int& error) {
+    constexpr int kTrashFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    const uid_t user = ::geteuid();
+    if (place.way == HomeTrashWay::Verified) {
+        auto trash = openTrustedFolder(place.base, place.below, user, error);
+        if (!trash) return std::nullopt;
+        return openParts(trash->get(), user, error);
+    }
+    const std::string trashPath = place.path();
     const std::size_t slash = trashPath.rfind('/');
     if (trashPath.empty() || trashPath.front() != '/' || slash + 1 >= trashPath.size()) {
         error = EINVAL;
@@ -122,37 +131,40 @@ std::optional<TrashFolder> TrashFolder::openHome(const std::string& trashPath, i
         return std::nullopt;
     }
     const std::string leaf = trashPath.substr(slash + 1);
-    auto trash = makeAndOpen(parentFd.get(), leaf.c_str(),
-                             O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, error);
-    if (!trash || !ownedBy(trash->get(), ::geteuid(), error)) return std::nullopt;
-    return openParts(trash->get(), ::geteuid(), error);
+    auto trash = makeAndOpen(parentFd.get(), leaf.c_str(), kTrashFlags, error);
+    if (!trash) return std::nullopt;
+    return openParts(trash->get(), user, error);
 }
 
 std::optional<TrashFolder> TrashFolder::openOnTop(int topFd, uid_t uid, int& error) {
     constexpr int kTrashFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    // Whoever may change the top's names may swap the trash for one of their own.
+    if ((error = checkTrustedFolder(topFd, uid)) != 0) return std::nullopt;
     const std::string uidText = std::to_string(uid);
     // An administrator's shared .Trash: only a real folder with the sticky bit, so that no user
-    // can take another's place in it.
+    // can take another's place in it, and the administrator's or the user's own, as its owner
+    // may take any name in it.
     UniqueFd shared(::openat(topFd, ".Trash", kTrashFlags));
     struct stat st {};
     if (shared && ::fstat(shared.get(), &st) == 0 && S_ISDIR(st.st_mode) &&
-        (st.st_mode & S_ISVTX) != 0) {
+        (st.st_mode & S_ISVTX) != 0 && (st.st_uid == 0 || st.st_uid == uid)) {
         int ignored = 0;
         auto own = makeAndOpen(shared.get(), uidText.c_str(), kTrashFlags, ignored);
-        if (own && ownedBy(own->get(), uid, ignored))
+        if (own)
             if (auto trash = openParts(own->get(), uid, ignored)) return trash;
     }
     const std::string own = ".Trash-" + uidText;
     auto trash = makeAndOpen(topFd, own.c_str(), kTrashFlags, error);
-    if (!trash || !ownedBy(trash->get(), uid, error)) return std::nullopt;
+    if (!trash) return std::nullopt;
     return openParts(trash->get(), uid, error);
 }
 
 std::optional<TrashFolder> TrashFolder::openParts(int trashFd, uid_t owner, int& error) {
+    if (!ownedAlone(trashFd, owner, error)) return std::nullopt;
     auto files = makeAndOpen(trashFd, "files", kPartFlags, error);
-    if (!files || !ownedBy(files->get(), owner, error)) return std::nullopt;
+    if (!files || !ownedAlone(files->get(), owner, error)) return std::nullopt;
     auto info = makeAndOpen(trashFd, "info", kPartFlags, error);
-    if (!info || !ownedBy(info->get(), owner, error)) return std::nullopt;
+    if (!info || !ownedAlone(info->get(), owner, error)) return std::nullopt;
     const auto mount = mountKeyOfFd(files->get());
     if (!mount) {
         error = errno;
@@ -311,14 +323,6 @@ std::optional<RemoveResult> TrashFolder::copyInto(int source, const struct stat&
     if (::unlinkat(folderFd, name.c_str(), 0) != 0)
         return undo(errno == ENOENT ? kGone : refused(errno));
     return kRemoved;
-}
-
-std::string homeTrashFolder() {
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
-        return std::string(data) + "/Trash";
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return std::string(home) + "/.local/share/Trash";
-    return {};
 }
 
 }  // namespace kelmora::platform::posix

@@ -10,6 +10,7 @@
 
 #include "platform/FileIdentity.h"
 #include "platform/FileRemover.h"
+#include "platform/posix/removal/HomeTrash.h"
 #include "platform/posix/shared/UniqueFd.h"
 
 namespace kelmora::platform::posix {
@@ -22,16 +23,22 @@ namespace kelmora::platform::posix {
 // file's own name, or the first of "NAME.2", "NAME.3"... that is free in both folders; a name too
 // long for its record is shortened. A failed put removes the record again and leaves the file
 // where it was.
+//
+// The trash folder and its two parts are real folders (not links) owned by the user, to which no
+// one else may write.
 class TrashFolder {
   public:
-    // The home trash at `trashPath` ($XDG_DATA_HOME/Trash), which with its parents is created
-    // (0700) when missing. The trash folder and its two parts must be real folders (not links)
-    // owned by the effective user. Nothing on failure, with `error` set.
-    static std::optional<TrashFolder> openHome(const std::string& trashPath, int& error);
+    // The home trash at `place`, made (0700 each) with what is missing of `place.below`, for the
+    // effective user. A UsersOwn place is reached as its path says, links on the way followed, and
+    // its parents are made too; a Verified one only through folders that openTrustedFolder
+    // accepts. Nothing on failure, with `error` set.
+    static std::optional<TrashFolder> openHome(const HomeTrashPlace& place, int& error);
 
-    // The trash at the top of a mount, `topFd`: $topdir/.Trash/$uid when $topdir/.Trash is a real
-    // folder with the sticky bit, else $topdir/.Trash-$uid; either is created (0700) when missing
-    // and must be a real folder owned by `uid`. Nothing on failure, with `error` set.
+    // The trash at the top of a mount, `topFd`, for `uid`: $topdir/.Trash/$uid when
+    // $topdir/.Trash is a real folder with the sticky bit owned by root or `uid`, else
+    // $topdir/.Trash-$uid; either is made (0700) when missing. The top itself must be trusted
+    // (isTrustedFolder): a top that anyone else owns or may write to is no place for the user's
+    // files, however its trash looks (EPERM). Nothing on failure, with `error` set.
     static std::optional<TrashFolder> openOnTop(int topFd, uid_t uid, int& error);
 
     // The mount that the trash folder lies on (see mountKeyOf).
@@ -57,6 +64,8 @@ class TrashFolder {
   private:
     TrashFolder(UniqueFd files, UniqueFd info, std::uint64_t mountKey)
         : files_(std::move(files)), info_(std::move(info)), mountKey_(mountKey) {}
+    // Opens files/ and info/ of the trash folder `trashFd`, which is checked too, all made when
+    // missing and each owned by `owner` with no write right for anyone else.
     static std::optional<TrashFolder> openParts(int trashFd, uid_t owner, int& error);
 
     // Puts the file `name` in under the first free name (see the class comment), its record
@@ -83,9 +92,5 @@ class TrashFolder {
     UniqueFd info_;
     std::uint64_t mountKey_ = 0;
 };
-
-// The effective user's home trash folder by the freedesktop.org rules: $XDG_DATA_HOME/Trash when
-// that is absolute, else ~/.local/share/Trash; empty when neither is known.
-std::string homeTrashFolder();
 
 }  // namespace kelmora::platform::posix
