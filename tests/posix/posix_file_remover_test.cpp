@@ -7,8 +7,10 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -395,6 +397,10 @@ class TestMounts {
         fs::create_directories(at);
         return add(::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()), at);
     }
+    bool ramfs(const std::string& at) {
+        fs::create_directories(at);
+        return add(::mount("ramfs", at.c_str(), "ramfs", 0, nullptr), at);
+    }
     bool bind(const std::string& from, const std::string& at) {
         fs::create_directories(from);
         fs::create_directories(at);
@@ -505,6 +511,76 @@ TEST_F(PosixTrashMounts, NoRoomInTheHomeTrashRefusesAndLeavesNothingBehind) {
     EXPECT_EQ(contents(tree.path("ram/big.tmp")), big);
     EXPECT_TRUE(namesIn(tree.path("few/Trash/files")).empty());
     EXPECT_TRUE(namesIn(tree.path("few/Trash/info")).empty());
+}
+
+// The bytes of a POSIX access ACL (system.posix_acl_access) by which the owner may read and write
+// the file, the user 12345 may read it, and its group and others may not: the mode bits read 0640,
+// whose group bits are the ACL's mask.
+std::string aclOneOtherUserMayRead() {
+    std::string acl;
+    const auto put = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) acl += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    const auto entry = [&](std::uint32_t tag, std::uint32_t rights, std::uint32_t id) {
+        put(tag, 2);
+        put(rights, 2);
+        put(id, 4);
+    };
+    constexpr std::uint32_t kNoId = 0xFFFFFFFF;
+    put(2, 4);              // version
+    entry(0x01, 6, kNoId);  // owner
+    entry(0x02, 4, 12345);  // user 12345
+    entry(0x04, 0, kNoId);  // owning group
+    entry(0x10, 4, kNoId);  // mask
+    entry(0x20, 0, kNoId);  // others
+    return acl;
+}
+
+std::string attribute(const std::string& path, const char* name) {
+    std::string value(4096, '\0');
+    const ssize_t size = ::lgetxattr(path.c_str(), name, value.data(), value.size());
+    value.resize(size < 0 ? 0 : static_cast<std::size_t>(size));
+    return value;
+}
+
+TEST_F(PosixTrashMounts, TheCopyKeepsTheAclAttributesAndOwnerOrIsRefused) {
+    REQUIRE_MOUNTS();
+    ASSERT_TRUE(mounts.tmpfs(tree.path("ram"), "size=4m"));
+    constexpr uid_t kUser = 65534;
+    constexpr const char* kAcl = "system.posix_acl_access";
+    for (const char* name : {"ram/kept.tmp", "ram/refused.tmp"}) {
+        const std::string path = tree.path(name);
+        writeFile(path, "for two readers");
+        ASSERT_EQ(::chown(path.c_str(), kUser, kUser), 0);
+        const std::string acl = aclOneOtherUserMayRead();
+        ASSERT_EQ(::setxattr(path.c_str(), kAcl, acl.data(), acl.size(), 0), 0);
+        ASSERT_EQ(::setxattr(path.c_str(), "user.origin", "here", 4, 0), 0);
+    }
+    const std::string acl = attribute(tree.path("ram/kept.tmp"), kAcl);
+    ASSERT_FALSE(acl.empty());
+
+    const RemoveResult kept = remover.moveToTrash(listed("ram/kept.tmp"));
+    ASSERT_EQ(kept.outcome, RemoveOutcome::Removed) << kept.osError;
+    const std::string copy = trash("files/kept.tmp");
+    EXPECT_EQ(contents(copy), "for two readers");
+    EXPECT_EQ(attribute(copy, kAcl), acl);
+    EXPECT_EQ(attribute(copy, "user.origin"), "here");
+    struct stat st {};
+    ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, kUser);
+    EXPECT_EQ(st.st_gid, kUser);
+
+    // A home trash on a file system that keeps no ACL: a copy there would let group 65534 read
+    // what only user 12345 could.
+    ASSERT_TRUE(mounts.ramfs(tree.path("bare")));
+    PosixFileRemover bare{tree.path("bare/Trash")};
+    const RemoveResult refused = bare.moveToTrash(listed("ram/refused.tmp"));
+    EXPECT_EQ(refused.outcome, RemoveOutcome::Refused);
+    EXPECT_EQ(refused.osError, EOPNOTSUPP);
+    EXPECT_EQ(attribute(tree.path("ram/refused.tmp"), kAcl), acl);
+    EXPECT_TRUE(namesIn(tree.path("bare/Trash/files")).empty());
+    EXPECT_TRUE(namesIn(tree.path("bare/Trash/info")).empty());
 }
 
 std::string described(const HomeTrashPlace& place) {

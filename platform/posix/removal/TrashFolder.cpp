@@ -278,10 +278,12 @@ RemoveResult TrashFolder::copyIn(int folderFd, const std::string& name,
     if (!S_ISREG(st.st_mode) || identityOf(st) != expected) return refused(ESTALE);
 
     // Refuse up front what cannot fit: the data's blocks, the record and some room for the
-    // file system's own bookkeeping. A copy that still runs out of space is undone below.
+    // file system's own bookkeeping. A copy that still runs out of space is undone below. A file
+    // system that counts no blocks at all (ramfs) is not judged by its count of zero.
     if (::fstatvfs(files_.get(), &home) != 0) return refused(errno);
     const auto needed = static_cast<unsigned long long>(st.st_blocks) * 512u + 16u * home.f_bsize;
-    if (static_cast<unsigned long long>(home.f_bavail) * home.f_frsize < needed)
+    if (home.f_blocks != 0 &&
+        static_cast<unsigned long long>(home.f_bavail) * home.f_frsize < needed)
         return refused(ENOSPC);
 
     return putUnderFreeName(name, recordedPath, true, [&](const std::string& trashName) {

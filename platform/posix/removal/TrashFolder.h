@@ -54,10 +54,11 @@ class TrashFolder {
                         std::string_view recordedPath);
 
     // Puts the regular file `name` of `folderFd` in by copying it (from any mount): copies it
-    // (see copyFile), flushes the copy, its record and both folders to disk, checks that the name
-    // still holds `expected`, unchanged since the copy began, and only then removes it. Refused,
-    // with no copy and no record left, when the trash's file system lacks the space (ENOSPC),
-    // the file's own is read-only (EROFS), or any step fails.
+    // with what a move would keep (see copyFile), flushes the copy, its record and both folders to
+    // disk, checks that the name still holds `expected`, unchanged since the copy began, and only
+    // then removes it. Refused, with no copy and no record left, when the trash's file system lacks
+    // the space (ENOSPC), the file's own is read-only (EROFS), it cannot keep the file's extended
+    // attributes or access control list (EOPNOTSUPP), or any step fails.
     RemoveResult copyIn(int folderFd, const std::string& name, const FileIdentity& expected,
                         std::string_view recordedPath);
 
