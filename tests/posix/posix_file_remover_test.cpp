@@ -6,6 +6,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -22,6 +23,19 @@
 #include "platform/posix/shared/UniqueFd.h"
 #include "tests/support/ListedFileOf.h"
 #include "tests/support/TempTree.h"
+
+namespace {
+// Runs before every renameat2 of this program while a test sets it, so that the test can act there
+// as another process racing the removal would.
+std::function<void()> beforeRenameAt2;
+}  // namespace
+
+// The system's renameat2, after beforeRenameAt2.
+extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to,
+                         unsigned int flags) noexcept {
+    if (beforeRenameAt2) beforeRenameAt2();
+    return static_cast<int>(::syscall(SYS_renameat2, fromFolder, from, toFolder, to, flags));
+}
 
 namespace kelmora::platform::posix {
 namespace {
@@ -511,6 +525,39 @@ TEST_F(PosixTrashMounts, NoRoomInTheHomeTrashRefusesAndLeavesNothingBehind) {
     EXPECT_EQ(contents(tree.path("ram/big.tmp")), big);
     EXPECT_TRUE(namesIn(tree.path("few/Trash/files")).empty());
     EXPECT_TRUE(namesIn(tree.path("few/Trash/info")).empty());
+}
+
+TEST_F(PosixTrash, AnEntrySwappedInNeverKeepsARecord) {
+    // Another process swaps the listed file for a folder of its own just before the rename into
+    // the trash and then, in one of the two rounds, takes the name again before the folder can go
+    // back.
+    for (const bool nameTakenAgain : {false, true}) {
+        SCOPED_TRACE(nameTakenAgain ? "name taken again" : "name left free");
+        const std::string at = nameTakenAgain ? "twice/" : "once/";
+        tree.file(at + "x.tmp", 10);
+        const ListedFile file = listed(at + "x.tmp");
+        const ino_t listedInode = inodeOf(tree.path(at + "x.tmp"));
+        int renames = 0;
+        beforeRenameAt2 = [&] {
+            if (++renames == 1) {
+                fs::rename(tree.path(at + "x.tmp"), tree.path(at + "aside.tmp"));
+                tree.file(at + "x.tmp/theirs", 1);
+            } else if (renames == 2 && nameTakenAgain) {
+                tree.file(at + "x.tmp", 1);
+            }
+        };
+        const RemoveResult result = remover.moveToTrash(file);
+        beforeRenameAt2 = nullptr;
+        EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
+        EXPECT_EQ(result.osError, ESTALE);
+        EXPECT_EQ(renames, 2);  // in, then back out
+        EXPECT_TRUE(namesIn(trash("info")).empty());
+        EXPECT_EQ(inodeOf(tree.path(at + "aside.tmp")), listedInode);
+        if (!nameTakenAgain) {
+            EXPECT_TRUE(tree.exists(at + "x.tmp/theirs"));
+            EXPECT_TRUE(namesIn(trash("files")).empty());
+        }
+    }
 }
 
 // The bytes of a POSIX access ACL (system.posix_acl_access) by which the owner may read and write

@@ -257,10 +257,12 @@ std::optional<RemoveResult> TrashFolder::renameInto(int folderFd, const std::str
     if (::fstatat(files_.get(), trashName.c_str(), &arrived, AT_SYMLINK_NOFOLLOW) == 0 &&
         identityOf(arrived) == expected)
         return kRemoved;
-    // Another file took the name between the caller's check and the rename: it goes back.
-    // If it cannot, its record stays, so that it can be restored from the trash.
-    if (::renameat2(files_.get(), trashName.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) == 0)
-        dropRecord(trashName);
+    // Another entry took the name between the caller's check and the rename: it is not what was
+    // listed, so it keeps no record, whatever happens next. It goes back under its name, never
+    // over whatever may have taken that meanwhile; where it cannot, it stays in files/ with no
+    // record, where no trash reader offers it as anything and the next put passes over its name.
+    dropRecord(trashName);
+    ::renameat2(files_.get(), trashName.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE);
     return refused(ESTALE);
 }
 

@@ -22,7 +22,8 @@ namespace kelmora::platform::posix {
 // (which reserves NAME), with Path= (percent-encoded) and DeletionDate= (local time). NAME is the
 // file's own name, or the first of "NAME.2", "NAME.3"... that is free in both folders; a name too
 // long for its record is shortened. A failed put removes the record again and leaves the file
-// where it was.
+// where it was. The record stays only once what arrived is checked to be the listed file:
+// nothing else keeps one.
 //
 // The trash folder and its two parts are real folders (not links) owned by the user, to which no
 // one else may write.
@@ -49,7 +50,9 @@ class TrashFolder {
     // Moves the entry `name` of the folder `folderFd` in by renaming it (both must be on the
     // trash's mount), with `recordedPath` as its Path= (raw bytes; relative to the mount's top
     // for a trash at the top). What arrived is checked to be `expected`; anything else was
-    // swapped in after the caller's check, is put back and refused (ESTALE).
+    // swapped in after the caller's check: its record goes and it is refused (ESTALE). It is put
+    // back under its name; where that is taken again meanwhile, it stays in files/ with no
+    // record, so no trash reader offers it as anything.
     RemoveResult moveIn(int folderFd, const std::string& name, const FileIdentity& expected,
                         std::string_view recordedPath);
 
