@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -558,6 +559,44 @@ TEST_F(PosixTrash, AnEntrySwappedInNeverKeepsARecord) {
             EXPECT_TRUE(namesIn(trash("files")).empty());
         }
     }
+}
+
+TEST_F(PosixTrash, LongNamesOfAnyBytesGetShortNamesOfTheirOwn) {
+    const std::string tails(251, '\xA0');  // bytes that UTF-8 has only inside a character
+    std::string accents;
+    for (int i = 0; i < 125; ++i) accents += "\xC3\xA9";  // e-acute, two bytes each
+    struct Case {
+        std::string name, extension;
+    };
+    const std::vector<Case> cases = {
+        {tails + ".tmp", ".tmp"},
+        {tails.substr(1) + "\xA1.tmp", ".tmp"},  // alike as far as a shortened name reaches
+        {accents + ".bak", ".bak"},
+        {std::string(255, '\xFF'), ""},
+    };
+    std::map<ino_t, std::string> listedNames;
+    for (const Case& c : cases) {
+        tree.file(c.name, 1);
+        listedNames[inodeOf(tree.path(c.name))] = c.name;
+        const RemoveResult result = remover.moveToTrash(listed(c.name));
+        EXPECT_EQ(result.outcome, RemoveOutcome::Removed) << result.osError;
+        EXPECT_FALSE(tree.exists(c.name));
+    }
+    std::map<std::string, std::string> trashNames;  // by listed name
+    for (const std::string& name : namesIn(trash("files")))
+        trashNames[listedNames[inodeOf(trash("files/" + name))]] = name;
+    ASSERT_EQ(trashNames.size(), cases.size());
+    for (const Case& c : cases) {
+        const std::string& name = trashNames[c.name];
+        EXPECT_LE(name.size() + std::string(".trashinfo").size(), std::size_t{NAME_MAX});
+        EXPECT_GT(name.size(), 200u);
+        EXPECT_EQ(name.compare(0, 200, c.name, 0, 200), 0);
+        EXPECT_NE(name.find(c.extension, 200), std::string::npos);
+        EXPECT_EQ(recordedPath(trash("info/" + name + ".trashinfo")), tree.path(c.name));
+    }
+    // Whole characters only: the last one before the extension is complete.
+    const std::string& accented = trashNames[accents + ".bak"];
+    EXPECT_EQ(accented.substr(accented.size() - 6), "\xC3\xA9.bak");
 }
 
 // The bytes of a POSIX access ACL (system.posix_acl_access) by which the owner may read and write

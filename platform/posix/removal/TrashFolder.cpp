@@ -55,17 +55,50 @@ std::string recordText(std::string_view recordedPath) {
     return "[Trash Info]\nPath=" + percentEncoded(recordedPath) + "\nDeletionDate=" + date + "\n";
 }
 
+// Where to cut `text` to keep at most `keep` bytes of it: at `keep`, or where a well-formed UTF-8
+// character that the cut would split begins. Bytes that are not UTF-8 are cut anywhere, so the
+// cut never moves back more than three bytes.
+std::size_t cutBefore(std::string_view text, std::size_t keep) {
+    const auto isTail = [&](std::size_t at) {
+        return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+    };
+    if (!isTail(keep)) return keep;
+    for (std::size_t back = 1; back <= 3 && back <= keep; ++back) {
+        const auto lead = static_cast<unsigned char>(text[keep - back]);
+        if ((lead & 0xC0) == 0x80) continue;
+        const std::size_t length = lead >= 0xF8   ? 1
+                                   : lead >= 0xF0 ? 4
+                                   : lead >= 0xE0 ? 3
+                                   : lead >= 0xC0 ? 2
+                                                  : 1;
+        for (std::size_t at = keep; at < keep - back + length; ++at)
+            if (!isTail(at)) return keep;
+        return length > back ? keep - back : keep;
+    }
+    return keep;
+}
+
 // The name tried at `attempt` (0, 1, ...) for a file called `name`: the name itself, then
 // "name.2", "name.3"..., shortened so that its record's name fits in one path component. A
-// shortened name does not end inside a UTF-8 sequence.
+// shortened name loses the end of its stem and keeps its extension (up to kLongestExtension
+// bytes from its last dot), so the file's type still shows. The room left is at least
+// NAME_MAX - 10 - 5 = 240 bytes, so the stem keeps more than 200 of them: a shortened name is
+// never empty, "." or "..". Two long names that shorten alike get different numbers, as the
+// record of each is made exclusively.
+constexpr std::size_t kLongestExtension = 16;
 std::string candidateName(const std::string& name, int attempt) {
     std::string suffix;
     if (attempt > 0) suffix.append(".").append(std::to_string(attempt + 1));
     const std::size_t room = NAME_MAX - kRecordSuffix.size() - suffix.size();
-    std::size_t keep = std::min(name.size(), room);
-    if (keep < name.size())
-        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-    return name.substr(0, keep) + suffix;
+    if (name.size() <= room) return name + suffix;
+    const std::size_t dot = name.rfind('.');
+    const std::size_t extension =
+        dot != std::string::npos && dot > 0 && name.size() - dot <= kLongestExtension
+            ? name.size() - dot
+            : 0;
+    const std::string_view stem = std::string_view(name).substr(0, name.size() - extension);
+    const std::size_t keep = cutBefore(stem, room - extension);
+    return std::string(stem.substr(0, keep)) + name.substr(name.size() - extension) + suffix;
 }
 
 // Creates the folder `name` in `parentFd` (0700) unless something is there, then opens it as a

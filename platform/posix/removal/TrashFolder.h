@@ -19,11 +19,12 @@ namespace kelmora::platform::posix {
 // held open, so that everything put in goes exactly there whatever happens to the paths above.
 //
 // Putting a file in always writes its record first: info/NAME.trashinfo, created exclusively
-// (which reserves NAME), with Path= (percent-encoded) and DeletionDate= (local time). NAME is the
-// file's own name, or the first of "NAME.2", "NAME.3"... that is free in both folders; a name too
-// long for its record is shortened. A failed put removes the record again and leaves the file
-// where it was. The record stays only once what arrived is checked to be the listed file:
-// nothing else keeps one.
+// (which reserves NAME), with Path= (the raw bytes, percent-encoded) and DeletionDate= (local
+// time). NAME is the file's own name, or the first of "NAME.2", "NAME.3"... that is free in both
+// folders. A name too long for its record is shortened by bytes: the end of its stem goes, its
+// extension stays, a UTF-8 character is not cut in two, and it is never empty. A failed put
+// removes the record again and leaves the file where it was. The record stays only once what
+// arrived is checked to be the listed file: nothing else keeps one.
 //
 // The trash folder and its two parts are real folders (not links) owned by the user, to which no
 // one else may write.
