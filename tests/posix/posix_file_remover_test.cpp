@@ -634,16 +634,16 @@ TEST_F(PosixTrashMounts, TheCopyKeepsTheAclAttributesAndOwnerOrIsRefused) {
     ASSERT_TRUE(mounts.tmpfs(tree.path("ram"), "size=4m"));
     constexpr uid_t kUser = 65534;
     constexpr const char* kAcl = "system.posix_acl_access";
+    const std::string acl = aclOneOtherUserMayRead();
     for (const char* name : {"ram/kept.tmp", "ram/refused.tmp"}) {
         const std::string path = tree.path(name);
         writeFile(path, "for two readers");
         ASSERT_EQ(::chown(path.c_str(), kUser, kUser), 0);
-        const std::string acl = aclOneOtherUserMayRead();
-        ASSERT_EQ(::setxattr(path.c_str(), kAcl, acl.data(), acl.size(), 0), 0);
+        if (::setxattr(path.c_str(), kAcl, acl.data(), acl.size(), 0) != 0 && errno == EOPNOTSUPP)
+            GTEST_SKIP() << "this system's tmpfs keeps no ACL";
+        ASSERT_EQ(attribute(path, kAcl), acl);
         ASSERT_EQ(::setxattr(path.c_str(), "user.origin", "here", 4, 0), 0);
     }
-    const std::string acl = attribute(tree.path("ram/kept.tmp"), kAcl);
-    ASSERT_FALSE(acl.empty());
 
     const RemoveResult kept = remover.moveToTrash(listed("ram/kept.tmp"));
     ASSERT_EQ(kept.outcome, RemoveOutcome::Removed) << kept.osError;
