@@ -23,6 +23,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -34,6 +35,7 @@
 #include "bench/Timing.h"
 #include "bench/TreeGenerator.h"
 #include "platform/Platform.h"
+#include "platform/posix/removal/PosixFileRemover.h"
 #include "results/Removal.h"
 #include "scan/Masks.h"
 
@@ -77,10 +79,17 @@ std::uint64_t matchingLeft(const Setup& setup) {
     return bench::referenceWalk(treeOf(setup).string()).matches;
 }
 
-platform::Services realServices() {
+// The remover of a user whose XDG_DATA_HOME names the private trash. Run as root, as the bench
+// may be, the program's own choice would be root's account home instead, which must stay untouched.
+std::unique_ptr<platform::FileRemover> privateTrashRemover(const Setup& setup) {
+    return std::make_unique<platform::posix::PosixFileRemover>(platform::posix::HomeTrashPlace{
+        platform::posix::HomeTrashWay::UsersOwn, (setup.dir / "xdg").string(), "Trash"});
+}
+
+platform::Services realServices(const Setup& setup) {
     platform::Services services;
     services.fileSystem = platform::makeFileSystem(isListableName);
-    services.remover = platform::makeFileRemover();
+    services.remover = privateTrashRemover(setup);
     return services;
 }
 
@@ -92,7 +101,7 @@ QAbstractButton* button(MainFrm& window, const char* name) {
 
 // The window scans the tree and selects every row, then the timed click.
 double windowRemoval(const Setup& setup, const char* removeButton, std::size_t& rowsLeft) {
-    MainFrm window(realServices(), treeOf(setup).string());
+    MainFrm window(realServices(setup), treeOf(setup).string());
     if (!bench::showExposed(window)) throw std::runtime_error("the window was not shown");
     button(window, "cmdScan")->click();
     button(window, "cmdCA")->click();
@@ -122,7 +131,7 @@ class AllSelectedView : public bench::NullView {
 
 // The rows a scan of the tree lists, as the window would list them.
 MainState scannedState(const Setup& setup, std::vector<NativeString>* paths = nullptr) {
-    platform::Services services = realServices();
+    platform::Services services = realServices(setup);
     MainFrm window(std::move(services), treeOf(setup).string());
     button(window, "cmdScan")->click();
     MainState state;
@@ -137,7 +146,7 @@ MainState scannedState(const Setup& setup, std::vector<NativeString>* paths = nu
 double engineRemoval(const Setup& setup, bool erase, std::size_t& rowsLeft) {
     MainState state = scannedState(setup);
     AllSelectedView view(state.Results.size());
-    auto remover = platform::makeFileRemover();
+    auto remover = privateTrashRemover(setup);
     const double time = seconds([&] {
         if (erase)
             eraseSelected(state, view, remover.get());

@@ -6,17 +6,37 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/posix/removal/HomeTrash.h"
 #include "platform/posix/shared/UniqueFd.h"
 #include "tests/support/ListedFileOf.h"
 #include "tests/support/TempTree.h"
+
+namespace {
+// Runs before every renameat2 of this program while a test sets it, so that the test can act there
+// as another process racing the removal would.
+std::function<void()> beforeRenameAt2;
+}  // namespace
+
+// The system's renameat2, after beforeRenameAt2.
+extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to,
+                         unsigned int flags) noexcept {
+    if (beforeRenameAt2) beforeRenameAt2();
+    return static_cast<int>(::syscall(SYS_renameat2, fromFolder, from, toFolder, to, flags));
+}
 
 namespace kelmora::platform::posix {
 namespace {
@@ -392,6 +412,10 @@ class TestMounts {
         fs::create_directories(at);
         return add(::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()), at);
     }
+    bool ramfs(const std::string& at) {
+        fs::create_directories(at);
+        return add(::mount("ramfs", at.c_str(), "ramfs", 0, nullptr), at);
+    }
     bool bind(const std::string& from, const std::string& at) {
         fs::create_directories(from);
         fs::create_directories(at);
@@ -502,6 +526,305 @@ TEST_F(PosixTrashMounts, NoRoomInTheHomeTrashRefusesAndLeavesNothingBehind) {
     EXPECT_EQ(contents(tree.path("ram/big.tmp")), big);
     EXPECT_TRUE(namesIn(tree.path("few/Trash/files")).empty());
     EXPECT_TRUE(namesIn(tree.path("few/Trash/info")).empty());
+}
+
+TEST_F(PosixTrash, AnEntrySwappedInNeverKeepsARecord) {
+    // Another process swaps the listed file for a folder of its own just before the rename into
+    // the trash and then, in one of the two rounds, takes the name again before the folder can go
+    // back.
+    for (const bool nameTakenAgain : {false, true}) {
+        SCOPED_TRACE(nameTakenAgain ? "name taken again" : "name left free");
+        const std::string at = nameTakenAgain ? "twice/" : "once/";
+        tree.file(at + "x.tmp", 10);
+        const ListedFile file = listed(at + "x.tmp");
+        const ino_t listedInode = inodeOf(tree.path(at + "x.tmp"));
+        int renames = 0;
+        beforeRenameAt2 = [&] {
+            if (++renames == 1) {
+                fs::rename(tree.path(at + "x.tmp"), tree.path(at + "aside.tmp"));
+                tree.file(at + "x.tmp/theirs", 1);
+            } else if (renames == 2 && nameTakenAgain) {
+                tree.file(at + "x.tmp", 1);
+            }
+        };
+        const RemoveResult result = remover.moveToTrash(file);
+        beforeRenameAt2 = nullptr;
+        EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
+        EXPECT_EQ(result.osError, ESTALE);
+        EXPECT_EQ(renames, 2);  // in, then back out
+        EXPECT_TRUE(namesIn(trash("info")).empty());
+        EXPECT_EQ(inodeOf(tree.path(at + "aside.tmp")), listedInode);
+        if (!nameTakenAgain) {
+            EXPECT_TRUE(tree.exists(at + "x.tmp/theirs"));
+            EXPECT_TRUE(namesIn(trash("files")).empty());
+        }
+    }
+}
+
+TEST_F(PosixTrash, LongNamesOfAnyBytesGetShortNamesOfTheirOwn) {
+    const std::string tails(251, '\xA0');  // bytes that UTF-8 has only inside a character
+    std::string accents;
+    for (int i = 0; i < 125; ++i) accents += "\xC3\xA9";  // e-acute, two bytes each
+    struct Case {
+        std::string name, extension;
+    };
+    const std::vector<Case> cases = {
+        {tails + ".tmp", ".tmp"},
+        {tails.substr(1) + "\xA1.tmp", ".tmp"},  // alike as far as a shortened name reaches
+        {accents + ".bak", ".bak"},
+        {std::string(255, '\xFF'), ""},
+    };
+    std::map<ino_t, std::string> listedNames;
+    for (const Case& c : cases) {
+        tree.file(c.name, 1);
+        listedNames[inodeOf(tree.path(c.name))] = c.name;
+        const RemoveResult result = remover.moveToTrash(listed(c.name));
+        EXPECT_EQ(result.outcome, RemoveOutcome::Removed) << result.osError;
+        EXPECT_FALSE(tree.exists(c.name));
+    }
+    std::map<std::string, std::string> trashNames;  // by listed name
+    for (const std::string& name : namesIn(trash("files")))
+        trashNames[listedNames[inodeOf(trash("files/" + name))]] = name;
+    ASSERT_EQ(trashNames.size(), cases.size());
+    for (const Case& c : cases) {
+        const std::string& name = trashNames[c.name];
+        EXPECT_LE(name.size() + std::string(".trashinfo").size(), std::size_t{NAME_MAX});
+        EXPECT_GT(name.size(), 200u);
+        EXPECT_EQ(name.compare(0, 200, c.name, 0, 200), 0);
+        EXPECT_NE(name.find(c.extension, 200), std::string::npos);
+        EXPECT_EQ(recordedPath(trash("info/" + name + ".trashinfo")), tree.path(c.name));
+    }
+    // Whole characters only: the last one before the extension is complete.
+    const std::string& accented = trashNames[accents + ".bak"];
+    EXPECT_EQ(accented.substr(accented.size() - 6), "\xC3\xA9.bak");
+}
+
+// The bytes of a POSIX access ACL (system.posix_acl_access) by which the owner may read and write
+// the file, the user 12345 may read it, and its group and others may not: the mode bits read 0640,
+// whose group bits are the ACL's mask.
+std::string aclOneOtherUserMayRead() {
+    std::string acl;
+    const auto put = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) acl += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    const auto entry = [&](std::uint32_t tag, std::uint32_t rights, std::uint32_t id) {
+        put(tag, 2);
+        put(rights, 2);
+        put(id, 4);
+    };
+    constexpr std::uint32_t kNoId = 0xFFFFFFFF;
+    put(2, 4);              // version
+    entry(0x01, 6, kNoId);  // owner
+    entry(0x02, 4, 12345);  // user 12345
+    entry(0x04, 0, kNoId);  // owning group
+    entry(0x10, 4, kNoId);  // mask
+    entry(0x20, 0, kNoId);  // others
+    return acl;
+}
+
+std::string attribute(const std::string& path, const char* name) {
+    std::string value(4096, '\0');
+    const ssize_t size = ::lgetxattr(path.c_str(), name, value.data(), value.size());
+    value.resize(size < 0 ? 0 : static_cast<std::size_t>(size));
+    return value;
+}
+
+TEST_F(PosixTrashMounts, TheCopyKeepsTheAclAttributesAndOwnerOrIsRefused) {
+    REQUIRE_MOUNTS();
+    ASSERT_TRUE(mounts.tmpfs(tree.path("ram"), "size=4m"));
+    constexpr uid_t kUser = 65534;
+    constexpr const char* kAcl = "system.posix_acl_access";
+    const std::string acl = aclOneOtherUserMayRead();
+    for (const char* name : {"ram/kept.tmp", "ram/refused.tmp"}) {
+        const std::string path = tree.path(name);
+        writeFile(path, "for two readers");
+        ASSERT_EQ(::chown(path.c_str(), kUser, kUser), 0);
+        if (::setxattr(path.c_str(), kAcl, acl.data(), acl.size(), 0) != 0 && errno == EOPNOTSUPP)
+            GTEST_SKIP() << "this system's tmpfs keeps no ACL";
+        ASSERT_EQ(attribute(path, kAcl), acl);
+        ASSERT_EQ(::setxattr(path.c_str(), "user.origin", "here", 4, 0), 0);
+    }
+
+    const RemoveResult kept = remover.moveToTrash(listed("ram/kept.tmp"));
+    ASSERT_EQ(kept.outcome, RemoveOutcome::Removed) << kept.osError;
+    const std::string copy = trash("files/kept.tmp");
+    EXPECT_EQ(contents(copy), "for two readers");
+    EXPECT_EQ(attribute(copy, kAcl), acl);
+    EXPECT_EQ(attribute(copy, "user.origin"), "here");
+    struct stat st {};
+    ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, kUser);
+    EXPECT_EQ(st.st_gid, kUser);
+
+    // A home trash on a file system that keeps no ACL: a copy there would let group 65534 read
+    // what only user 12345 could.
+    ASSERT_TRUE(mounts.ramfs(tree.path("bare")));
+    PosixFileRemover bare{tree.path("bare/Trash")};
+    const RemoveResult refused = bare.moveToTrash(listed("ram/refused.tmp"));
+    EXPECT_EQ(refused.outcome, RemoveOutcome::Refused);
+    EXPECT_EQ(refused.osError, EOPNOTSUPP);
+    EXPECT_EQ(attribute(tree.path("ram/refused.tmp"), kAcl), acl);
+    EXPECT_TRUE(namesIn(tree.path("bare/Trash/files")).empty());
+    EXPECT_TRUE(namesIn(tree.path("bare/Trash/info")).empty());
+}
+
+std::string described(const HomeTrashPlace& place) {
+    return (place.way == HomeTrashWay::UsersOwn ? "own " : "verified ") + place.base + " " +
+           place.below;
+}
+
+TEST(PosixHomeTrash, OnlyAUserInTheirOwnHomeIsTakenAtTheEnvironmentsWord) {
+    test::TempTree tree;
+    tree.folder("own/data");
+    // A user other than root who owns the folders named "own".
+    uid_t user = ::geteuid();
+    if (user == 0) {
+        user = 65534;
+        for (const char* rel : {"own", "own/data"})
+            ASSERT_EQ(::chown(tree.path(rel).c_str(), user, user), 0);
+    }
+    const std::string own = tree.path("own"), data = tree.path("own/data");
+    const std::string account = "/accounts/u";
+    EXPECT_EQ(described(homeTrashPlace(user, data.c_str(), own.c_str(), account.c_str())),
+              "own " + data + " Trash");
+    EXPECT_EQ(described(homeTrashPlace(user, nullptr, own.c_str(), account.c_str())),
+              "own " + own + " .local/share/Trash");
+    const std::string unmade = data + "/not/made";
+    EXPECT_EQ(described(homeTrashPlace(user, unmade.c_str(), nullptr, account.c_str())),
+              "own " + unmade + " Trash");
+    EXPECT_EQ(described(homeTrashPlace(user, "relative", own.c_str(), account.c_str())),
+              "own " + own + " .local/share/Trash");
+
+    // Another user's home, as `su` without `-` keeps it, or one nobody made for the user.
+    const std::string verified = "verified " + account + " .local/share/Trash";
+    EXPECT_EQ(described(homeTrashPlace(user + 1, data.c_str(), own.c_str(), account.c_str())),
+              verified);
+    EXPECT_EQ(described(homeTrashPlace(user, nullptr, "/", account.c_str())), verified);
+    EXPECT_EQ(described(homeTrashPlace(user, nullptr, nullptr, account.c_str())), verified);
+    // Root, whatever the environment says (as sudo -E keeps it).
+    EXPECT_EQ(described(homeTrashPlace(0, data.c_str(), own.c_str(), "/root")),
+              "verified /root .local/share/Trash");
+    EXPECT_TRUE(homeTrashPlace(0, data.c_str(), own.c_str(), nullptr).base.empty());
+}
+
+// Runs `body` in a child process whose root folder is `root`, so that "/" and everything the body
+// reaches from it lie in a test's tree; gives what the body returned ("" when the child could not
+// be made so).
+std::string inChangedRoot(const std::string& root, const std::function<std::string()>& body) {
+    int pipe[2];
+    if (::pipe(pipe) != 0) return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe[0]);
+        const std::string said = ::chroot(root.c_str()) == 0 && ::chdir("/") == 0 ? body() : "";
+        for (std::size_t put = 0; put < said.size();) {
+            const ssize_t n = ::write(pipe[1], said.data() + put, said.size() - put);
+            if (n <= 0) break;
+            put += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(pipe[1]);
+    std::string said;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipe[0]);
+    int status = 0;
+    if (child > 0) ::waitpid(child, &status, 0);
+    return said;
+}
+
+std::string said(const RemoveResult& result) {
+    switch (result.outcome) {
+        case RemoveOutcome::Removed:
+            return "removed";
+        case RemoveOutcome::AlreadyGone:
+            return "gone";
+        default:
+            return "refused " + std::to_string(result.osError);
+    }
+}
+
+TEST_F(PosixTrashMounts, RootsFilesGoOnlyWhereNoOtherUserReaches) {
+    REQUIRE_MOUNTS();
+    constexpr uid_t kUser = 65534;
+    // The tree becomes "/" of a child: root's account home /root, a user's home /home/u whose
+    // trash the environment names (as after `sudo -E`), root's files in /work, on the mount of
+    // both homes, and in /mnt, a bind mount whose top the user owns, with a trash the user made.
+    tree.folder("root");
+    ::chmod(tree.path("root").c_str(), 0700);
+    tree.folder("home/u/.local/share/Trash/files");
+    tree.folder("home/u/.local/share/Trash/info");
+    for (const auto& entry : fs::recursive_directory_iterator(tree.path("home/u")))
+        ASSERT_EQ(::lchown(entry.path().c_str(), kUser, kUser), 0);
+    ASSERT_EQ(::chown(tree.path("home/u").c_str(), kUser, kUser), 0);
+    ASSERT_TRUE(mounts.bind(tree.path("disk"), tree.path("mnt")));
+    for (const char* name : {"work/a.tmp", "mnt/b.tmp", "mnt/c.tmp", "mnt/e.tmp", "mnt/f.tmp",
+                             "work/g1.tmp", "work/g2.tmp", "work/g3.tmp"}) {
+        tree.file(name, 0);
+        writeFile(tree.path(name), name);
+        ::chmod(tree.path(name).c_str(), 0600);
+    }
+    const ino_t a = inodeOf(tree.path("work/a.tmp")), f = inodeOf(tree.path("mnt/f.tmp"));
+    tree.folder("mnt/.Trash-0");
+    ASSERT_EQ(::chown(tree.path("mnt/.Trash-0").c_str(), kUser, kUser), 0);
+    ASSERT_EQ(::chown(tree.path("mnt").c_str(), kUser, kUser), 0);
+
+    const std::string report = inChangedRoot(tree.root(), [] {
+        std::string out;
+        PosixFileRemover asRoot(homeTrashPlace(0, "/home/u/.local/share", "/home/u", "/root"));
+        const auto bin = [&](const std::string& path) {
+            out += path + ": " + said(asRoot.moveToTrash(test::listedFileOf(path))) + "\n";
+        };
+        bin("/work/a.tmp");  // moved into /root's trash
+        bin("/mnt/b.tmp");   // the user's top and trash: copied into /root's
+        ::rmdir("/mnt/.Trash-0");
+        ::mkdir("/mnt/.Trash-0", 0700);
+        bin("/mnt/c.tmp");  // root's own trash on the user's top: still copied
+        ::chown("/mnt", 0, 0);
+        ::chmod("/mnt", 0777);
+        bin("/mnt/e.tmp");  // a top that anyone may write to: copied
+        ::chmod("/mnt", 0755);
+        bin("/mnt/f.tmp");  // a top of root's alone: moved into its trash
+        // Ways to the home trash that another user controls, each found anew.
+        asRoot.finishBatch();
+        ::rename("/root/.local", "/root/.local-kept");
+        ::symlink("/home/u/.local", "/root/.local");
+        bin("/work/g1.tmp");
+        ::unlink("/root/.local");
+        ::mkdir("/root/.local", 0700);
+        ::chown("/root/.local", kUser, kUser);
+        bin("/work/g2.tmp");
+        ::chown("/root/.local", 0, 0);
+        ::chmod("/root/.local", 0777);
+        bin("/work/g3.tmp");
+        return out;
+    });
+    if (report.empty()) GTEST_SKIP() << "this process cannot change its root folder";
+    const std::string refusedAsLink = "refused " + std::to_string(ENOTDIR);
+    const std::string refusedAsOthers = "refused " + std::to_string(EPERM);
+    EXPECT_EQ(report,
+              "/work/a.tmp: removed\n/mnt/b.tmp: removed\n/mnt/c.tmp: removed\n"
+              "/mnt/e.tmp: removed\n/mnt/f.tmp: removed\n/work/g1.tmp: " +
+                  refusedAsLink + "\n/work/g2.tmp: " + refusedAsOthers +
+                  "\n/work/g3.tmp: " + refusedAsOthers + "\n");
+
+    const std::string rootTrash = tree.path("root/.local-kept/share/Trash");
+    EXPECT_EQ(inodeOf(rootTrash + "/files/a.tmp"), a);
+    EXPECT_EQ(recordedPath(rootTrash + "/info/a.tmp.trashinfo"), "/work/a.tmp");
+    for (const char* name : {"b.tmp", "c.tmp", "e.tmp"}) {
+        EXPECT_EQ(contents(rootTrash + "/files/" + name), std::string("mnt/") + name);
+        EXPECT_EQ(recordedPath(rootTrash + "/info/" + name + ".trashinfo"),
+                  std::string("/mnt/") + name);
+    }
+    EXPECT_EQ(inodeOf(tree.path("mnt/.Trash-0/files/f.tmp")), f);
+    EXPECT_EQ(namesIn(tree.path("mnt/.Trash-0/files")), std::vector<std::string>{"f.tmp"});
+    EXPECT_TRUE(namesIn(tree.path("home/u/.local/share/Trash/files")).empty());
+    EXPECT_TRUE(namesIn(tree.path("home/u/.local/share/Trash/info")).empty());
+    for (const char* name : {"work/g1.tmp", "work/g2.tmp", "work/g3.tmp"})
+        EXPECT_TRUE(tree.exists(name)) << name;
 }
 
 }  // namespace

@@ -38,9 +38,17 @@ bool isVolatile(int folderFd) {
 
 }  // namespace
 
-PosixFileRemover::PosixFileRemover() : PosixFileRemover(homeTrashFolder()) {}
+PosixFileRemover::PosixFileRemover() : PosixFileRemover(homeTrashPlace()) {}
 
-PosixFileRemover::PosixFileRemover(std::string homeTrash) : homeTrashPath_(std::move(homeTrash)) {}
+PosixFileRemover::PosixFileRemover(const std::string& homeTrash) {
+    const std::size_t slash = homeTrash.rfind('/');
+    if (slash != std::string::npos)
+        homeTrashPlace_ = {HomeTrashWay::UsersOwn, slash == 0 ? "/" : homeTrash.substr(0, slash),
+                           homeTrash.substr(slash + 1)};
+}
+
+PosixFileRemover::PosixFileRemover(HomeTrashPlace homeTrash)
+    : homeTrashPlace_(std::move(homeTrash)) {}
 
 std::optional<RemoveResult> PosixFileRemover::find(const ListedFile& listed, Found& found) {
     const NativeString& path = listed.path;
@@ -73,18 +81,21 @@ std::optional<RemoveResult> PosixFileRemover::find(const ListedFile& listed, Fou
 TrashFolder* PosixFileRemover::homeTrash(int& error) {
     if (homeTrash_ && homeTrash_->intact()) return &*homeTrash_;
     homeTrash_.reset();
-    if (homeTrashPath_.empty()) {
+    if (homeTrashPlace_.base.empty()) {
         error = ENOENT;
         return nullptr;
     }
-    homeTrash_ = TrashFolder::openHome(homeTrashPath_, error);
+    homeTrash_ = TrashFolder::openHome(homeTrashPlace_, error);
     return homeTrash_ ? &*homeTrash_ : nullptr;
 }
 
 std::optional<std::uint64_t> PosixFileRemover::homeTrashParentMount() const {
-    const std::size_t slash = homeTrashPath_.rfind('/');
+    // Only the user's own choice is looked up as its path says: what it leads to is the user's.
+    if (homeTrashPlace_.way != HomeTrashWay::UsersOwn) return std::nullopt;
+    const std::string path = homeTrashPlace_.path();
+    const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return std::nullopt;
-    const std::string parent = slash == 0 ? "/" : homeTrashPath_.substr(0, slash);
+    const std::string parent = slash == 0 ? "/" : path.substr(0, slash);
     const UniqueFd folder(::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!folder) return std::nullopt;
     return mountKeyOfFd(folder.get());

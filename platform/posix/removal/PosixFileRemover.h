@@ -5,6 +5,7 @@
 
 #include "platform/FileRemover.h"
 #include "platform/posix/removal/FolderPathOpener.h"
+#include "platform/posix/removal/HomeTrash.h"
 #include "platform/posix/removal/TrashFolder.h"
 
 namespace kelmora::platform::posix {
@@ -28,14 +29,18 @@ namespace kelmora::platform::posix {
 //
 // moveToTrash, by the freedesktop.org Trash specification (see TrashFolder), read-only files
 // included:
-// 1. A file on the mount of the home trash ($XDG_DATA_HOME/Trash) is renamed into it, and only
-//    into it. While the home trash cannot be had, its would-be parent folder tells its mount;
-//    when not even that can be opened, every file is refused.
+// 1. A file on the mount of the home trash (see homeTrashPlace: the environment's for a user who
+//    owns what it names, else the one under the account's home, reached only through folders
+//    nobody else may change) is renamed into it, and only into it. While a home trash of the
+//    user's own choice cannot be had, its would-be parent folder tells its mount; while the one
+//    under the account's home cannot be had, or when not even that parent can be opened, every
+//    file is refused.
 // 2. Otherwise, unless its file system is a tmpfs or ramfs (a trash there would not outlive a
 //    restart), it is renamed into the trash at the top of its own mount, found by mount identity:
-//    $topdir/.Trash/$uid or $topdir/.Trash-$uid.
-// 3. Where no trash on its own mount takes it, it is copied into the home trash, flushed to disk,
-//    checked to be the listed file still, and only then removed.
+//    $topdir/.Trash/$uid or $topdir/.Trash-$uid, used only while no one else owns or may write
+//    to the top (see TrashFolder::openOnTop).
+// 3. Where no trash on its own mount takes it, it is copied into the home trash, and into no
+//    other place, flushed to disk, checked to be the listed file still, and only then removed.
 // It is never deleted without a copy in a trash, and the call reports Removed only once it is in
 // one; each refusal leaves the file where it was and no record of it in any trash.
 //
@@ -43,10 +48,13 @@ namespace kelmora::platform::posix {
 // finishBatch() closes them.
 class PosixFileRemover : public FileRemover {
   public:
-    // The home trash of the environment (homeTrashFolder()), for the effective user.
+    // The effective user's home trash, where homeTrashPlace() puts it.
     PosixFileRemover();
-    // For tests: the home trash at `homeTrash`, an absolute path; empty for none.
-    explicit PosixFileRemover(std::string homeTrash);
+    // The home trash at `homeTrash`.
+    explicit PosixFileRemover(HomeTrashPlace homeTrash);
+    // For tests: the home trash at `homeTrash`, an absolute path taken as the user's own choice;
+    // empty for none.
+    explicit PosixFileRemover(const std::string& homeTrash);
 
     RemoveResult deleteFile(const ListedFile& file) override;
     RemoveResult moveToTrash(const ListedFile& file) override;
@@ -68,7 +76,7 @@ class PosixFileRemover : public FileRemover {
     // had; nothing when that folder cannot be opened either.
     std::optional<std::uint64_t> homeTrashParentMount() const;
 
-    std::string homeTrashPath_;
+    HomeTrashPlace homeTrashPlace_;
     FolderPathOpener chain_;
     std::optional<TrashFolder> homeTrash_;
     std::string name_;  // the listed file's name, zero-terminated for the *at calls

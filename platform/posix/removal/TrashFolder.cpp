@@ -7,11 +7,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 
 #include "platform/posix/mounts/MountTop.h"
 #include "platform/posix/removal/FileCopy.h"
+#include "platform/posix/removal/TrustedFolder.h"
 #include "platform/posix/shared/StatIdentity.h"
 
 namespace kelmora::platform::posix {
@@ -55,17 +55,50 @@ std::string recordText(std::string_view recordedPath) {
     return "[Trash Info]\nPath=" + percentEncoded(recordedPath) + "\nDeletionDate=" + date + "\n";
 }
 
+// Where to cut `text` to keep at most `keep` bytes of it: at `keep`, or where a well-formed UTF-8
+// character that the cut would split begins. Bytes that are not UTF-8 are cut anywhere, so the
+// cut never moves back more than three bytes.
+std::size_t cutBefore(std::string_view text, std::size_t keep) {
+    const auto isTail = [&](std::size_t at) {
+        return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+    };
+    if (!isTail(keep)) return keep;
+    for (std::size_t back = 1; back <= 3 && back <= keep; ++back) {
+        const auto lead = static_cast<unsigned char>(text[keep - back]);
+        if ((lead & 0xC0) == 0x80) continue;
+        const std::size_t length = lead >= 0xF8   ? 1
+                                   : lead >= 0xF0 ? 4
+                                   : lead >= 0xE0 ? 3
+                                   : lead >= 0xC0 ? 2
+                                                  : 1;
+        for (std::size_t at = keep; at < keep - back + length; ++at)
+            if (!isTail(at)) return keep;
+        return length > back ? keep - back : keep;
+    }
+    return keep;
+}
+
 // The name tried at `attempt` (0, 1, ...) for a file called `name`: the name itself, then
 // "name.2", "name.3"..., shortened so that its record's name fits in one path component. A
-// shortened name does not end inside a UTF-8 sequence.
+// shortened name loses the end of its stem and keeps its extension (up to kLongestExtension
+// bytes from its last dot), so the file's type still shows. The room left is at least
+// NAME_MAX - 10 - 5 = 240 bytes, so the stem keeps more than 200 of them: a shortened name is
+// never empty, "." or "..". Two long names that shorten alike get different numbers, as the
+// record of each is made exclusively.
+constexpr std::size_t kLongestExtension = 16;
 std::string candidateName(const std::string& name, int attempt) {
     std::string suffix;
     if (attempt > 0) suffix.append(".").append(std::to_string(attempt + 1));
     const std::size_t room = NAME_MAX - kRecordSuffix.size() - suffix.size();
-    std::size_t keep = std::min(name.size(), room);
-    if (keep < name.size())
-        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-    return name.substr(0, keep) + suffix;
+    if (name.size() <= room) return name + suffix;
+    const std::size_t dot = name.rfind('.');
+    const std::size_t extension =
+        dot != std::string::npos && dot > 0 && name.size() - dot <= kLongestExtension
+            ? name.size() - dot
+            : 0;
+    const std::string_view stem = std::string_view(name).substr(0, name.size() - extension);
+    const std::size_t keep = cutBefore(stem, room - extension);
+    return std::string(stem.substr(0, keep)) + name.substr(name.size() - extension) + suffix;
 }
 
 // Creates the folder `name` in `parentFd` (0700) unless something is there, then opens it as a
@@ -83,13 +116,14 @@ std::optional<UniqueFd> makeAndOpen(int parentFd, const char* name, int flags, i
     return fd;
 }
 
-bool ownedBy(int fd, uid_t owner, int& error) {
+// Whether the folder `fd` is `owner`'s and no one else may write to it (see isTrustedFolder).
+bool ownedAlone(int fd, uid_t owner, int& error) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         error = errno;
         return false;
     }
-    if (st.st_uid != owner) {
+    if (st.st_uid != owner || !isTrustedFolder(st, owner)) {
         error = EPERM;
         return false;
     }
@@ -108,7 +142,15 @@ int makeParents(const std::string& path) {
 
 }  // namespace
 
-std::optional<TrashFolder> TrashFolder::openHome(const std::string& trashPath, int& error) {
+std::optional<TrashFolder> TrashFolder::openHome(const HomeTrashPlace& place, int& error) {
+    constexpr int kTrashFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    const uid_t user = ::geteuid();
+    if (place.way == HomeTrashWay::Verified) {
+        auto trash = openTrustedFolder(place.base, place.below, user, error);
+        if (!trash) return std::nullopt;
+        return openParts(trash->get(), user, error);
+    }
+    const std::string trashPath = place.path();
     const std::size_t slash = trashPath.rfind('/');
     if (trashPath.empty() || trashPath.front() != '/' || slash + 1 >= trashPath.size()) {
         error = EINVAL;
@@ -122,37 +164,40 @@ std::optional<TrashFolder> TrashFolder::openHome(const std::string& trashPath, i
         return std::nullopt;
     }
     const std::string leaf = trashPath.substr(slash + 1);
-    auto trash = makeAndOpen(parentFd.get(), leaf.c_str(),
-                             O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, error);
-    if (!trash || !ownedBy(trash->get(), ::geteuid(), error)) return std::nullopt;
-    return openParts(trash->get(), ::geteuid(), error);
+    auto trash = makeAndOpen(parentFd.get(), leaf.c_str(), kTrashFlags, error);
+    if (!trash) return std::nullopt;
+    return openParts(trash->get(), user, error);
 }
 
 std::optional<TrashFolder> TrashFolder::openOnTop(int topFd, uid_t uid, int& error) {
     constexpr int kTrashFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    // Whoever may change the top's names may swap the trash for one of their own.
+    if ((error = checkTrustedFolder(topFd, uid)) != 0) return std::nullopt;
     const std::string uidText = std::to_string(uid);
     // An administrator's shared .Trash: only a real folder with the sticky bit, so that no user
-    // can take another's place in it.
+    // can take another's place in it, and the administrator's or the user's own, as its owner
+    // may take any name in it.
     UniqueFd shared(::openat(topFd, ".Trash", kTrashFlags));
     struct stat st {};
     if (shared && ::fstat(shared.get(), &st) == 0 && S_ISDIR(st.st_mode) &&
-        (st.st_mode & S_ISVTX) != 0) {
+        (st.st_mode & S_ISVTX) != 0 && (st.st_uid == 0 || st.st_uid == uid)) {
         int ignored = 0;
         auto own = makeAndOpen(shared.get(), uidText.c_str(), kTrashFlags, ignored);
-        if (own && ownedBy(own->get(), uid, ignored))
+        if (own)
             if (auto trash = openParts(own->get(), uid, ignored)) return trash;
     }
     const std::string own = ".Trash-" + uidText;
     auto trash = makeAndOpen(topFd, own.c_str(), kTrashFlags, error);
-    if (!trash || !ownedBy(trash->get(), uid, error)) return std::nullopt;
+    if (!trash) return std::nullopt;
     return openParts(trash->get(), uid, error);
 }
 
 std::optional<TrashFolder> TrashFolder::openParts(int trashFd, uid_t owner, int& error) {
+    if (!ownedAlone(trashFd, owner, error)) return std::nullopt;
     auto files = makeAndOpen(trashFd, "files", kPartFlags, error);
-    if (!files || !ownedBy(files->get(), owner, error)) return std::nullopt;
+    if (!files || !ownedAlone(files->get(), owner, error)) return std::nullopt;
     auto info = makeAndOpen(trashFd, "info", kPartFlags, error);
-    if (!info || !ownedBy(info->get(), owner, error)) return std::nullopt;
+    if (!info || !ownedAlone(info->get(), owner, error)) return std::nullopt;
     const auto mount = mountKeyOfFd(files->get());
     if (!mount) {
         error = errno;
@@ -245,10 +290,12 @@ std::optional<RemoveResult> TrashFolder::renameInto(int folderFd, const std::str
     if (::fstatat(files_.get(), trashName.c_str(), &arrived, AT_SYMLINK_NOFOLLOW) == 0 &&
         identityOf(arrived) == expected)
         return kRemoved;
-    // Another file took the name between the caller's check and the rename: it goes back.
-    // If it cannot, its record stays, so that it can be restored from the trash.
-    if (::renameat2(files_.get(), trashName.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) == 0)
-        dropRecord(trashName);
+    // Another entry took the name between the caller's check and the rename: it is not what was
+    // listed, so it keeps no record, whatever happens next. It goes back under its name, never
+    // over whatever may have taken that meanwhile; where it cannot, it stays in files/ with no
+    // record, where no trash reader offers it as anything and the next put passes over its name.
+    dropRecord(trashName);
+    ::renameat2(files_.get(), trashName.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE);
     return refused(ESTALE);
 }
 
@@ -266,10 +313,12 @@ RemoveResult TrashFolder::copyIn(int folderFd, const std::string& name,
     if (!S_ISREG(st.st_mode) || identityOf(st) != expected) return refused(ESTALE);
 
     // Refuse up front what cannot fit: the data's blocks, the record and some room for the
-    // file system's own bookkeeping. A copy that still runs out of space is undone below.
+    // file system's own bookkeeping. A copy that still runs out of space is undone below. A file
+    // system that counts no blocks at all (ramfs) is not judged by its count of zero.
     if (::fstatvfs(files_.get(), &home) != 0) return refused(errno);
     const auto needed = static_cast<unsigned long long>(st.st_blocks) * 512u + 16u * home.f_bsize;
-    if (static_cast<unsigned long long>(home.f_bavail) * home.f_frsize < needed)
+    if (home.f_blocks != 0 &&
+        static_cast<unsigned long long>(home.f_bavail) * home.f_frsize < needed)
         return refused(ENOSPC);
 
     return putUnderFreeName(name, recordedPath, true, [&](const std::string& trashName) {
@@ -311,14 +360,6 @@ std::optional<RemoveResult> TrashFolder::copyInto(int source, const struct stat&
     if (::unlinkat(folderFd, name.c_str(), 0) != 0)
         return undo(errno == ENOENT ? kGone : refused(errno));
     return kRemoved;
-}
-
-std::string homeTrashFolder() {
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
-        return std::string(data) + "/Trash";
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return std::string(home) + "/.local/share/Trash";
-    return {};
 }
 
 }  // namespace kelmora::platform::posix

@@ -10,6 +10,7 @@
 
 #include "platform/FileIdentity.h"
 #include "platform/FileRemover.h"
+#include "platform/posix/removal/HomeTrash.h"
 #include "platform/posix/shared/UniqueFd.h"
 
 namespace kelmora::platform::posix {
@@ -18,20 +19,28 @@ namespace kelmora::platform::posix {
 // held open, so that everything put in goes exactly there whatever happens to the paths above.
 //
 // Putting a file in always writes its record first: info/NAME.trashinfo, created exclusively
-// (which reserves NAME), with Path= (percent-encoded) and DeletionDate= (local time). NAME is the
-// file's own name, or the first of "NAME.2", "NAME.3"... that is free in both folders; a name too
-// long for its record is shortened. A failed put removes the record again and leaves the file
-// where it was.
+// (which reserves NAME), with Path= (the raw bytes, percent-encoded) and DeletionDate= (local
+// time). NAME is the file's own name, or the first of "NAME.2", "NAME.3"... that is free in both
+// folders. A name too long for its record is shortened by bytes: the end of its stem goes, its
+// extension stays, a UTF-8 character is not cut in two, and it is never empty. A failed put
+// removes the record again and leaves the file where it was. The record stays only once what
+// arrived is checked to be the listed file: nothing else keeps one.
+//
+// The trash folder and its two parts are real folders (not links) owned by the user, to which no
+// one else may write.
 class TrashFolder {
   public:
-    // The home trash at `trashPath` ($XDG_DATA_HOME/Trash), which with its parents is created
-    // (0700) when missing. The trash folder and its two parts must be real folders (not links)
-    // owned by the effective user. Nothing on failure, with `error` set.
-    static std::optional<TrashFolder> openHome(const std::string& trashPath, int& error);
+    // The home trash at `place`, made (0700 each) with what is missing of `place.below`, for the
+    // effective user. A UsersOwn place is reached as its path says, links on the way followed, and
+    // its parents are made too; a Verified one only through folders that openTrustedFolder
+    // accepts. Nothing on failure, with `error` set.
+    static std::optional<TrashFolder> openHome(const HomeTrashPlace& place, int& error);
 
-    // The trash at the top of a mount, `topFd`: $topdir/.Trash/$uid when $topdir/.Trash is a real
-    // folder with the sticky bit, else $topdir/.Trash-$uid; either is created (0700) when missing
-    // and must be a real folder owned by `uid`. Nothing on failure, with `error` set.
+    // The trash at the top of a mount, `topFd`, for `uid`: $topdir/.Trash/$uid when
+    // $topdir/.Trash is a real folder with the sticky bit owned by root or `uid`, else
+    // $topdir/.Trash-$uid; either is made (0700) when missing. The top itself must be trusted
+    // (isTrustedFolder): a top that anyone else owns or may write to is no place for the user's
+    // files, however its trash looks (EPERM). Nothing on failure, with `error` set.
     static std::optional<TrashFolder> openOnTop(int topFd, uid_t uid, int& error);
 
     // The mount that the trash folder lies on (see mountKeyOf).
@@ -42,21 +51,26 @@ class TrashFolder {
     // Moves the entry `name` of the folder `folderFd` in by renaming it (both must be on the
     // trash's mount), with `recordedPath` as its Path= (raw bytes; relative to the mount's top
     // for a trash at the top). What arrived is checked to be `expected`; anything else was
-    // swapped in after the caller's check, is put back and refused (ESTALE).
+    // swapped in after the caller's check: its record goes and it is refused (ESTALE). It is put
+    // back under its name; where that is taken again meanwhile, it stays in files/ with no
+    // record, so no trash reader offers it as anything.
     RemoveResult moveIn(int folderFd, const std::string& name, const FileIdentity& expected,
                         std::string_view recordedPath);
 
     // Puts the regular file `name` of `folderFd` in by copying it (from any mount): copies it
-    // (see copyFile), flushes the copy, its record and both folders to disk, checks that the name
-    // still holds `expected`, unchanged since the copy began, and only then removes it. Refused,
-    // with no copy and no record left, when the trash's file system lacks the space (ENOSPC),
-    // the file's own is read-only (EROFS), or any step fails.
+    // with what a move would keep (see copyFile), flushes the copy, its record and both folders to
+    // disk, checks that the name still holds `expected`, unchanged since the copy began, and only
+    // then removes it. Refused, with no copy and no record left, when the trash's file system lacks
+    // the space (ENOSPC), the file's own is read-only (EROFS), it cannot keep the file's extended
+    // attributes or access control list (EOPNOTSUPP), or any step fails.
     RemoveResult copyIn(int folderFd, const std::string& name, const FileIdentity& expected,
                         std::string_view recordedPath);
 
   private:
     TrashFolder(UniqueFd files, UniqueFd info, std::uint64_t mountKey)
         : files_(std::move(files)), info_(std::move(info)), mountKey_(mountKey) {}
+    // Opens files/ and info/ of the trash folder `trashFd`, which is checked too, all made when
+    // missing and each owned by `owner` with no write right for anyone else.
     static std::optional<TrashFolder> openParts(int trashFd, uid_t owner, int& error);
 
     // Puts the file `name` in under the first free name (see the class comment), its record
@@ -83,9 +97,5 @@ class TrashFolder {
     UniqueFd info_;
     std::uint64_t mountKey_ = 0;
 };
-
-// The effective user's home trash folder by the freedesktop.org rules: $XDG_DATA_HOME/Trash when
-// that is absolute, else ~/.local/share/Trash; empty when neither is known.
-std::string homeTrashFolder();
 
 }  // namespace kelmora::platform::posix
