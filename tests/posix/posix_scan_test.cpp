@@ -25,9 +25,9 @@ using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAre;
 
 FileIdentity identityAt(int dirFd, const std::string& name) {
-    struct stat st {};
-    EXPECT_EQ(fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW), 0) << name;
-    return platform::posix::identityOf(st);
+    const auto id = platform::posix::identityAt(dirFd, name.c_str());
+    EXPECT_TRUE(id) << name;
+    return id.value_or(FileIdentity{});
 }
 
 // The real scan over a real temporary tree.

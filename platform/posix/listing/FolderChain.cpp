@@ -16,11 +16,12 @@ namespace kelmora::platform::posix {
 namespace {
 
 // True when `found`, opened on its parent's mount, is the folder a listing reported as `expected`.
-// A listing tells a subfolder's inode, and its device only as the listed folder's: inside one
-// mount a btrfs subvolume has a device of its own, so there the inode alone must match.
+// A listing tells a subfolder's number, not its witness, and its device only as the listed
+// folder's: inside one mount a btrfs subvolume has a device of its own, so there the inode alone
+// must match.
 bool isExpected(const FileIdentity* expected, const FileIdentity& found,
                 const FileIdentity& parent) {
-    return !expected || found == *expected ||
+    return !expected || found.sameNumber(*expected) ||
            (expected->device == parent.device && expected->inode == found.inode);
 }
 
@@ -133,14 +134,15 @@ int FolderChain::step(const OpenFolder& parent, const char* name, const FileIden
         const int fd = static_cast<int>(syscall(SYS_openat2, parent.fd, name, &how, sizeof how));
         if (fd >= 0) {
             // RESOLVE_NO_XDEV kept it on the parent's mount, and no mount's root lies there:
-            // fstat, the cheapest call, tells the rest.
-            struct stat st {};
-            if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
+            // its identity tells the rest.
+            struct statx sx {};
+            const auto id = identityOfFd(fd, &sx);
+            if (!id || !S_ISDIR(sx.stx_mode)) {
                 close(fd);
                 return -1;
             }
             facts = parent.facts;
-            facts.id = identityOf(st);
+            facts.id = *id;
             facts.mountRoot = false;
             facts.mountRootKnown = true;
             facts.automount = false;
@@ -165,11 +167,12 @@ int FolderChain::stepThroughPath(const OpenFolder& parent, const char* name,
     // nothing is asked of the file system mounted there until it is known to be one to enter.
     const int pathFd = openat(parent.fd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (pathFd < 0) return -1;
-    const auto read = factsOf(pathFd);
+    // The number only: the witness is read once the folder is open for reading.
+    const auto read = factsOf(pathFd, Witness::Skip);
     const bool crossing = read && !sameMount(*read, parent.facts);
     int fd = -1;
     // Across a mount the identity must be the one statx reported at the listing: the mounted root.
-    const bool expectedHere = read && (crossing ? !expected || read->id == *expected
+    const bool expectedHere = read && (crossing ? !expected || read->id.sameNumber(*expected)
                                                 : isExpected(expected, read->id, parent.facts.id));
     if (expectedHere && read->isFolder() && !read->automount &&
         (!crossing || mounts_.enters(read->mountId, read->major, read->minor))) {
@@ -186,7 +189,13 @@ int FolderChain::stepThroughPath(const OpenFolder& parent, const char* name,
     close(pathFd);
     errno = saved;
     if (fd < 0) return -1;
+    const auto id = identityOfFd(fd);
+    if (!id || !id->sameNumber(read->id)) {
+        close(fd);
+        return -1;
+    }
     facts = *read;
+    facts.id = *id;
     if (!facts.mountRootKnown) facts.mountRoot = crossing;
     return fd;
 }

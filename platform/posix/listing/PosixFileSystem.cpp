@@ -122,7 +122,7 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
             } else if (type == DT_DIR || type == DT_UNKNOWN) {
                 // A folder's own identity and mount, never through a link: at a mount point the
                 // listing's inode is the covered folder's, statx's the mounted root's.
-                const auto sub = factsAt(dirFd, name);
+                const auto sub = factsAt(dirFd, name, Witness::Skip);
                 if (!sub) continue;  // gone since the listing
                 if (sub->isFolder()) {
                     entry.type = EntryType::Folder;

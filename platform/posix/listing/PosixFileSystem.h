@@ -71,7 +71,7 @@ class PosixFileSystem : public FileSystem {
     Sources sources_;
     MountPolicy mounts_;
     FolderChain chain_;
-    IdentitySet trash_;
+    NumberSet trash_;
     bool trashResolved_ = false;
     std::vector<char> buffer_;  // the listing buffer, allocated on first use and kept
     PackageFiles packages_;

@@ -22,18 +22,18 @@ std::optional<FileIdentity> resolve(const TrashLocation& location, MountPolicy& 
     // system it lies on, and looked at before anything below it: its mount must be one the walk
     // enters.
     UniqueFd at(openat(AT_FDCWD, location.base.c_str(), O_PATH | O_CLOEXEC));
-    auto here = at.get() >= 0 ? factsOf(at.get()) : std::nullopt;
+    auto here = at.get() >= 0 ? factsOf(at.get(), Witness::Skip) : std::nullopt;
     if (!here || !here->isFolder() || here->automount ||
         !mounts.enters(here->mountId, here->major, here->minor))
         return std::nullopt;
     for (const auto& name : location.below) {
-        const auto next = factsAt(at.get(), name.c_str());
+        const auto next = factsAt(at.get(), name.c_str(), Witness::Skip);
         if (!next || !next->isFolder() || next->automount ||
             (!sameMount(*next, *here) && !mounts.enters(next->mountId, next->major, next->minor)))
             return std::nullopt;
         at.reset(openat(at.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        here = at.get() >= 0 ? factsOf(at.get()) : std::nullopt;
-        if (!here || here->id != next->id) return std::nullopt;
+        here = at.get() >= 0 ? factsOf(at.get(), Witness::Skip) : std::nullopt;
+        if (!here || !here->id.sameNumber(next->id)) return std::nullopt;
     }
     return here->id;
 }
@@ -54,8 +54,8 @@ std::vector<TrashLocation> homeTrashLocations() {
     return out;
 }
 
-IdentitySet resolveTrashFolders(const std::vector<TrashLocation>& locations, MountPolicy& mounts) {
-    IdentitySet found;
+NumberSet resolveTrashFolders(const std::vector<TrashLocation>& locations, MountPolicy& mounts) {
+    NumberSet found;
     for (const auto& location : locations)
         if (const auto id = resolve(location, mounts)) found.insert(*id);
     return found;

@@ -25,6 +25,6 @@ std::vector<TrashLocation> homeTrashLocations();
 // mount that `mounts` does not enter, by the mount table's text or by the mount it opens on, is
 // not looked into (the walk never reaches it, and an automounter, a remote or a FUSE file system
 // could make the lookup wait); neither is one whose way down crosses into such a mount or a link.
-IdentitySet resolveTrashFolders(const std::vector<TrashLocation>& locations, MountPolicy& mounts);
+NumberSet resolveTrashFolders(const std::vector<TrashLocation>& locations, MountPolicy& mounts);
 
 }  // namespace kelmora::platform::posix
