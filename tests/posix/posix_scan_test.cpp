@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -156,6 +157,24 @@ TEST_F(PosixScan, ReachesFilesPastPathMaxAndReopensFarAncestors) {
     EXPECT_EQ(fs.list(folder(2), chain.ids[1], out), chain.ids[1]);
     out.clear();
     EXPECT_EQ(fs.list(folder(3), chain.ids[1], out), std::nullopt) << "level 3 is not level 2";
+}
+
+TEST_F(PosixScan, FewDescriptorsLeftLoseNoFolder) {
+    // Deeper than 40 descriptors reach, in a process allowed 40 (`ulimit -n 40`).
+    std::string deep;
+    for (int level = 0; level < 60; ++level) deep += "d/";
+    tree.file(deep + "deep.tmp", 1);
+    tree.file("near.tmp", 1);
+    const auto scanWithFewDescriptors = [&] {
+        rlimit few{};
+        few.rlim_cur = few.rlim_max = 40;
+        if (setrlimit(RLIMIT_NOFILE, &few) != 0) _exit(2);
+        const auto found = scanTree();
+        const bool both = found.size() == 2 &&
+                          std::find(found.begin(), found.end(), deep + "deep.tmp") != found.end();
+        _exit(both ? 0 : 1);
+    };
+    EXPECT_EXIT(scanWithFewDescriptors(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(PosixScan, HomeTrashIsKnownByIdentityHoweverTheHomeIsSpelled) {

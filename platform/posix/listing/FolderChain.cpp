@@ -57,13 +57,14 @@ bool FolderChain::openRoot(const std::string& folder) {
     if (!facts->mountRootKnown) facts->mountRoot = folder == "/";
     root_ = {fd, folder.size() - 1, *facts};
     path_ = folder;
+    held_ = kMaxOpen;
     currentFd_ = fd;
     current_ = *facts;
     return true;
 }
 
 void FolderChain::push(OpenFolder folder) {
-    if (open_.size() == kMaxOpen) {
+    if (open_.size() >= held_) {
         close(open_.front().fd);
         open_.pop_front();
     }
@@ -75,9 +76,23 @@ bool FolderChain::open(const std::string& folder, const FileIdentity& expected) 
     if (root_.fd < 0) return false;
     bool outOfFds = false;
     if (openBelow(folder, expected, outOfFds)) return true;
-    if (!outOfFds) return false;
-    closeBelowRoot();
-    return openBelow(folder, expected, outOfFds);
+    // Out of descriptors: hold half as many ancestors and go on from the deepest one still open,
+    // down to one; then once more from the root alone. Only a folder that cannot be opened even
+    // so is given up.
+    while (outOfFds) {
+        outOfFds = false;
+        if (held_ == 1 && open_.size() <= 1) {
+            closeBelowRoot();
+            return openBelow(folder, expected, outOfFds);
+        }
+        held_ = std::max<std::size_t>(1, std::min(held_, open_.size()) / 2);
+        while (open_.size() > held_) {
+            close(open_.front().fd);
+            open_.pop_front();
+        }
+        if (openBelow(folder, expected, outOfFds)) return true;
+    }
+    return false;
 }
 
 bool FolderChain::openBelow(const std::string& folder, const FileIdentity& expected,
