@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <string_view>
 
 #include "platform/posix/shared/StatIdentity.h"
 
@@ -23,6 +25,17 @@ bool isExpected(const FileIdentity* expected, const FileIdentity& found,
                 const FileIdentity& parent) {
     return !expected || found.sameNumber(*expected) ||
            (expected->device == parent.device && expected->inode == found.inode);
+}
+
+// How many leading bytes two paths share; a block at a time, since paths may be megabytes long.
+std::size_t sharedLength(std::string_view a, std::string_view b) {
+    const std::size_t length = std::min(a.size(), b.size());
+    constexpr std::size_t kBlock = 256;
+    std::size_t at = 0;
+    while (at + kBlock <= length && std::memcmp(a.data() + at, b.data() + at, kBlock) == 0)
+        at += kBlock;
+    while (at < length && a[at] == b[at]) ++at;
+    return at;
 }
 
 }  // namespace
@@ -105,12 +118,7 @@ bool FolderChain::openBelow(const std::string& folder, const FileIdentity& expec
 
     // The deepest open folder that is an ancestor of `folder` (never the folder itself, which is
     // looked at afresh): its "/" must lie within the part that `folder` shares with path_.
-    const std::size_t length = std::min(folder.size(), path_.size());
-    const std::size_t shared = static_cast<std::size_t>(
-        std::mismatch(folder.begin(), folder.begin() + static_cast<std::ptrdiff_t>(length),
-                      path_.begin())
-            .first -
-        folder.begin());
+    const std::size_t shared = sharedLength(folder, path_);
     while (!open_.empty() && !(open_.back().end < shared && open_.back().end + 1 < folder.size())) {
         close(open_.back().fd);
         open_.pop_back();
