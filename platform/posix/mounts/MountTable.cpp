@@ -242,8 +242,10 @@ void MountPolicy::leaveOutDuplicates() {
             if (!candidate[i] || excluded[i]) return false;
             // The mount it sits on, past those stacked at the same place.
             std::size_t holder = parentOf(i);
-            while (holder < count && holder != root && mounts_[holder].path == mounts_[i].path)
-                holder = parentOf(holder);
+            for (std::size_t steps = 0;
+                 holder < count && holder != root && mounts_[holder].path == mounts_[i].path;
+                 ++steps)
+                holder = steps < count ? parentOf(holder) : count;
             reached[i] = holder < count && isReached(holder) ? 1 : 0;
             return reached[i] == 1;
         };
