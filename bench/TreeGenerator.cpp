@@ -69,4 +69,21 @@ TreeStats generateTree(const std::string& root, std::uint64_t files, std::uint64
     return stats;
 }
 
+void generateDeepTree(const std::string& root, int levels) {
+    if (::mkdir(root.c_str(), 0755) != 0) throw std::runtime_error("cannot create " + root);
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < levels && fd >= 0; ++level) {
+        for (const char c : {'a', 'b', 'c'})
+            if (::mkdirat(fd, std::string(255, c).c_str(), 0755) != 0)
+                throw std::runtime_error("cannot create a folder at level " +
+                                         std::to_string(level));
+        const int next = ::openat(fd, std::string(255, 'b').c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+    if (fd < 0) throw std::runtime_error("cannot open a folder of the deep tree");
+    ::close(::openat(fd, "bottom.tmp", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    ::close(fd);
+}
+
 }  // namespace kelmora::bench

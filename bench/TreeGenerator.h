@@ -17,4 +17,10 @@ struct TreeStats {
 TreeStats generateTree(const std::string& root, std::uint64_t files, std::uint64_t folders,
                        std::uint32_t seed, std::uint32_t matchingPercent = 1);
 
+// Builds below `root` (which must not exist) a tree `levels` folders deep with three folders of
+// 255-byte names at every level, of which one goes on, and one matching file at the bottom: the
+// shape that makes path lengths, not names, the cost of a walk that keeps whole paths. Its paths
+// exceed PATH_MAX, so it is made by descriptors; `rm -rf` removes it.
+void generateDeepTree(const std::string& root, int levels);
+
 }  // namespace kelmora::bench

@@ -37,9 +37,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using kelmora::bench::median;
+using kelmora::platform::FileIdentity;
 using kelmora::platform::ListedFile;
 using kelmora::platform::RemoveOutcome;
-using kelmora::platform::posix::identityOf;
+using kelmora::platform::posix::identityAt;
+using kelmora::platform::posix::identityOfFd;
 using kelmora::platform::posix::PosixFileRemover;
 using Clock = std::chrono::steady_clock;
 
@@ -59,16 +61,14 @@ std::vector<ListedFile> build(const std::string& root, const Layout& layout) {
         const std::string folder =
             root + "/g" + std::to_string(f / 100) + "/sub/f" + std::to_string(f % 100);
         fs::create_directories(folder);
-        struct stat folderSt {};
-        ::stat(folder.c_str(), &folderSt);
+        const auto folderId = identityAt(AT_FDCWD, folder.c_str()).value_or(FileIdentity{});
         for (int i = 0; i < layout.filesPerFolder; ++i) {
             const std::string path = folder + "/leftover" + std::to_string(i) + ".tmp";
             const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
             if (fd < 0 || ::write(fd, data.data(), data.size()) < 0) std::perror(path.c_str());
-            struct stat st {};
-            ::fstat(fd, &st);
+            const auto id = identityOfFd(fd).value_or(FileIdentity{});
             ::close(fd);
-            listed.push_back({path, identityOf(st), identityOf(folderSt)});
+            listed.push_back({path, id, folderId});
         }
     }
     ::sync();

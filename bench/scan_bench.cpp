@@ -1,6 +1,7 @@
 // Measures the scan against a minimal reference walker on a generated tree.
 //
 //   scan_bench generate ROOT FILES FOLDERS [SEED [MATCHING%]]   build a deterministic tree
+//   scan_bench deep ROOT LEVELS                     build a tree LEVELS deep of 255-byte names
 //   scan_bench run ROOT [ROUNDS]                    time every walker, interleaved, warm cache
 //   scan_bench cold ROOT [ROUNDS]                   the same, each walker from empty caches
 //   scan_bench engine ROOT [--no-db|--print]        one engine scan alone, for profilers
@@ -210,10 +211,15 @@ int main(int argc, char* argv[]) {
                     static_cast<unsigned long long>(stats.links));
         return 0;
     }
+    if (command == "deep" && argc >= 4) {
+        bench::generateDeepTree(argv[2], std::stoi(argv[3]));
+        return 0;
+    }
     if (command == "engine" && argc >= 3) {  // one engine scan alone, for profilers
         const std::string option = argc > 3 ? argv[3] : "";
         const auto result = runEngine(argv[2], option != "--no-db", option == "--print");
-        std::printf("%zu rows\n", result.rows);
+        std::printf("%zu rows, engine peak heap %.2f MiB\n", result.rows,
+                    double(result.peakHeap) / 1048576);
         return 0;
     }
     if (command == "window" && argc >= 3) {  // one shown window's scan alone, for profilers
@@ -233,8 +239,8 @@ int main(int argc, char* argv[]) {
     }
     std::fprintf(
         stderr,
-        "usage: %s generate ROOT FILES FOLDERS [SEED [MATCHING%%]] | run ROOT [ROUNDS] | cold ROOT "
-        "[ROUNDS] | engine ROOT [--no-db|--print] | window ROOT\n",
+        "usage: %s generate ROOT FILES FOLDERS [SEED [MATCHING%%]] | deep ROOT LEVELS | run ROOT "
+        "[ROUNDS] | cold ROOT [ROUNDS] | engine ROOT [--no-db|--print] | window ROOT\n",
         argv[0]);
     return 2;
 }

@@ -21,7 +21,8 @@ struct DirEntry {
     bool hidden = false;  // Windows' hidden attribute; a leading "." on POSIX
     bool system = false;  // Windows' system attribute; on POSIX the folders never to enter
     // Who the entry is. For a folder to enter, the identity that opening it must find again (see
-    // FileSystem::list); for other entries what the listing tells, which may be zero.
+    // FileSystem::list), which may be its number alone, compared by sameNumber; for other entries
+    // what the listing tells, which may be zero.
     FileIdentity id;
     // A file's size in bytes where the listing itself reports it (Windows), else -1.
     std::int64_t size = -1;

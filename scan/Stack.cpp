@@ -2,23 +2,32 @@
 
 namespace kelmora {
 
+void Stack::Init() {
+    Count = 0;
+    Names.clear();
+}
+
 std::optional<NativeString> Stack::Top() const {
     if (isEmpty()) return std::nullopt;
-    return Items[static_cast<std::size_t>(Count - 1)];
+    NativeString text;
+    Names.pathOf(Items[static_cast<std::size_t>(Count - 1)], text);
+    return text;
 }
 
 bool Stack::Push(NativeStringView dat) {
     if (Count < 0 || Count >= kCapacity) return false;
-    Items[static_cast<std::size_t>(Count)].assign(dat);
+    Items[static_cast<std::size_t>(Count)] = Names.add(dat);
     ++Count;
     return true;
 }
 
 void Stack::Pop() {
-    if (isEmpty())
+    if (isEmpty()) {
         Count = 0;
-    else
-        --Count;
+        return;
+    }
+    --Count;
+    Names.release(Items[static_cast<std::size_t>(Count)]);
 }
 
 }  // namespace kelmora

@@ -4,11 +4,19 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kelmora {
 namespace {
 
 NativeString text(const std::string& s) { return fromAscii(s); }
+
+// `s` with "/" as the platform's separator.
+NativeString path(std::string s) {
+    for (auto& c : s)
+        if (c == '/') c = static_cast<char>(kSeparator);
+    return fromAscii(s);
+}
 
 TEST(Stack, NewStackIsEmptyAndPopIsHarmless) {
     Stack stack;
@@ -59,6 +67,25 @@ TEST(Stack, KeepsItsOwnCopyAndCountsAnEmptyText) {
     EXPECT_FALSE(empty.isEmpty());
     EXPECT_EQ(empty.getLevel(), 1);
     EXPECT_EQ(empty.Top(), NativeString{});
+}
+
+TEST(Stack, GivesBackEveryPathExactlyWhileOthersShareItsFolders) {
+    // Folders shared and not, separators doubled or at either end, texts without any.
+    const std::vector<std::string> texts = {"/r",      "/r/a",   "/r/b", "/r/b/x", "/r/b/x/",
+                                            "/r//b/x", "/",      "",     "C:",     "C:/d",
+                                            "/r/a/z",  "/r/b/y", "plain"};
+    Stack stack;
+    for (const auto& t : texts) ASSERT_TRUE(stack.Push(path(t))) << t;
+    for (auto it = texts.rbegin(); it != texts.rend(); ++it) {
+        EXPECT_EQ(stack.Top(), path(*it));
+        stack.Pop();
+        if (*it == "/r/b/x") {  // a folder below one just taken, pushed anew
+            ASSERT_TRUE(stack.Push(path("/r/b/x/deeper")));
+            EXPECT_EQ(stack.Top(), path("/r/b/x/deeper"));
+            stack.Pop();
+        }
+    }
+    EXPECT_TRUE(stack.isEmpty());
 }
 
 }  // namespace

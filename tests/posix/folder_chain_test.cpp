@@ -12,9 +12,9 @@ namespace kelmora::platform::posix {
 namespace {
 
 FileIdentity identityOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
-    return posix::identityOf(st);
+    const auto id = posix::identityAt(AT_FDCWD, path.c_str());
+    EXPECT_TRUE(id) << path;
+    return id.value_or(FileIdentity{});
 }
 
 // Kernels without openat2 take the second way for every folder; both must hold the same line.

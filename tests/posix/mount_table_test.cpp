@@ -89,5 +89,53 @@ TEST(MountTable, PolicyReadsTheTableAgainOnceForAMountItDoesNotKnow) {
     EXPECT_TRUE(policy.mayLookInto("/srv/data"));
 }
 
+TEST(MountTable, EntersEachFolderOfAFileSystemThroughOneMountOnly) {
+    std::string table =
+        "26 1 254:1 / / rw - ext4 /dev/vda rw\n"
+        "40 26 254:1 /home/u/data /srv/data rw - ext4 /dev/vda rw\n"  // a folder bound again
+        "41 26 254:1 / /mnt/again rw - ext4 /dev/vda rw\n"            // mounted twice
+        "42 26 254:2 / /a rw - xfs /dev/vdb rw\n"
+        "43 26 254:2 / /b rw - xfs /dev/vdb rw\n"  // the same root as 42, later in the table
+        "44 26 254:2 /sub /c rw - xfs /dev/vdb rw\n"
+        "45 26 254:3 /x /d rw - ext4 /dev/vdc rw\n"  // below what 46 shows, though first
+        "46 26 254:3 / /e rw - ext4 /dev/vdc rw\n"
+        "47 26 254:4 / /f rw - ext4 /dev/vdd rw\n"
+        "48 47 0:30 / /f rw - tmpfs tmpfs rw\n"  // covers 47: the walk never reaches it
+        "49 26 254:4 /y /h rw - ext4 /dev/vdd rw\n"
+        "50 26 0:40 / /proc rw - proc proc rw\n"
+        "51 50 254:5 / /proc/x rw - ext4 /dev/vde rw\n"  // on a mount not entered
+        "52 26 254:5 /z /z rw - ext4 /dev/vde rw\n";
+    MountPolicy policy([&] { return table; }, [](unsigned, unsigned) { return false; });
+    policy.refresh();
+    policy.admit(26, 254, 1, "/");
+    const auto entered = [&](std::uint64_t id) {
+        for (const auto& m : policy.table())
+            if (m.id == id) return policy.enters(id, m.major, m.minor);
+        return false;
+    };
+    for (const std::uint64_t id : {42, 46, 48, 49, 52}) EXPECT_TRUE(entered(id)) << id;
+    for (const std::uint64_t id : {40, 41, 43, 44, 45, 50}) EXPECT_FALSE(entered(id)) << id;
+    EXPECT_TRUE(policy.mayLook(40, 254, 1)) << "its files are there to look at, through /";
+
+    // Scanning a folder: what the root's mount shows is that folder. A mount showing more of
+    // the file system is entered (the scan root is skipped where it is met again); mounts that
+    // lie elsewhere do not count.
+    table =
+        "26 1 254:1 / / rw - ext4 /dev/vda rw\n"
+        "60 26 254:1 /srv /srv/scan/up rw - ext4 /dev/vda rw\n"
+        "61 26 254:1 /srv/scan/x /srv/scan/dup rw - ext4 /dev/vda rw\n"
+        "62 26 254:1 /other /srv/scan/other rw - ext4 /dev/vda rw\n"
+        "63 26 254:6 / /elsewhere rw - ext4 /dev/vdf rw\n"
+        "64 26 254:6 / /srv/scan/m rw - ext4 /dev/vdf rw\n";
+    policy.refresh();
+    policy.admit(26, 254, 1, "/srv/scan");
+    for (const std::uint64_t id : {60, 62, 64}) EXPECT_TRUE(entered(id)) << id;
+    EXPECT_FALSE(entered(61));
+    // Where the scan root's spelling is unknown, nothing is left out.
+    policy.refresh();
+    policy.admit(26, 254, 1);
+    EXPECT_TRUE(entered(61));
+}
+
 }  // namespace
 }  // namespace kelmora::platform::posix

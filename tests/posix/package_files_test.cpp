@@ -38,9 +38,9 @@ class PackageOwnership : public ::testing::Test {
     }
     std::string at(const std::string& rel) const { return tree.path(rel); }
     FileIdentity identity(const std::string& rel) const {
-        struct stat st {};
-        EXPECT_EQ(lstat(at(rel).c_str(), &st), 0);
-        return posix::identityOf(st);
+        const auto id = posix::identityAt(AT_FDCWD, at(rel).c_str());
+        EXPECT_TRUE(id) << rel;
+        return id.value_or(FileIdentity{});
     }
 
     // The files a scan of the tree lists, relative to its root.

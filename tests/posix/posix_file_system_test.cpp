@@ -25,9 +25,9 @@ const DirEntry* find(const std::vector<DirEntry>& entries, const std::string& na
 }
 
 FileIdentity identityOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
-    return posix::identityOf(st);
+    const auto id = posix::identityAt(AT_FDCWD, path.c_str());
+    EXPECT_TRUE(id) << path;
+    return id.value_or(FileIdentity{});
 }
 
 class PosixListing : public ::testing::Test {
@@ -70,7 +70,8 @@ TEST_F(PosixListing, ClassifiesEntriesWithoutFollowingOrResolvingLinks) {
     ASSERT_NE(dir, nullptr);
     EXPECT_EQ(dir->type, EntryType::Folder);
     EXPECT_FALSE(dir->system);
-    EXPECT_EQ(dir->id, identityOf(tree.path("dir")));
+    // A listing tells a folder's number; its witness is read once it is opened.
+    EXPECT_TRUE(dir->id.sameNumber(identityOf(tree.path("dir"))));
 
     // A link is never resolved, whatever it points to: no automount, no FUSE daemon is asked.
     for (const char* other : {"dirlink", "filelink.tmp", "dangling.tmp", "pipe.tmp"}) {
@@ -125,7 +126,7 @@ TEST_F(PosixListing, FolderThatIsNoLongerTheListedOneYieldsNothing) {
     tree.symlink("a.old", "a");
     EXPECT_EQ(fs.list(tree.path("a") + "/", a, out), std::nullopt);
     EXPECT_TRUE(out.empty());
-    EXPECT_EQ(fs.list(tree.path("a.old") + "/", a, out), a);
+    EXPECT_EQ(fs.list(tree.path("a.old") + "/", a, out), identityOf(tree.path("a.old")));
     EXPECT_NE(find(out, "x.tmp"), nullptr);
 }
 

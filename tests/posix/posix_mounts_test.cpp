@@ -23,6 +23,7 @@
 #include "scan/Masks.h"
 #include "tests/support/ScanTree.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/posix/ScratchMounts.h"
 
 namespace kelmora {
 namespace {
@@ -224,6 +225,30 @@ TEST(PosixMounts, PackageFileReachedThroughABindMountIsStillOwned) {
     const auto found = test::scanTree(fs, tree.root()).relative;
     EXPECT_THAT(found, ::testing::Contains("usr/lib/x/mine.chk"));
     EXPECT_THAT(found, ::testing::Each(::testing::Not(::testing::EndsWith("libnss.chk"))));
+}
+
+TEST(PosixMounts, EveryFileIsListedOnceWhicheverMountsShowItAgain) {
+    if (!test::ScratchMounts::available()) GTEST_SKIP() << "this process cannot make mounts";
+    test::TempTree tree;
+    test::ScratchMounts mounts;
+    const auto at = [&](const std::string& rel) { return tree.path("outer/scan/" + rel); };
+    tree.file("outer/scan/data/a.tmp", 1);
+    // At the top of the bind mount below: a trash folder, whichever way the walk comes to it.
+    tree.file("outer/scan/data/.Trash-1000/files/thrown.tmp", 1);
+    tree.file("outer/sibling.tmp", 1);  // only shown by the mount of outer inside the scan
+    tree.file("elsewhere/e.tmp", 1);    // outside: only shown by its bind mount
+    ASSERT_TRUE(mounts.bind(at("data"), at("again")));  // a folder of the scan, again
+    ASSERT_TRUE(mounts.bind(tree.path("elsewhere"), at("ext")));
+    // Shows more than the scan root, the scan root among it.
+    ASSERT_TRUE(mounts.bind(tree.path("outer"), at("up")));
+    ASSERT_TRUE(mounts.tmpfs(at("t")));
+    tree.file("outer/scan/t/inner/t.tmp", 1);
+    ASSERT_TRUE(mounts.bind(at("t"), at("t2")));        // one tmpfs mounted twice
+    ASSERT_TRUE(mounts.bind(at("t/inner"), at("t3")));  // and a folder of it again
+
+    PosixFileSystem fs(realMounts());
+    EXPECT_THAT(test::scanTree(fs, tree.path("outer/scan")).relative,
+                UnorderedElementsAre("data/a.tmp", "t/inner/t.tmp", "ext/e.tmp", "up/sibling.tmp"));
 }
 
 }  // namespace

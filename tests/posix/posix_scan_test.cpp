@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,9 +26,9 @@ using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAre;
 
 FileIdentity identityAt(int dirFd, const std::string& name) {
-    struct stat st {};
-    EXPECT_EQ(fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW), 0) << name;
-    return platform::posix::identityOf(st);
+    const auto id = platform::posix::identityAt(dirFd, name.c_str());
+    EXPECT_TRUE(id) << name;
+    return id.value_or(FileIdentity{});
 }
 
 // The real scan over a real temporary tree.
@@ -158,6 +159,24 @@ TEST_F(PosixScan, ReachesFilesPastPathMaxAndReopensFarAncestors) {
     EXPECT_EQ(fs.list(folder(3), chain.ids[1], out), std::nullopt) << "level 3 is not level 2";
 }
 
+TEST_F(PosixScan, FewDescriptorsLeftLoseNoFolder) {
+    // Deeper than 40 descriptors reach, in a process allowed 40 (`ulimit -n 40`).
+    std::string deep;
+    for (int level = 0; level < 60; ++level) deep += "d/";
+    tree.file(deep + "deep.tmp", 1);
+    tree.file("near.tmp", 1);
+    const auto scanWithFewDescriptors = [&] {
+        rlimit few{};
+        few.rlim_cur = few.rlim_max = 40;
+        if (setrlimit(RLIMIT_NOFILE, &few) != 0) _exit(2);
+        const auto found = scanTree();
+        const bool both = found.size() == 2 &&
+                          std::find(found.begin(), found.end(), deep + "deep.tmp") != found.end();
+        _exit(both ? 0 : 1);
+    };
+    EXPECT_EXIT(scanWithFewDescriptors(), ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(PosixScan, HomeTrashIsKnownByIdentityHoweverTheHomeIsSpelled) {
     tree.file("var/home/u/.local/share/Trash/files/thrown.tmp", 1);
     tree.file("var/home/u/.local/share/Trash/info/thrown.tmp.trashinfo", 1);
@@ -188,7 +207,10 @@ TEST_F(PosixScan, FoldersWaitingBeyondTheStackCostMemoryByTheirNames) {
     }
     tree.file(deep + "f7/last.tmp", 1);
 
-    const auto heapInUse = [] { return static_cast<std::int64_t>(mallinfo2().uordblks); };
+    const auto heapInUse = [] {
+        const auto info = mallinfo2();  // large blocks are mapped apart from the heap
+        return static_cast<std::int64_t>(info.uordblks + info.hblkhd);
+    };
     const std::int64_t before = heapInUse();
     std::size_t mostWaiting = 0, passes = 0;
     std::int64_t heapThen = 0;
@@ -204,6 +226,52 @@ TEST_F(PosixScan, FoldersWaitingBeyondTheStackCostMemoryByTheirNames) {
     EXPECT_THAT(found, ElementsAre(deep + "f7/last.tmp"));
     // The stack's own 1,001 paths (3.8 MB) and the listing of 5,000 names are in this figure.
     EXPECT_LT(heapThen, 10 << 20);
+}
+
+// A tree `levels` deep with three folders of 255-byte names at every level, of which the last
+// goes on, and one matching file at the bottom; made by descriptors, as its paths exceed PATH_MAX.
+class DeepTree {
+  public:
+    DeepTree(const std::string& base, int levels) : base_(base) {
+        EXPECT_EQ(mkdir(base.c_str(), 0700), 0);
+        int fd = open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int level = 0; level < levels; ++level) {
+            for (const char c : {'a', 'b', 'c'})
+                EXPECT_EQ(mkdirat(fd, std::string(255, c).c_str(), 0700), 0);
+            const int next = openat(fd, std::string(255, 'c').c_str(), O_RDONLY | O_DIRECTORY);
+            close(fd);
+            fd = next;
+            bottom += std::string(255, 'c') + "/";
+        }
+        close(openat(fd, "bottom.tmp", O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+        close(fd);
+    }
+    ~DeepTree() {  // GNU rm walks any depth
+        EXPECT_EQ(std::system(("rm -rf -- '" + base_ + "'").c_str()), 0);
+    }
+    std::string bottom;  // the deepest folder below the base, ending in "/"
+
+  private:
+    std::string base_;
+};
+
+TEST_F(PosixScan, DeepTreeOfLongNamesCostsMemoryByDepthNotByPathLength) {
+    // 1,000 levels: paths of 250 KB. Held whole, the 1,001 waiting folders' paths took 64 MB.
+    const DeepTree deep(tree.path("deep"), 1000);
+    const auto heapInUse = [] {
+        const auto info = mallinfo2();  // large blocks are mapped apart from the heap
+        return static_cast<std::int64_t>(info.uordblks + info.hblkhd);
+    };
+    const std::int64_t before = heapInUse();
+    std::int64_t most = 0;
+    std::size_t passes = 0;
+    const auto found = scanTree([&](MainState&) {
+        ++passes;
+        most = std::max(most, heapInUse() - before);
+    });
+    EXPECT_THAT(found, ElementsAre("deep/" + deep.bottom + "bottom.tmp"));
+    EXPECT_EQ(passes, 2 + 3 * std::size_t{1000});  // every folder visited once
+    EXPECT_LT(most, 16 << 20);
 }
 
 TEST_F(PosixScan, HostileNamesKeepTheirBytesAndSizes) {

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <string_view>
 
 #include "platform/posix/shared/StatIdentity.h"
 
@@ -16,12 +18,24 @@ namespace kelmora::platform::posix {
 namespace {
 
 // True when `found`, opened on its parent's mount, is the folder a listing reported as `expected`.
-// A listing tells a subfolder's inode, and its device only as the listed folder's: inside one
-// mount a btrfs subvolume has a device of its own, so there the inode alone must match.
+// A listing tells a subfolder's number, not its witness, and its device only as the listed
+// folder's: inside one mount a btrfs subvolume has a device of its own, so there the inode alone
+// must match.
 bool isExpected(const FileIdentity* expected, const FileIdentity& found,
                 const FileIdentity& parent) {
-    return !expected || found == *expected ||
+    return !expected || found.sameNumber(*expected) ||
            (expected->device == parent.device && expected->inode == found.inode);
+}
+
+// How many leading bytes two paths share; a block at a time, since paths may be megabytes long.
+std::size_t sharedLength(std::string_view a, std::string_view b) {
+    const std::size_t length = std::min(a.size(), b.size());
+    constexpr std::size_t kBlock = 256;
+    std::size_t at = 0;
+    while (at + kBlock <= length && std::memcmp(a.data() + at, b.data() + at, kBlock) == 0)
+        at += kBlock;
+    while (at < length && a[at] == b[at]) ++at;
+    return at;
 }
 
 }  // namespace
@@ -56,13 +70,14 @@ bool FolderChain::openRoot(const std::string& folder) {
     if (!facts->mountRootKnown) facts->mountRoot = folder == "/";
     root_ = {fd, folder.size() - 1, *facts};
     path_ = folder;
+    held_ = kMaxOpen;
     currentFd_ = fd;
     current_ = *facts;
     return true;
 }
 
 void FolderChain::push(OpenFolder folder) {
-    if (open_.size() == kMaxOpen) {
+    if (open_.size() >= held_) {
         close(open_.front().fd);
         open_.pop_front();
     }
@@ -74,9 +89,23 @@ bool FolderChain::open(const std::string& folder, const FileIdentity& expected) 
     if (root_.fd < 0) return false;
     bool outOfFds = false;
     if (openBelow(folder, expected, outOfFds)) return true;
-    if (!outOfFds) return false;
-    closeBelowRoot();
-    return openBelow(folder, expected, outOfFds);
+    // Out of descriptors: hold half as many ancestors and go on from the deepest one still open,
+    // down to one; then once more from the root alone. Only a folder that cannot be opened even
+    // so is given up.
+    while (outOfFds) {
+        outOfFds = false;
+        if (held_ == 1 && open_.size() <= 1) {
+            closeBelowRoot();
+            return openBelow(folder, expected, outOfFds);
+        }
+        held_ = std::max<std::size_t>(1, std::min(held_, open_.size()) / 2);
+        while (open_.size() > held_) {
+            close(open_.front().fd);
+            open_.pop_front();
+        }
+        if (openBelow(folder, expected, outOfFds)) return true;
+    }
+    return false;
 }
 
 bool FolderChain::openBelow(const std::string& folder, const FileIdentity& expected,
@@ -89,12 +118,7 @@ bool FolderChain::openBelow(const std::string& folder, const FileIdentity& expec
 
     // The deepest open folder that is an ancestor of `folder` (never the folder itself, which is
     // looked at afresh): its "/" must lie within the part that `folder` shares with path_.
-    const std::size_t length = std::min(folder.size(), path_.size());
-    const std::size_t shared = static_cast<std::size_t>(
-        std::mismatch(folder.begin(), folder.begin() + static_cast<std::ptrdiff_t>(length),
-                      path_.begin())
-            .first -
-        folder.begin());
+    const std::size_t shared = sharedLength(folder, path_);
     while (!open_.empty() && !(open_.back().end < shared && open_.back().end + 1 < folder.size())) {
         close(open_.back().fd);
         open_.pop_back();
@@ -133,14 +157,15 @@ int FolderChain::step(const OpenFolder& parent, const char* name, const FileIden
         const int fd = static_cast<int>(syscall(SYS_openat2, parent.fd, name, &how, sizeof how));
         if (fd >= 0) {
             // RESOLVE_NO_XDEV kept it on the parent's mount, and no mount's root lies there:
-            // fstat, the cheapest call, tells the rest.
-            struct stat st {};
-            if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
+            // its identity tells the rest.
+            struct statx sx {};
+            const auto id = identityOfFd(fd, &sx);
+            if (!id || !S_ISDIR(sx.stx_mode)) {
                 close(fd);
                 return -1;
             }
             facts = parent.facts;
-            facts.id = identityOf(st);
+            facts.id = *id;
             facts.mountRoot = false;
             facts.mountRootKnown = true;
             facts.automount = false;
@@ -165,11 +190,12 @@ int FolderChain::stepThroughPath(const OpenFolder& parent, const char* name,
     // nothing is asked of the file system mounted there until it is known to be one to enter.
     const int pathFd = openat(parent.fd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (pathFd < 0) return -1;
-    const auto read = factsOf(pathFd);
+    // The number only: the witness is read once the folder is open for reading.
+    const auto read = factsOf(pathFd, Witness::Skip);
     const bool crossing = read && !sameMount(*read, parent.facts);
     int fd = -1;
     // Across a mount the identity must be the one statx reported at the listing: the mounted root.
-    const bool expectedHere = read && (crossing ? !expected || read->id == *expected
+    const bool expectedHere = read && (crossing ? !expected || read->id.sameNumber(*expected)
                                                 : isExpected(expected, read->id, parent.facts.id));
     if (expectedHere && read->isFolder() && !read->automount &&
         (!crossing || mounts_.enters(read->mountId, read->major, read->minor))) {
@@ -186,7 +212,13 @@ int FolderChain::stepThroughPath(const OpenFolder& parent, const char* name,
     close(pathFd);
     errno = saved;
     if (fd < 0) return -1;
+    const auto id = identityOfFd(fd);
+    if (!id || !id->sameNumber(read->id)) {
+        close(fd);
+        return -1;
+    }
     facts = *read;
+    facts.id = *id;
     if (!facts.mountRootKnown) facts.mountRoot = crossing;
     return fd;
 }

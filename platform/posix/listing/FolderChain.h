@@ -23,8 +23,11 @@ namespace kelmora::platform::posix {
 //
 // At most kMaxOpen descriptors are held besides the root's; the shallowest go first when the chain
 // is deeper, and are opened again from the nearest open ancestor (or the root) when needed. When
-// the process runs out of descriptors the chain lets all of them go and tries once more from the
-// root. Depth-first order makes the next folder's parent almost always the folder opened last.
+// the process runs out of descriptors (EMFILE, ENFILE) the chain holds half as many, again and
+// again down to one, going on each time from the deepest ancestor still open, and last tries from
+// the root alone; it holds no more than that until the next openRoot. So a folder is given up for
+// want of descriptors only when not even the root, one ancestor and the folder itself can be open
+// at once. Depth-first order makes the next folder's parent almost always the folder opened last.
 class FolderChain {
   public:
     static constexpr std::size_t kMaxOpen = 48;
@@ -74,6 +77,7 @@ class FolderChain {
     std::deque<OpenFolder> open_;  // contiguous, deepest last; each a prefix of path_
     std::string path_;             // the deepest open folder's path, ending in "/"
     std::string name_;             // the part being opened, reused
+    std::size_t held_ = kMaxOpen;  // how many of open_ may be held, fewer after running out
     int currentFd_ = -1;
     Facts current_;
     bool tryOpenat2_;

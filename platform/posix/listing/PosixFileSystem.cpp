@@ -54,7 +54,7 @@ PosixFileSystem::PosixFileSystem(Sources sources)
 void PosixFileSystem::beginScan() {
     mounts_.refresh();
     chain_.closeAll();
-    trash_.clear();
+    notEntered_.clear();
     trashResolved_ = false;
     packages_.reset();
 }
@@ -69,7 +69,7 @@ bool PosixFileSystem::isSystemFolder(const Facts& folder, std::string_view name,
         !mounts_.enters(looked->mountId, looked->major, looked->minor))
         return true;
     if (folder.mountRoot && isMountTrashName(name)) return true;
-    return trash_.contains(id);
+    return notEntered_.contains(id);
 }
 
 std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
@@ -78,14 +78,19 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
     if (!expected) {
         if (!chain_.openRoot(folder)) return std::nullopt;
         const Facts& root = chain_.current();
-        mounts_.admit(root.mountId, root.major, root.minor);
+        mounts_.admit(root.mountId, root.major, root.minor, tablePathOf(chain_.currentFd()));
         // The trash folders are looked for once the root's mount is known to be entered.
-        if (!trashResolved_ && sources_.trashLocations)
-            trash_ = resolveTrashFolders(sources_.trashLocations(), mounts_);
+        if (!trashResolved_) {
+            if (sources_.trashLocations)
+                notEntered_ = resolveTrashFolders(sources_.trashLocations(), mounts_);
+            notEntered_.merge(resolveMountTrashFolders(mounts_));
+        }
         trashResolved_ = true;
-    } else if (!chain_.open(folder, *expected) || trash_.contains(chain_.current().id)) {
-        // Refused, or a trash folder that its listing could not tell (a mount's root, a btrfs
-        // subvolume): nothing of it is listed.
+        // Met again below itself, through a mount that shows more of its file system.
+        notEntered_.insert(root.id);
+    } else if (!chain_.open(folder, *expected) || notEntered_.contains(chain_.current().id)) {
+        // Refused, or a folder not to enter that its listing could not tell (a mount's root, a
+        // btrfs subvolume): nothing of it is listed.
         return std::nullopt;
     }
     const int dirFd = chain_.currentFd();
@@ -122,7 +127,7 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
             } else if (type == DT_DIR || type == DT_UNKNOWN) {
                 // A folder's own identity and mount, never through a link: at a mount point the
                 // listing's inode is the covered folder's, statx's the mounted root's.
-                const auto sub = factsAt(dirFd, name);
+                const auto sub = factsAt(dirFd, name, Witness::Skip);
                 if (!sub) continue;  // gone since the listing
                 if (sub->isFolder()) {
                     entry.type = EntryType::Folder;

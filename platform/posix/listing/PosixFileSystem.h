@@ -23,13 +23,16 @@ namespace kelmora::platform::posix {
 //   FolderChain. Links of any kind are Other: never listed, never entered, never resolved.
 // - system (never entered): a folder on another mount than the folder listing it, unless the
 //   mount is one the MountPolicy enters (a local disk file system or tmpfs, not removable, not
-//   mounted under /media or /run/media; see MountTable.h for the allowlist and why); the home trash
-//   folders, known by identity however the home is spelled; and .Trash and .Trash-* at the top of
-//   a mount. In a folder where the mount table names mount points, subfolders are looked at with
-//   statx, which reports a mounted folder's own root without asking its file system anything, so
-//   a remote or FUSE mount is never touched. Elsewhere the listing's inode stands for the
-//   subfolder; a mount point made there since the table was read shows another identity when it
-//   is opened and is refused then, before anything is asked of its file system.
+//   mounted under /media or /run/media, and not showing files that another entered mount shows;
+//   see MountTable.h for the allowlist and why); the home trash folders, known by identity however
+//   the home is spelled; .Trash and .Trash-* at the top of every mount, bind mounts included, known
+//   by identity before the walk and by name at the top of a mount it meets; and the scan root
+//   itself, met again through a mount that shows more of its file system. In a folder where the
+//   mount table names mount points, subfolders are looked at with statx, which reports a mounted
+//   folder's own root without asking its file system anything, so a remote or FUSE mount is never
+//   touched. Elsewhere the listing's inode stands for the subfolder; a mount point made there since
+//   the table was read shows another identity when it is opened and is refused then, before
+//   anything is asked of its file system.
 // - hidden: the name starts with ".".
 // - File is a regular file only; FIFOs, sockets and devices are Other, and nothing here ever opens
 //   them. A file's size and identity are read together by name relative to the listed folder.
@@ -71,7 +74,7 @@ class PosixFileSystem : public FileSystem {
     Sources sources_;
     MountPolicy mounts_;
     FolderChain chain_;
-    IdentitySet trash_;
+    NumberSet notEntered_;  // by number: the trash folders, and the scan root below itself
     bool trashResolved_ = false;
     std::vector<char> buffer_;  // the listing buffer, allocated on first use and kept
     PackageFiles packages_;

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <sstream>
 
 namespace kelmora::platform::posix {
@@ -56,6 +58,11 @@ bool under(std::string_view path, std::string_view folder) {
     return path == folder || (path.starts_with(folder) && path[folder.size()] == '/');
 }
 
+// `path` is `folder` or lies below it; everything lies below "/".
+bool within(std::string_view path, std::string_view folder) {
+    return folder == "/" ? path.starts_with('/') : under(path, folder);
+}
+
 // The first line of a small sysfs file, or nothing when it cannot be read.
 std::optional<std::string> readLine(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -93,7 +100,13 @@ std::vector<Mount> parseMountInfo(std::string_view text) {
             continue;
         }
         mount.path = decodeOctal(parts[4]);
+        mount.root = decodeOctal(parts[3]);
         mount.type = parts[dash + 1];
+        try {
+            mount.parent = std::stoull(parts[1]);
+        } catch (const std::exception&) {
+            continue;
+        }
         mounts.push_back(std::move(mount));
     }
     return mounts;
@@ -120,6 +133,23 @@ bool isRemovableBlockDevice(const std::string& sysfs, unsigned major, unsigned m
     return flag && *flag == "1";
 }
 
+std::string tablePathOf(int fd) {
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    std::string path(4096, '\0');
+    for (;;) {
+        const ssize_t n = readlink(link.c_str(), path.data(), path.size());
+        if (n < 0) return {};
+        if (static_cast<std::size_t>(n) < path.size()) {
+            path.resize(static_cast<std::size_t>(n));
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    // A removed folder's link text ends so; an unreachable one does not start at "/".
+    if (path.empty() || path.front() != '/' || path.ends_with(" (deleted)")) return {};
+    return path;
+}
+
 bool entersMount(const Mount& mount, bool removable) {
     return isLocalFileSystem(mount.type) && !removable && !under(mount.path, "/media") &&
            !under(mount.path, "/run/media");
@@ -135,16 +165,107 @@ void MountPolicy::load() {
         if (const auto cut = mount.path.rfind('/'); cut != std::string::npos && mount.path != "/")
             mountParents_.insert(mount.path.substr(0, cut + 1));
     decided_.clear();
+    leaveOutDuplicates();
 }
 
 void MountPolicy::refresh() {
+    admitted_.reset();
+    rootPath_.clear();
     load();
     rereadFor_.clear();
-    admitted_.reset();
 }
 
-void MountPolicy::admit(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor) {
+void MountPolicy::admit(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor,
+                        const std::string& rootPath) {
     admitted_ = Admitted{mountId, major, minor};
+    rootPath_ = rootPath;
+    leaveOutDuplicates();
+}
+
+void MountPolicy::leaveOutDuplicates() {
+    duplicates_.clear();
+    if (!admitted_ || !admitted_->mountId || rootPath_.empty() || rootPath_.front() != '/') return;
+    const std::size_t count = mounts_.size();
+    std::unordered_map<std::uint64_t, std::size_t> index;  // by mount id
+    for (std::size_t i = 0; i < count; ++i) index.emplace(mounts_[i].id, i);
+    const auto rootAt = index.find(*admitted_->mountId);
+    if (rootAt == index.end()) return;
+    const std::size_t root = rootAt->second;
+    const auto parentOf = [&](std::size_t i) {
+        const auto found = index.find(mounts_[i].parent);
+        return found == index.end() || found->second == i ? count : found->second;
+    };
+
+    // What each mount shows of its file system: its root folder; for the scan root's own mount,
+    // the scan root's folder.
+    const Mount& rootMount = mounts_[root];
+    std::string rest;
+    if (within(rootPath_, rootMount.path) && rootPath_ != rootMount.path)
+        rest = rootMount.path == "/" ? rootPath_ : rootPath_.substr(rootMount.path.size());
+    const std::string region =
+        rootMount.root == "/" ? (rest.empty() ? "/" : rest) : rootMount.root + rest;
+    const auto shown = [&](std::size_t i) -> const std::string& {
+        return i == root ? region : mounts_[i].root;
+    };
+
+    // The mounts the walk can reach below the scan root, that its rules let it enter, not
+    // covered by a mount at the same place.
+    std::vector<bool> covered(count, false);
+    for (std::size_t i = 0; i < count; ++i)
+        if (const std::size_t p = parentOf(i); p < count && mounts_[p].path == mounts_[i].path)
+            covered[p] = true;
+    std::unordered_map<std::uint64_t, bool> removable;  // by device
+    std::vector<bool> candidate(count, false);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Mount& mount = mounts_[i];
+        if (i == root || covered[i] || !within(mount.path, rootPath_) || mount.path == rootPath_)
+            continue;
+        const std::uint64_t device = (std::uint64_t{mount.major} << 32) | mount.minor;
+        const auto known = removable.find(device);
+        const bool onRemovable =
+            known != removable.end()
+                ? known->second
+                : (removable[device] = removable_ && removable_(mount.major, mount.minor));
+        candidate[i] = entersMount(mount, onRemovable);
+    }
+
+    // Leave out every reachable mount that another one shows, until none is left to leave out:
+    // leaving a mount out leaves the mounts on it unreached, which may let others in again.
+    std::vector<bool> excluded(count, false);
+    for (bool grew = true; grew;) {
+        grew = false;
+        std::vector<int> reached(count, -1);  // -1 unknown, 0 no, 1 yes
+        const std::function<bool(std::size_t)> isReached = [&](std::size_t i) -> bool {
+            if (i == root) return true;
+            if (reached[i] >= 0) return reached[i] == 1;
+            reached[i] = 0;  // also stops a cycle in a malformed table
+            if (!candidate[i] || excluded[i]) return false;
+            // The mount it sits on, past those stacked at the same place.
+            std::size_t holder = parentOf(i);
+            for (std::size_t steps = 0;
+                 holder < count && holder != root && mounts_[holder].path == mounts_[i].path;
+                 ++steps)
+                holder = steps < count ? parentOf(holder) : count;
+            reached[i] = holder < count && isReached(holder) ? 1 : 0;
+            return reached[i] == 1;
+        };
+        std::unordered_map<std::uint64_t, std::vector<std::size_t>> byDevice;
+        for (std::size_t i = 0; i < count; ++i)
+            if (isReached(i))
+                byDevice[(std::uint64_t{mounts_[i].major} << 32) | mounts_[i].minor].push_back(i);
+        for (const auto& [device, entered] : byDevice)
+            for (const std::size_t m : entered) {
+                if (m == root) continue;
+                for (const std::size_t n : entered)
+                    if (n != m && within(shown(m), shown(n)) &&
+                        (shown(m) != shown(n) || n == root || n < m)) {
+                        excluded[m] = grew = true;
+                        break;
+                    }
+            }
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        if (excluded[i]) duplicates_.insert(mounts_[i].id);
 }
 
 const Mount* MountPolicy::find(std::optional<std::uint64_t> mountId, unsigned major,
@@ -161,10 +282,22 @@ bool MountPolicy::mayLookInto(std::string_view path) {
         if ((mount.path == "/" || under(path, mount.path)) &&
             (!holder || mount.path.size() >= holder->path.size()))
             holder = &mount;
-    return !holder || enters(holder->id, holder->major, holder->minor);
+    return !holder || mayLook(holder->id, holder->major, holder->minor);
 }
 
-bool MountPolicy::enters(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor) {
+bool MountPolicy::resolvesLocally(const Mount& mount) const {
+    std::uint64_t parent = mount.parent;
+    for (std::size_t steps = 0; steps < mounts_.size(); ++steps) {
+        const auto on = std::find_if(mounts_.begin(), mounts_.end(),
+                                     [&](const Mount& m) { return m.id == parent; });
+        if (on == mounts_.end() || on->id == mount.id) return true;  // past the system's root
+        if (on->path != "/" && !isLocalFileSystem(on->type)) return false;
+        parent = on->parent;
+    }
+    return false;
+}
+
+bool MountPolicy::mayLook(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor) {
     if (admitted_ && admitted_->major == major && admitted_->minor == minor &&
         (!mountId || !admitted_->mountId || *mountId == *admitted_->mountId))
         return true;
@@ -181,6 +314,10 @@ bool MountPolicy::enters(std::optional<std::uint64_t> mountId, unsigned major, u
     const bool entered = mount && entersMount(*mount, removable_ && removable_(major, minor));
     if (mountId) decided_[*mountId] = {major, minor, entered};
     return entered;
+}
+
+bool MountPolicy::enters(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor) {
+    return mayLook(mountId, major, minor) && !(mountId && duplicates_.contains(*mountId));
 }
 
 }  // namespace kelmora::platform::posix

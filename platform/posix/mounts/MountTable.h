@@ -16,8 +16,10 @@ struct Mount {
     std::uint64_t id = 0;  // the kernel's mount id, as statx reports it in stx_mnt_id
     unsigned major = 0;    // the device that statx reports for files of this mount
     unsigned minor = 0;
-    std::string path;  // mount point as the kernel spells it, octal escapes decoded
-    std::string type;  // file-system type, such as "ext4", "proc" or "fuse.sshfs"
+    std::string path;          // mount point as the kernel spells it, octal escapes decoded
+    std::string type;          // file-system type, such as "ext4", "proc" or "fuse.sshfs"
+    std::uint64_t parent = 0;  // the id of the mount it is mounted on
+    std::string root = "/";    // the folder of its file system that it shows, decoded
 };
 
 // Reads the mount table text of /proc/self/mountinfo. Malformed lines are skipped.
@@ -40,12 +42,26 @@ bool isLocalFileSystemMagic(std::int64_t magic);
 // block device entry (tmpfs, btrfs subvolumes and other anonymous devices).
 bool isRemovableBlockDevice(const std::string& sysfs, unsigned major, unsigned minor);
 
+// The path of the open file or folder `fd` as the kernel spells it, the mount table's spelling
+// (read from /proc/self/fd); empty when it cannot be told (no /proc, or the folder was removed).
+std::string tablePathOf(int fd);
+
 // The walk's rule for one mount below the scan root: entered when its type is on the allowlist,
 // it is not on removable media and it is not mounted where the desktop mounts other drives
 // (/media, /run/media). Removable and desktop-mounted media are other drives, as D: is on Windows.
 bool entersMount(const Mount& mount, bool removable);
 
 // Which mounts the walk enters, decided by mount id (and device) from the kernel's mount table.
+//
+// Every file is listed at most once: once the scan root is admitted, a mount below it is not
+// entered when the walk already enters another mount of the same device (the same file system)
+// whose shown folder is the same as its own or one of its ancestors: a bind mount of a folder of a
+// file system that the walk enters elsewhere, or a file system mounted twice. Of two mounts that
+// show the same folder, the one first in the table is entered; the scan root's own mount is always
+// entered, and what it shows is the scan root's folder. Only mounts the walk can reach count:
+// below the scan root, not covered by a later mount at the same place, and reached through mounts
+// it enters. A mount that shows an ancestor of the scan root's folder is entered: it holds more
+// than the scan root, and the walk skips the scan root by identity where it meets it again there.
 class MountPolicy {
   public:
     using TableReader = std::function<std::string()>;
@@ -65,16 +81,29 @@ class MountPolicy {
     // so that nothing there is looked at: looking could wake an automounter or wait for a network
     // file system. Text decides here only what is left alone, never what is entered.
     bool mayLookInto(std::string_view path);
-    // The scan root's own mount, entered whatever its type, until the next refresh.
-    void admit(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor);
+    // The scan root's own mount, entered whatever its type, until the next refresh; `rootPath` is
+    // the scan root as the kernel spells it (the mount table's spelling), empty when unknown, in
+    // which case no mount is left out as showing files listed elsewhere.
+    void admit(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor,
+               const std::string& rootPath = {});
     // True when the walk enters the mount `mountId` (nothing where the kernel does not report
     // mount ids: then the mount is found by device), whose files report device major:minor. A mount
     // the table does not know, or knows with another device (its id was reused), makes the policy
-    // read the table again, once per mount id; one that is still unknown is not entered.
+    // read the table again, once per mount id; one that is still unknown is not entered. A mount
+    // whose files the walk lists through another mount (see the class comment) is not entered.
     bool enters(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor);
+    // True when the mount holds local files that may be looked at, as far as its type, medium and
+    // place tell, whether or not the walk enters it to list them.
+    bool mayLook(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor);
+    // The table as read last.
+    const std::vector<Mount>& table() const { return mounts_; }
+    // True when the path of `mount` can be looked up without asking anything but the kernel and
+    // local file systems: every mount it lies on (its parents) is local, or the system's root.
+    bool resolvesLocally(const Mount& mount) const;
 
   private:
     void load();
+    void leaveOutDuplicates();
     const Mount* find(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor) const;
 
     TableReader readTable_;
@@ -92,6 +121,8 @@ class MountPolicy {
         unsigned major, minor;
     };
     std::optional<Admitted> admitted_;  // the scan root's own mount, entered whatever its type
+    std::string rootPath_;              // the scan root, as the kernel spells it; empty: unknown
+    std::unordered_set<std::uint64_t> duplicates_;  // mounts whose files are listed elsewhere
 };
 
 }  // namespace kelmora::platform::posix

@@ -30,7 +30,7 @@ std::optional<MountTop> findMountTop(int folderFd, std::uint64_t mountKey) {
         struct statx above {};
         if (::statx(up.get(), "", AT_EMPTY_PATH, kWanted, &above) != 0) return std::nullopt;
         const bool atRoot =
-            identityOf(above) == identityOf(here) && mountKeyOf(above) == mountKeyOf(here);
+            numberOf(above) == numberOf(here) && mountKeyOf(above) == mountKeyOf(here);
         if (atRoot || mountKeyOf(above) != mountKey) return top;
         top.folder = std::move(up);
         here = above;

@@ -85,8 +85,9 @@ const FolderPathOpener::Facts* FolderPathOpener::facts() {
         return nullptr;
     }
     struct statx sx {};
-    if (::statx(deepest(), "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &sx) != 0) return nullptr;
-    facts_ = Facts{identityOf(sx), mountKeyOf(sx)};
+    const auto identity = identityOfFd(deepest(), &sx);
+    if (!identity) return nullptr;
+    facts_ = Facts{*identity, mountKeyOf(sx)};
     return &*facts_;
 }
 

@@ -66,13 +66,14 @@ std::optional<RemoveResult> PosixFileRemover::find(const ListedFile& listed, Fou
     if (facts->identity != listed.folder) return refused(ESTALE);
 
     name_.assign(name);
-    struct stat& st = found.file;
-    if (::fstatat(folder, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno == ENOENT ? kGone : refused(errno);
-    if (S_ISDIR(st.st_mode)) return refused(EISDIR);
-    if (S_ISLNK(st.st_mode)) return refused(ELOOP);
-    if (!S_ISREG(st.st_mode)) return refused(EINVAL);
-    if (identityOf(st) != listed.file) return refused(ESTALE);
+    struct statx st {};
+    const auto identity = identityAt(folder, name_.c_str(), &st);
+    if (!identity) return errno == ENOENT ? kGone : refused(errno);
+    if (S_ISDIR(st.stx_mode)) return refused(EISDIR);
+    if (S_ISLNK(st.stx_mode)) return refused(ELOOP);
+    if (!S_ISREG(st.stx_mode)) return refused(EINVAL);
+    if (*identity != listed.file) return refused(ESTALE);
+    found.mode = st.stx_mode;
     found.folder = folder;
     found.mountKey = facts->mountKey;
     return std::nullopt;
@@ -104,7 +105,7 @@ std::optional<std::uint64_t> PosixFileRemover::homeTrashParentMount() const {
 RemoveResult PosixFileRemover::deleteFile(const ListedFile& file) {
     Found found;
     if (auto verdict = find(file, found)) return *verdict;
-    if ((found.file.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return refused(EACCES);
+    if ((found.mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return refused(EACCES);
     if (::unlinkat(found.folder, name_.c_str(), 0) != 0)
         return errno == ENOENT ? kGone : refused(errno);
     return {RemoveOutcome::Removed, 0};

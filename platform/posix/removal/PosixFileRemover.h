@@ -64,7 +64,7 @@ class PosixFileRemover : public FileRemover {
     struct Found {
         int folder = -1;  // the verified folder, owned by chain_
         std::uint64_t mountKey = 0;
-        struct stat file {};  // the entry, as checked
+        mode_t mode = 0;  // the entry's type and rights, as checked
     };
     // Finds the listed file as the class comment says: nothing when it may be acted on (with
     // `found` and name_ filled), else the result to give.

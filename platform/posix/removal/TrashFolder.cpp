@@ -286,10 +286,8 @@ std::optional<RemoveResult> TrashFolder::renameInto(int folderFd, const std::str
             return kGone;
         return refused(error);
     }
-    struct stat arrived {};
-    if (::fstatat(files_.get(), trashName.c_str(), &arrived, AT_SYMLINK_NOFOLLOW) == 0 &&
-        identityOf(arrived) == expected)
-        return kRemoved;
+    const auto arrived = identityAt(files_.get(), trashName.c_str());
+    if (arrived && sameFileSinceRename(*arrived, expected)) return kRemoved;
     // Another entry took the name between the caller's check and the rename: it is not what was
     // listed, so it keeps no record, whatever happens next. It goes back under its name, never
     // over whatever may have taken that meanwhile; where it cannot, it stays in files/ with no
@@ -310,7 +308,7 @@ RemoveResult TrashFolder::copyIn(int folderFd, const std::string& name,
     if (!source) return errno == ENOENT ? kGone : refused(errno);
     struct stat st {};
     if (::fstat(source.get(), &st) != 0) return refused(errno);
-    if (!S_ISREG(st.st_mode) || identityOf(st) != expected) return refused(ESTALE);
+    if (!S_ISREG(st.st_mode) || identityOfFd(source.get()) != expected) return refused(ESTALE);
 
     // Refuse up front what cannot fit: the data's blocks, the record and some room for the
     // file system's own bookkeeping. A copy that still runs out of space is undone below. A file
@@ -353,7 +351,7 @@ std::optional<RemoveResult> TrashFolder::copyInto(int source, const struct stat&
     if (::fstatat(folderFd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0)
         return undo(errno == ENOENT ? kGone : refused(errno));
     const bool same =
-        identityOf(now) == expected && now.st_size == st.st_size &&
+        identityAt(folderFd, name.c_str()) == expected && now.st_size == st.st_size &&
         now.st_mtim.tv_sec == st.st_mtim.tv_sec && now.st_mtim.tv_nsec == st.st_mtim.tv_nsec &&
         now.st_ctim.tv_sec == st.st_ctim.tv_sec && now.st_ctim.tv_nsec == st.st_ctim.tv_nsec;
     if (!same) return undo(refused(ESTALE));

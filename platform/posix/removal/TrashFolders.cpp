@@ -1,10 +1,12 @@
 #include "platform/posix/removal/TrashFolders.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/posix/shared/Facts.h"
 #include "platform/posix/shared/UniqueFd.h"
@@ -22,20 +24,46 @@ std::optional<FileIdentity> resolve(const TrashLocation& location, MountPolicy& 
     // system it lies on, and looked at before anything below it: its mount must be one the walk
     // enters.
     UniqueFd at(openat(AT_FDCWD, location.base.c_str(), O_PATH | O_CLOEXEC));
-    auto here = at.get() >= 0 ? factsOf(at.get()) : std::nullopt;
+    auto here = at.get() >= 0 ? factsOf(at.get(), Witness::Skip) : std::nullopt;
     if (!here || !here->isFolder() || here->automount ||
-        !mounts.enters(here->mountId, here->major, here->minor))
+        !mounts.mayLook(here->mountId, here->major, here->minor))
         return std::nullopt;
     for (const auto& name : location.below) {
-        const auto next = factsAt(at.get(), name.c_str());
+        const auto next = factsAt(at.get(), name.c_str(), Witness::Skip);
         if (!next || !next->isFolder() || next->automount ||
-            (!sameMount(*next, *here) && !mounts.enters(next->mountId, next->major, next->minor)))
+            (!sameMount(*next, *here) && !mounts.mayLook(next->mountId, next->major, next->minor)))
             return std::nullopt;
         at.reset(openat(at.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        here = at.get() >= 0 ? factsOf(at.get()) : std::nullopt;
-        if (!here || here->id != next->id) return std::nullopt;
+        here = at.get() >= 0 ? factsOf(at.get(), Witness::Skip) : std::nullopt;
+        if (!here || !here->id.sameNumber(next->id)) return std::nullopt;
     }
     return here->id;
+}
+
+bool isMountTrashName(std::string_view name) {
+    return name == ".Trash" || name.starts_with(".Trash-");
+}
+
+// Adds to `found` the trash folders at the top of `mount`.
+void addMountTrashFolders(const Mount& mount, NumberSet& found) {
+    // The path is the table's; whatever it reaches now must be that mount's top.
+    UniqueFd top(open(mount.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const auto facts = top ? factsOf(top.get(), Witness::Skip) : std::nullopt;
+    if (!facts || !facts->mountId || *facts->mountId != mount.id ||
+        (facts->mountRootKnown && !facts->mountRoot))
+        return;
+    const int listing = openat(top.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* folder = listing >= 0 ? fdopendir(listing) : nullptr;
+    if (!folder) {
+        if (listing >= 0) close(listing);
+        return;
+    }
+    while (const dirent* entry = readdir(folder)) {
+        if (!isMountTrashName(entry->d_name)) continue;
+        const auto trash = factsAt(dirfd(folder), entry->d_name, Witness::Skip);
+        if (trash && trash->isFolder() && sameMount(*trash, *facts)) found.insert(trash->id);
+    }
+    closedir(folder);
 }
 
 }  // namespace
@@ -54,10 +82,23 @@ std::vector<TrashLocation> homeTrashLocations() {
     return out;
 }
 
-IdentitySet resolveTrashFolders(const std::vector<TrashLocation>& locations, MountPolicy& mounts) {
-    IdentitySet found;
+NumberSet resolveTrashFolders(const std::vector<TrashLocation>& locations, MountPolicy& mounts) {
+    NumberSet found;
     for (const auto& location : locations)
         if (const auto id = resolve(location, mounts)) found.insert(*id);
+    return found;
+}
+
+}  // namespace kelmora::platform::posix
+
+namespace kelmora::platform::posix {
+
+NumberSet resolveMountTrashFolders(MountPolicy& mounts) {
+    NumberSet found;
+    const std::vector<Mount> table = mounts.table();  // looking may make the policy read it again
+    for (const auto& mount : table)
+        if (mounts.mayLook(mount.id, mount.major, mount.minor) && mounts.resolvesLocally(mount))
+            addMountTrashFolders(mount, found);
     return found;
 }
 

@@ -25,6 +25,13 @@ std::vector<TrashLocation> homeTrashLocations();
 // mount that `mounts` does not enter, by the mount table's text or by the mount it opens on, is
 // not looked into (the walk never reaches it, and an automounter, a remote or a FUSE file system
 // could make the lookup wait); neither is one whose way down crosses into such a mount or a link.
-IdentitySet resolveTrashFolders(const std::vector<TrashLocation>& locations, MountPolicy& mounts);
+NumberSet resolveTrashFolders(const std::vector<TrashLocation>& locations, MountPolicy& mounts);
+
+// The freedesktop.org trash folders at the top of every mount of `mounts`' table (.Trash and
+// .Trash-*), bind mounts included, by identity: the walk may reach a bind mount's top through its
+// source, where it is an ordinary folder. Only mounts that hold local files and whose path is
+// looked up by the kernel and local file systems alone are looked at (see
+// MountPolicy::resolvesLocally), and each only once it is opened and found to be that mount's top.
+NumberSet resolveMountTrashFolders(MountPolicy& mounts);
 
 }  // namespace kelmora::platform::posix

@@ -8,9 +8,9 @@
 namespace kelmora::platform::posix {
 namespace {
 
-constexpr unsigned kWanted = STATX_TYPE | STATX_INO | STATX_SIZE | STATX_MNT_ID;
+constexpr unsigned kWanted = kIdentityFields | STATX_MNT_ID;
 
-std::optional<Facts> read(int dirFd, const char* name, int flags) {
+std::optional<Facts> read(int dirFd, const char* name, int flags, Witness witness) {
     struct statx sx {};
     if (statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC,
               kWanted, &sx) != 0)
@@ -18,7 +18,13 @@ std::optional<Facts> read(int dirFd, const char* name, int flags) {
     Facts facts;
     facts.major = sx.stx_dev_major;
     facts.minor = sx.stx_dev_minor;
-    facts.id = identityOf(sx);
+    if (witness == Witness::Skip) {
+        facts.id = numberOf(sx);
+    } else if (auto id = identityFrom(sx, dirFd, name)) {
+        facts.id = *id;
+    } else {
+        return std::nullopt;
+    }
     if (sx.stx_mask & STATX_MNT_ID) facts.mountId = sx.stx_mnt_id;
     facts.mode = sx.stx_mode & S_IFMT;
     facts.size = static_cast<std::int64_t>(sx.stx_size);
@@ -33,9 +39,13 @@ std::optional<Facts> read(int dirFd, const char* name, int flags) {
 bool Facts::isFolder() const { return mode == S_IFDIR; }
 bool Facts::isRegularFile() const { return mode == S_IFREG; }
 
-std::optional<Facts> factsAt(int dirFd, const char* name) { return read(dirFd, name, 0); }
+std::optional<Facts> factsAt(int dirFd, const char* name, Witness witness) {
+    return read(dirFd, name, 0, witness);
+}
 
-std::optional<Facts> factsOf(int fd) { return read(fd, "", AT_EMPTY_PATH); }
+std::optional<Facts> factsOf(int fd, Witness witness) {
+    return read(fd, "", AT_EMPTY_PATH, witness);
+}
 
 bool sameMount(const Facts& a, const Facts& b) {
     if (a.mountId && b.mountId) return *a.mountId == *b.mountId;

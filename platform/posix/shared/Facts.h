@@ -11,7 +11,7 @@ namespace kelmora::platform::posix {
 // an automount and without asking a remote server or a FUSE daemon (AT_STATX_DONT_SYNC: the file
 // system answers from what it holds, and a mount's root, FUSE or not, from the kernel alone).
 struct Facts {
-    FileIdentity id;  // device as st_dev encodes it, and inode
+    FileIdentity id;  // device as st_dev encodes it, inode, and the witness when it was read
     unsigned major = 0;
     unsigned minor = 0;
     std::optional<std::uint64_t> mountId;  // nothing on kernels that do not report it
@@ -25,10 +25,15 @@ struct Facts {
     bool isRegularFile() const;
 };
 
+// Whether the identity's witness is read (see StatIdentity.h), or the number alone is enough: a
+// number compares only by sameNumber. Reading it may open the file or folder, which a caller
+// that has not yet decided to enter a mount must not do.
+enum class Witness { Read, Skip };
+
 // The entry `name` of the open folder `dirFd`; nothing when it cannot be read (gone, denied).
-std::optional<Facts> factsAt(int dirFd, const char* name);
+std::optional<Facts> factsAt(int dirFd, const char* name, Witness witness = Witness::Read);
 // The open file or folder `fd` itself (an O_PATH descriptor will do).
-std::optional<Facts> factsOf(int fd);
+std::optional<Facts> factsOf(int fd, Witness witness = Witness::Read);
 // True when both lie on the same mount (the same device where mount ids are not reported).
 bool sameMount(const Facts& a, const Facts& b);
 

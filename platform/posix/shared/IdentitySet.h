@@ -14,7 +14,15 @@ struct IdentityHash {
     }
 };
 
+struct SameNumber {
+    bool operator()(const FileIdentity& a, const FileIdentity& b) const noexcept {
+        return a.sameNumber(b);
+    }
+};
+
 // Files or folders known by identity, whatever path reaches them.
 using IdentitySet = std::unordered_set<FileIdentity, IdentityHash>;
+// Folders known by number alone, whichever life: what a listing can look up.
+using NumberSet = std::unordered_set<FileIdentity, IdentityHash, SameNumber>;
 
 }  // namespace kelmora::platform::posix

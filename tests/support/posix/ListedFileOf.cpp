@@ -9,7 +9,8 @@
 
 namespace kelmora::test {
 
-using platform::posix::identityOf;
+using platform::posix::identityAt;
+using platform::posix::identityOfFd;
 using platform::posix::UniqueFd;
 
 platform::ListedFile listedFileOf(const NativeString& path) {
@@ -21,10 +22,9 @@ platform::ListedFile listedFileOf(const NativeString& path) {
         const std::string name = path.substr(at + 1, next - at - 1);
         folder.reset(::openat(folder.get(), name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     }
-    struct stat st {};
-    if (::fstat(folder.get(), &st) == 0) listed.folder = identityOf(st);
-    if (::fstatat(folder.get(), path.substr(at + 1).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-        listed.file = identityOf(st);
+    listed.folder = identityOfFd(folder.get()).value_or(platform::FileIdentity{});
+    listed.file =
+        identityAt(folder.get(), path.substr(at + 1).c_str()).value_or(platform::FileIdentity{});
     return listed;
 }
 
