@@ -1,0 +1,75 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/posix/listing/PosixFileSystem.h"
+#include "platform/posix/shared/StatIdentity.h"
+#include "tests/support/ScanTree.h"
+
+namespace kelmora::test {
+
+// The folders that a read-ahead opened, by identity, as its observer reports them from its
+// threads.
+class OpenedFolders {
+  public:
+    std::function<void(int)> observer() {
+        return [this](int fd) {
+            struct stat st {};
+            if (fstat(fd, &st) != 0) return;
+            std::lock_guard<std::mutex> held(lock_);
+            folders_.insert(platform::posix::identityOf(st));
+        };
+    }
+    platform::posix::IdentitySet folders() {
+        std::lock_guard<std::mutex> held(lock_);
+        return folders_;
+    }
+
+  private:
+    std::mutex lock_;
+    platform::posix::IdentitySet folders_;
+};
+
+// `sources` reading ahead everywhere, whatever the caches hold, telling `opened` of each folder.
+inline platform::posix::PosixFileSystem::Sources readingAhead(
+    OpenedFolders& opened, platform::posix::PosixFileSystem::Sources sources = {}) {
+    sources.readAhead.everywhere = true;
+    sources.readAhead.opened = opened.observer();
+    return sources;
+}
+
+// A whole scan of `root` through a file system made of `sources`, with the folders it listed, in
+// order, and their identities. With `opened`, each pause lasts until the read-ahead has opened no
+// folder for 30 ms, so that it reads all it would below every folder before the walk goes on.
+struct Walked {
+    ScanFindings found;
+    std::vector<NativeString> folders;
+    platform::posix::IdentitySet identities;
+};
+inline Walked walk(const platform::posix::PosixFileSystem::Sources& sources,
+                   const NativeString& root, OpenedFolders* opened = nullptr) {
+    platform::posix::PosixFileSystem fs(sources);
+    Walked walked;
+    walked.found = scanTree(fs, root, [&](MainState& state) {
+        walked.folders.push_back(state.CurrentFolder);
+        for (std::size_t seen = SIZE_MAX; opened && opened->folders().size() != seen;) {
+            seen = opened->folders().size();
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        }
+    });
+    for (const auto& folder : walked.folders) {
+        struct stat st {};
+        if (lstat(folder.c_str(), &st) == 0)
+            walked.identities.insert(platform::posix::identityOf(st));
+    }
+    return walked;
+}
+
+}  // namespace kelmora::test
