@@ -61,6 +61,7 @@ void ReadAhead::begin() {
     ending_ = false;
     halted_ = options_.inFlight == 0;
     avoided_.clear();
+    walkBlocks_ = blocksRead();
 }
 
 void ReadAhead::avoid(const IdentitySet& folders) {
@@ -93,6 +94,9 @@ void ReadAhead::offer(int dirFd, std::uint64_t mountId, std::span<const DirEntry
     std::size_t count = 0;
     for (const auto& entry : entries) count += enters(entry) ? 1 : 0;
     if (count == 0) return;
+    // The last ones listed are read first; no more than may wait are offered.
+    std::size_t skip = count > options_.queued ? count - options_.queued : 0;
+    count -= skip;
 
     std::lock_guard<std::mutex> held(mutex_);
     if (threads_.empty()) {
@@ -114,6 +118,10 @@ void ReadAhead::offer(int dirFd, std::uint64_t mountId, std::span<const DirEntry
     // first.
     for (const auto& entry : entries) {
         if (!enters(entry)) continue;
+        if (skip > 0) {
+            --skip;
+            continue;
+        }
         ++slots_[slot].holds;
         waiting_.push_back({slot, entry.name});
     }
@@ -188,7 +196,7 @@ bool ReadAhead::avoided(const FileIdentity& id) const {
 
 void ReadAhead::work() {
     std::vector<char> buffer(kListingBuffer);
-    std::vector<std::string> subfolders;
+    std::deque<std::string> subfolders;
     std::unique_lock<std::mutex> held(mutex_);
     for (;;) {
         ++idle_;
@@ -224,7 +232,7 @@ void ReadAhead::work() {
 }
 
 ReadAhead::Read ReadAhead::read(const Slot& parent, const std::string& name,
-                                std::vector<char>& buffer, std::vector<std::string>& subfolders) {
+                                std::vector<char>& buffer, std::deque<std::string>& subfolders) {
     Read done;
     const long before = blocksRead();
     // Looked at without following a link or waking an automounter, and left alone unless it is a
@@ -255,7 +263,9 @@ ReadAhead::Read ReadAhead::read(const Slot& parent, const std::string& name,
             const std::string_view entry(record + kNameAt);
             if ((type == DT_DIR || type == DT_UNKNOWN) && !isDotEntry(entry) &&
                 !isTrashName(entry)) {
+                // The last ones listed are read first; no more than may wait are kept.
                 subfolders.emplace_back(entry);
+                if (subfolders.size() > options_.queued) subfolders.pop_front();
             } else if (type == DT_REG && asked_ && asked_(entry)) {
                 // The file's inode, which the walk reads next with the same call.
                 (void)factsAt(fd, entry.data());
