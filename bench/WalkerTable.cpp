@@ -60,10 +60,11 @@ void timeTable(const std::vector<Walker>& walkers, int rounds, bool cold) {
     const std::size_t n = walkers.size();
     for (int round = 0; round < (cold ? rounds : rounds + 1); ++round) {
         std::vector<double> t(n), c(n);
-        // The reference first, then the others in an order that turns each round: the first
-        // walker after the reference meets a heap and caches that the others left otherwise.
+        // The reference first, then the others forward in even rounds and backward in odd ones:
+        // a walker meets a heap and caches that the one before it left, so each of two neighbours
+        // in the table comes first as often as the other.
         for (std::size_t k = 0; k < n; ++k) {
-            const std::size_t i = k == 0 ? 0 : 1 + (k - 1 + std::size_t(round)) % (n - 1);
+            const std::size_t i = k == 0 || round % 2 == 0 ? k : n - k;
             if (cold) dropCaches();
             const double before = cpuSeconds();
             t[i] = walkers[i].run();

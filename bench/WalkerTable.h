@@ -15,7 +15,7 @@ struct Walker {
 // Times every walker, interleaved, round after round, and prints medians, the median of the
 // per-round ratios to the first walker (the reference) and the processor time, user and system,
 // of every thread of this process and of the child processes it waited for. The reference runs
-// first in each round, the others in an order that turns from round to round. Warm: a first
+// first in each round, the others forward in one round and backward in the next. Warm: a first
 // round more only fills the caches. Cold: the caches are dropped before every walker.
 void timeTable(const std::vector<Walker>& walkers, int rounds, bool cold);
 
