@@ -110,7 +110,7 @@ class ReadAhead {
         std::string name;
     };
     struct Read {
-        int fd = -1;  // the folder, open, when it has subfolders to go on with
+        int fd = -1;  // the folder, open, when it could be opened: to close, or to read below
         bool fromDisk = false;
         bool outOfDescriptors = false;
     };
