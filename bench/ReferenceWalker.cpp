@@ -23,9 +23,9 @@ constexpr std::size_t kNameOffset = 19;
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// The ten masks as suffix tests: ".~" followed by exactly two characters, or one of nine fixed
-// extensions, regardless of ASCII case.
-bool matches(const char* name, std::size_t length) {
+}  // namespace
+
+bool matchesMask(const char* name, std::size_t length) {
     if (length < 4) return false;
     const char* tail = name + length - 4;
     if (tail[0] == '.' && tail[1] == '~') return true;
@@ -42,8 +42,6 @@ bool matches(const char* name, std::size_t length) {
         if (e[0] == ext[0] && e[1] == ext[1] && e[2] == ext[2]) return true;
     return false;
 }
-
-}  // namespace
 
 WalkResult referenceWalk(const std::string& root) {
     WalkResult result;
@@ -65,7 +63,7 @@ WalkResult referenceWalk(const std::string& root) {
                     if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
                         continue;
                     pending.push_back(folder + "/" + name);
-                } else if (ent->d_type == DT_REG && matches(name, std::strlen(name))) {
+                } else if (ent->d_type == DT_REG && matchesMask(name, std::strlen(name))) {
                     struct stat st {};
                     if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
                         ++result.matches;

@@ -2,17 +2,22 @@
 //
 //   scan_bench generate ROOT FILES FOLDERS [SEED [MATCHING%]]   build a deterministic tree
 //   scan_bench deep ROOT LEVELS                     build a tree LEVELS deep of 255-byte names
+//   scan_bench copy-shape FROM TO                   copy a real tree's shape (sparse files)
 //   scan_bench run ROOT [ROUNDS]                    time every walker, interleaved, warm cache
 //   scan_bench cold ROOT [ROUNDS]                   the same, each walker from empty caches
+//   scan_bench scaling ROOT [ROUNDS]                the window cold by folders read ahead at once
 //   scan_bench engine ROOT [--no-db|--print]        one engine scan alone, for profilers
 //   scan_bench window ROOT                          one shown window's scan alone, for profilers
 //
 // Each round runs the reference walker, the scan engine without a window (with and without the
-// package database), the real main window shown on the display the process has (bench/run.sh
-// starts Xvfb; without a display, the offscreen platform) from the click on cmdScan until it is
-// idle with its final state on the display, and GNU find with the ten masks when it is installed;
-// the table gives medians and the median of the per-round ratios to the reference. The engine's
-// peak heap is counted by this binary's operator new and set against what the result rows hold.
+// package database, with and without read-ahead), the real main window shown on the display the
+// process has (bench/run.sh starts Xvfb; without a display, the offscreen platform) from the click
+// on cmdScan until it is idle with its final state on the display, with and without read-ahead, GNU
+// find with the ten masks and fd with 8 threads where they are installed; the table gives medians,
+// the median of the per-round ratios to the reference and the processor time (user and system, of
+// every thread of the process and of the child processes). The engine's peak heap is counted by
+// this binary's operator new and set against what the result rows hold.
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QAbstractButton>
@@ -32,9 +37,11 @@
 #include "app/qt/MainFrm.h"
 #include "bench/NullView.h"
 #include "bench/ReferenceWalker.h"
+#include "bench/ShapeCopy.h"
 #include "bench/ShownWindow.h"
 #include "bench/Timing.h"
 #include "bench/TreeGenerator.h"
+#include "bench/WalkerTable.h"
 #include "platform/Platform.h"
 #include "platform/posix/listing/PosixFileSystem.h"
 #include "scan/Masks.h"
@@ -69,9 +76,18 @@ using namespace kelmora;
 using bench::referenceWalk;
 using bench::WalkResult;
 
+using bench::dropCaches;
+using bench::have;
 using bench::median;
 using bench::NullView;
+using bench::runFd;
+using bench::runProcess;
 using bench::seconds;
+using bench::timeTable;
+using bench::Walker;
+
+// Folders read ahead at once, as the program's file system does by default.
+const unsigned kReadAhead = platform::posix::ReadAhead::Options{}.inFlight;
 
 struct EngineRun {
     std::size_t rows = 0;
@@ -79,10 +95,12 @@ struct EngineRun {
     std::size_t peakHeap = 0;  // heap in use at the worst moment of the scan, above the start
 };
 
-EngineRun runEngine(const std::string& root, bool packageDatabase, bool print = false) {
+EngineRun runEngine(const std::string& root, bool packageDatabase, bool print = false,
+                    unsigned readAhead = kReadAhead) {
     auto sources = platform::posix::PosixFileSystem::systemSources(
         [](std::string_view name) { return isListableName(NativeStringView(name)); });
     if (!packageDatabase) sources.dpkgRoot.clear();
+    sources.readAhead.inFlight = readAhead;
     platform::posix::PosixFileSystem fs(std::move(sources));
     NullView view;
     MainState state;
@@ -105,10 +123,14 @@ EngineRun runEngine(const std::string& root, bool packageDatabase, bool print = 
 }
 
 // The real main window's scan, shown on the display the process has: seconds from the click on
-// cmdScan to the window's being idle with its final state on the display.
-double runWindow(const std::string& root, std::size_t& rows) {
+// cmdScan to the window's being idle with its final state on the display. `readAhead` folders
+// are read ahead at once (0: none), as the program's file system does with its default of 8.
+double runWindow(const std::string& root, std::size_t& rows, unsigned readAhead = kReadAhead) {
     platform::Services services;
-    services.fileSystem = platform::makeFileSystem(isListableName);
+    auto sources = platform::posix::PosixFileSystem::systemSources(
+        [](std::string_view name) { return isListableName(NativeStringView(name)); });
+    sources.readAhead.inFlight = readAhead;
+    services.fileSystem = std::make_unique<platform::posix::PosixFileSystem>(std::move(sources));
     MainFrm window(std::move(services), root);
     if (!bench::showExposed(window)) throw std::runtime_error("the window was not shown");
     auto* scan = window.findChild<QAbstractButton*>(QStringLiteral("cmdScan"));
@@ -117,35 +139,17 @@ double runWindow(const std::string& root, std::size_t& rows) {
     return time;
 }
 
-bool haveFind() { return std::system("command -v find >/dev/null 2>&1") == 0; }
-
 void runFind(const std::string& root) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (!std::freopen("/dev/null", "w", stdout)) _exit(127);
-        std::vector<const char*> args = {"find", root.c_str(), "-type", "f", "("};
-        const char* masks[] = {"*.---", "*.___", "*.~??", "*.bak", "*.diz",
-                               "*.gid", "*.chk", "*.old", "*.syd", "*.tmp"};
-        for (std::size_t i = 0; i < std::size(masks); ++i) {
-            if (i) args.push_back("-o");
-            args.push_back("-iname");
-            args.push_back(masks[i]);
-        }
-        args.insert(args.end(), {")", "-printf", "%s %p\n", nullptr});
-        execvp("find", const_cast<char* const*>(args.data()));
-        _exit(127);
+    std::vector<const char*> args = {"find", root.c_str(), "-type", "f", "("};
+    const char* masks[] = {"*.---", "*.___", "*.~??", "*.bak", "*.diz",
+                           "*.gid", "*.chk", "*.old", "*.syd", "*.tmp"};
+    for (std::size_t i = 0; i < std::size(masks); ++i) {
+        if (i) args.push_back("-o");
+        args.push_back("-iname");
+        args.push_back(masks[i]);
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-}
-
-// Empties the kernel's page, dentry and inode caches; false where this process may not.
-bool dropCaches() {
-    sync();
-    FILE* control = std::fopen("/proc/sys/vm/drop_caches", "w");
-    if (!control) return false;
-    const bool written = std::fputs("3", control) >= 0;
-    return std::fclose(control) == 0 && written;
+    args.insert(args.end(), {")", "-printf", "%s %p\n"});
+    runProcess(args);
 }
 
 int run(const std::string& root, int rounds, bool cold) {
@@ -153,45 +157,49 @@ int run(const std::string& root, int rounds, bool cold) {
         std::printf("cold cache: this machine does not let the benchmark drop caches\n");
         return 0;
     }
-    const bool find = haveFind();
-    std::map<std::string, std::vector<double>> times, ratios;
     WalkResult reference;
-    EngineRun engine;
+    EngineRun engine, engineAlone;
     std::size_t windowRows = 0;
-    // Warm: the first round only fills the cache. Cold: every walker starts from empty caches.
-    const auto timed = [cold](const std::function<void()>& work) {
-        if (cold) dropCaches();
-        return seconds(work);
+    std::vector<Walker> walkers = {
+        {"reference walker", [&] { return seconds([&] { reference = referenceWalk(root); }); }},
+        {"engine", [&] { return seconds([&] { engine = runEngine(root, true); }); }},
+        {"engine, no package db", [&] { return seconds([&] { runEngine(root, false); }); }},
+        {"engine, no read-ahead",
+         [&] { return seconds([&] { engineAlone = runEngine(root, true, false, 0); }); }},
+        {"window", [&] { return runWindow(root, windowRows); }},
+        {"window, no read-ahead", [&] { return runWindow(root, windowRows, 0); }},
     };
-    for (int round = 0; round < rounds + 1; ++round) {
-        std::map<std::string, double> t;
-        t["reference walker"] = timed([&] { reference = referenceWalk(root); });
-        t["engine"] = timed([&] { engine = runEngine(root, true); });
-        t["engine, no package db"] = timed([&] { runEngine(root, false); });
-        if (cold) dropCaches();
-        t["window"] = runWindow(root, windowRows);
-        if (find) t["GNU find"] = timed([&] { runFind(root); });
-        if (round == 0 && !cold) continue;
-        for (const auto& [name, value] : t) {
-            times[name].push_back(value);
-            ratios[name].push_back(value / t["reference walker"]);
-        }
-    }
-    std::printf(
-        "%s cache, tree %s: %llu matching files (reference), %zu rows (engine), %zu rows "
-        "(window on %s)\n",
-        cold ? "cold" : "warm", root.c_str(), static_cast<unsigned long long>(reference.matches),
-        engine.rows, windowRows, qPrintable(QGuiApplication::platformName()));
-    std::printf("%-24s %12s %10s\n", "walker", "median ms", "ratio");
-    for (const char* name :
-         {"reference walker", "engine", "engine, no package db", "window", "GNU find"}) {
-        if (!times.contains(name)) continue;
-        std::printf("%-24s %12.1f %9.2fx\n", name, median(times[name]) * 1000,
-                    median(ratios[name]));
-    }
+    if (have("find"))
+        walkers.push_back({"GNU find", [&] { return seconds([&] { runFind(root); }); }});
+    if (have("fdfind"))
+        walkers.push_back({"fd, 8 threads", [&] { return seconds([&] { runFd(root); }); }});
+    std::printf("%s cache, tree %s, window on %s\n", cold ? "cold" : "warm", root.c_str(),
+                qPrintable(QGuiApplication::platformName()));
+    timeTable(walkers, rounds, cold);
+    std::printf("rows: %llu (reference), %zu (engine), %zu (window)\n",
+                static_cast<unsigned long long>(reference.matches), engine.rows, windowRows);
     std::printf("engine peak heap %.2f MiB, of which rows %.2f MiB (%zu rows): %.2f MiB beyond\n",
                 double(engine.peakHeap) / 1048576, double(engine.rowBytes) / 1048576, engine.rows,
                 double(engine.peakHeap - std::min(engine.peakHeap, engine.rowBytes)) / 1048576);
+    // The read-ahead's heap (its waiting names and listing buffers) is what the engine holds more
+    // with it than without it, in the last round.
+    std::printf("engine peak heap without read-ahead %.2f MiB: the read-ahead's %.2f MiB\n",
+                double(engineAlone.peakHeap) / 1048576,
+                (double(engine.peakHeap) - double(engineAlone.peakHeap)) / 1048576);
+    return 0;
+}
+
+// The window's cold scan by the number of folders read ahead at once.
+int scaling(const std::string& root, int rounds) {
+    if (!dropCaches()) return 0;
+    std::size_t rows = 0;
+    std::vector<Walker> walkers = {
+        {"reference walker", [&] { return seconds([&] { referenceWalk(root); }); }}};
+    for (unsigned n : {0u, 1u, 2u, 4u, 8u, 16u})
+        walkers.push_back({"window, read-ahead " + std::to_string(n),
+                           [&root, &rows, n] { return runWindow(root, rows, n); }});
+    std::printf("cold cache, tree %s\n", root.c_str());
+    timeTable(walkers, rounds, true);
     return 0;
 }
 
@@ -215,6 +223,14 @@ int main(int argc, char* argv[]) {
         bench::generateDeepTree(argv[2], std::stoi(argv[3]));
         return 0;
     }
+    if (command == "copy-shape" && argc >= 4) {
+        const auto stats = bench::copyShape(argv[2], argv[3]);
+        std::printf("%llu files, %llu folders, %llu links\n",
+                    static_cast<unsigned long long>(stats.files),
+                    static_cast<unsigned long long>(stats.folders),
+                    static_cast<unsigned long long>(stats.links));
+        return 0;
+    }
     if (command == "engine" && argc >= 3) {  // one engine scan alone, for profilers
         const std::string option = argc > 3 ? argv[3] : "";
         const auto result = runEngine(argv[2], option != "--no-db", option == "--print");
@@ -230,17 +246,19 @@ int main(int argc, char* argv[]) {
         std::printf("%zu rows in %.1f ms\n", rows, time * 1000);
         return 0;
     }
-    if ((command == "run" || command == "cold") && argc >= 3) {
+    if ((command == "run" || command == "cold" || command == "scaling") && argc >= 3) {
         // The window shows on the display the process has (bench/run.sh starts Xvfb for it);
         // without one, on the offscreen platform, which paints nothing to any screen.
         if (!std::getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
         QApplication app(argc, argv);
-        return run(argv[2], argc > 3 ? std::stoi(argv[3]) : 5, command == "cold");
+        const int rounds = argc > 3 ? std::stoi(argv[3]) : 5;
+        if (command == "scaling") return scaling(argv[2], rounds);
+        return run(argv[2], rounds, command == "cold");
     }
-    std::fprintf(
-        stderr,
-        "usage: %s generate ROOT FILES FOLDERS [SEED [MATCHING%%]] | deep ROOT LEVELS | run ROOT "
-        "[ROUNDS] | cold ROOT [ROUNDS] | engine ROOT [--no-db|--print] | window ROOT\n",
-        argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s generate ROOT FILES FOLDERS [SEED [MATCHING%%]] | deep ROOT LEVELS | "
+                 "copy-shape FROM TO | run ROOT [ROUNDS] | cold ROOT [ROUNDS] | scaling ROOT "
+                 "[ROUNDS] | engine ROOT [--no-db|--print] | window ROOT\n",
+                 argv[0]);
     return 2;
 }

@@ -20,8 +20,8 @@ struct FileDetails {
 // the user-interface thread only. Paths are native texts (see NativeString.h).
 //
 // Call order: beginScan once per scan; then list() per folder, each followed by fileDetails() and
-// isProtected() for entries of that listing only. Listing another folder ends what the previous
-// listing allowed.
+// isProtected() for entries of that listing only, and endScan once when the scan is over. Listing
+// another folder ends what the previous listing allowed.
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
@@ -29,6 +29,10 @@ class FileSystem {
     // Called once as a scan starts, before its first listing, so that an implementation can refresh
     // what it reads once per scan (mount table, trash folders, package database). Cannot fail.
     virtual void beginScan() {}
+
+    // Called when the scan has ended or been stopped, so that an implementation can let go of
+    // what it does for the scan alone (work ahead of the walk). Returns at once; cannot fail.
+    virtual void endScan() {}
 
     // Lists `folder` (a path that ends in the separator) and returns the identity of the folder it
     // actually listed. `expected` is the id its parent's listing gave it (DirEntry::id); nothing

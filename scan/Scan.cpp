@@ -146,6 +146,7 @@ void Scan::stop() {
 }
 
 void Scan::returnToIdle() {
+    fs_.endScan();
     state_.Idle = 1;
     view_.setListControlsEnabled(true);
     view_.setCaption(Control::cmdScan, scanCaption(state_.Lang, state_.Idle));

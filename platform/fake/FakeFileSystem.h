@@ -43,8 +43,10 @@ class FakeFileSystem : public FileSystem {
     // ones included.
     const std::vector<NativeString>& listedFolders() const { return listed_; }
     int scansBegun() const { return scansBegun_; }
+    int scansEnded() const { return scansEnded_; }
 
     void beginScan() override { ++scansBegun_; }
+    void endScan() override { ++scansEnded_; }
     std::optional<FileIdentity> list(const NativeString& folder,
                                      const std::optional<FileIdentity>& expected,
                                      std::vector<DirEntry>& out) override;
@@ -73,6 +75,7 @@ class FakeFileSystem : public FileSystem {
     std::vector<NativeString> listed_;
     bool dots_ = false;
     int scansBegun_ = 0;
+    int scansEnded_ = 0;
 };
 
 }  // namespace kelmora::platform

@@ -64,6 +64,7 @@ TEST_F(ScanTest, ListsMatchingFilesWithSizesAndRunningTotal) {
     EXPECT_EQ(view.freed, "2 KB");
     EXPECT_EQ(view.pathLine, p("/A/"));
     EXPECT_EQ(fs.scansBegun(), 1);
+    EXPECT_EQ(fs.scansEnded(), 1);
 }
 
 TEST_F(ScanTest, StartsWithStopCaptionDisabledListAndZeroTotals) {
@@ -222,7 +223,10 @@ TEST_F(ScanTest, SecondClickInThePauseStopsAndKeepsRowsSoFar) {
     fs.addFile(p("/A/a.tmp"), 1);
     fs.addFile(p("/B/b.tmp"), 1);
     onPause = [&](int n) {
-        if (n == 1) scan.click();
+        if (n != 1) return;
+        scan.click();
+        // The file system hears of the stop at once, not when the interrupted pass ends.
+        EXPECT_EQ(fs.scansEnded(), 1);
     };
     scan.click();
     EXPECT_EQ(pauses, 1);

@@ -45,7 +45,7 @@ class PackageOwnership : public ::testing::Test {
 
     // The files a scan of the tree lists, relative to its root.
     std::vector<std::string> scan(const std::string& dpkgRoot) {
-        PosixFileSystem fs({{}, {}, dpkgRoot, listable, {}});
+        PosixFileSystem fs({{}, {}, dpkgRoot, listable, {}, {}});
         return test::scanTree(fs, tree.root()).relative;
     }
 

@@ -21,6 +21,7 @@
 
 #include "platform/posix/listing/PosixFileSystem.h"
 #include "scan/Masks.h"
+#include "tests/support/ReadAheadWatch.h"
 #include "tests/support/ScanTree.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/posix/ScratchMounts.h"
@@ -249,6 +250,52 @@ TEST(PosixMounts, EveryFileIsListedOnceWhicheverMountsShowItAgain) {
     PosixFileSystem fs(realMounts());
     EXPECT_THAT(test::scanTree(fs, tree.path("outer/scan")).relative,
                 UnorderedElementsAre("data/a.tmp", "t/inner/t.tmp", "ext/e.tmp", "up/sibling.tmp"));
+}
+
+TEST(PosixMounts, ReadAheadCrossesNoMountAndNeverAsksAFuseDaemon) {
+    // Mounts one level down, where the read-ahead meets them in a listing of its own.
+    test::TempTree tree, elsewhere;
+    for (const char* name : {"m/tmpfs", "m/ramfs", "m/bind", "m/fuse"}) tree.folder(name);
+    ScopedMount tmpfs("tmpfs", tree.path("m/tmpfs"));
+    if (!tmpfs.mounted()) GTEST_SKIP() << "this process cannot mount (needs CAP_SYS_ADMIN)";
+    ScopedMount ramfs("ramfs", tree.path("m/ramfs"));
+    elsewhere.file("c/d/outside.tmp", 1);
+    ScopedMount bind("", tree.path("m/bind"), {}, MS_BIND, elsewhere.root());
+    ASSERT_TRUE(ramfs.mounted() && bind.mounted());
+    tree.file("m/tmpfs/e/f/in-tmpfs.tmp", 1);
+    tree.file("m/tmpfs/.Trash-0/files/g/thrown.tmp", 1);  // at the top of a mount: a trash folder
+    tree.file("m/ramfs/h/i/in-ramfs.tmp", 1);
+    SilentFuse fuse(tree.path("m/fuse"));
+    // Should anything wait for the FUSE daemon, the watchdog ends it so that the test can report.
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> held(lock);
+        if (!done.wait_for(held, std::chrono::seconds(30), [&] { return finished; }))
+            fuse.killDaemon();
+    });
+
+    test::OpenedFolders opened;
+    const auto walked = test::walk(test::readingAhead(opened, realMounts()), tree.root(), &opened);
+    {
+        std::lock_guard<std::mutex> held(lock);
+        finished = true;
+    }
+    done.notify_one();
+    watchdog.join();
+
+    EXPECT_THAT(walked.found.relative, ::testing::Contains("m/tmpfs/e/f/in-tmpfs.tmp"));
+    const auto read = opened.folders();
+    EXPECT_FALSE(read.empty()) << "the read-ahead read nothing";
+    for (const auto& folder : read)
+        EXPECT_TRUE(walked.identities.contains(folder))
+            << "the read-ahead opened inode " << folder.inode << " on device " << folder.device
+            << ", which the walk never enters";
+    if (fuse.mounted()) {
+        EXPECT_THAT(fuse.requests(), ::testing::IsEmpty())
+            << "the scan or its read-ahead asked the FUSE daemon something";
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -39,7 +40,8 @@ bool isMountTrashName(std::string_view name) {
 }  // namespace
 
 PosixFileSystem::Sources PosixFileSystem::systemSources(PackageFiles::NameFilter listableName) {
-    return {readMountInfo, homeTrashLocations, "/var/lib/dpkg", std::move(listableName), "/sys"};
+    return {
+        readMountInfo, homeTrashLocations, "/var/lib/dpkg", std::move(listableName), "/sys", {}};
 }
 
 PosixFileSystem::PosixFileSystem(Sources sources)
@@ -49,15 +51,19 @@ PosixFileSystem::PosixFileSystem(Sources sources)
                   return !sysfs.empty() && isRemovableBlockDevice(sysfs, major, minor);
               }),
       chain_(mounts_),
-      packages_(sources_.dpkgRoot, sources_.listableName) {}
+      packages_(sources_.dpkgRoot, sources_.listableName),
+      readAhead_(sources_.readAhead, sources_.listableName) {}
 
 void PosixFileSystem::beginScan() {
+    readAhead_.begin();
     mounts_.refresh();
     chain_.closeAll();
     notEntered_.clear();
     trashResolved_ = false;
     packages_.reset();
 }
+
+void PosixFileSystem::endScan() { readAhead_.end(); }
 
 bool PosixFileSystem::isProtected(const NativeString&, const FileIdentity& file) {
     return !sources_.dpkgRoot.empty() && packages_.owns(file);
@@ -75,6 +81,8 @@ bool PosixFileSystem::isSystemFolder(const Facts& folder, std::string_view name,
 std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
                                                   const std::optional<FileIdentity>& expected,
                                                   std::vector<DirEntry>& out) {
+    const auto began = std::chrono::steady_clock::now();
+    const std::size_t first = out.size();
     if (!expected) {
         if (!chain_.openRoot(folder)) return std::nullopt;
         const Facts& root = chain_.current();
@@ -88,6 +96,7 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
         trashResolved_ = true;
         // Met again below itself, through a mount that shows more of its file system.
         notEntered_.insert(root.id);
+        readAhead_.avoid(notEntered_);
     } else if (!chain_.open(folder, *expected) || notEntered_.contains(chain_.current().id)) {
         // Refused, or a folder not to enter that its listing could not tell (a mount's root, a
         // btrfs subvolume): nothing of it is listed.
@@ -103,7 +112,7 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
     if (buffer_.empty()) buffer_.resize(kListingBuffer);
     for (;;) {
         const long read = syscall(SYS_getdents64, dirFd, buffer_.data(), buffer_.size());
-        if (read <= 0) return here.id;  // the end, or a failing continuation, ends the listing
+        if (read <= 0) break;  // the end, or a failing continuation, ends the listing
         for (long at = 0; at < read;) {
             const char* record = buffer_.data() + at;
             unsigned short length = 0;
@@ -140,6 +149,10 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
             out.push_back(std::move(entry));
         }
     }
+    if (here.mountId)
+        readAhead_.offer(dirFd, *here.mountId, std::span(out).subspan(first),
+                         std::chrono::steady_clock::now() - began);
+    return here.id;
 }
 
 std::optional<FileDetails> PosixFileSystem::fileDetails(const DirEntry& entry) {

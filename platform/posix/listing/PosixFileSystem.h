@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/posix/listing/FolderChain.h"
 #include "platform/posix/listing/PackageFiles.h"
+#include "platform/posix/listing/ReadAhead.h"
 #include "platform/posix/mounts/MountTable.h"
 #include "platform/posix/removal/TrashFolders.h"
 #include "platform/posix/shared/IdentitySet.h"
@@ -21,6 +22,9 @@ namespace kelmora::platform::posix {
 // - Folders are reached one name at a time relative to an open ancestor, never through a link,
 //   and must still be the folder (device, inode) that their parent's listing reported; see
 //   FolderChain. Links of any kind are Other: never listed, never entered, never resolved.
+// - Cold caches: a listing that made the walk wait hands its subfolders to a ReadAhead, whose
+//   threads read on below them so that the walk finds them in the caches; the walk reads and
+//   checks everything itself, as without it.
 // - system (never entered): a folder on another mount than the folder listing it, unless the
 //   mount is one the MountPolicy enters (a local disk file system or tmpfs, not removable, not
 //   mounted under /media or /run/media, and not showing files that another entered mount shows;
@@ -52,6 +56,8 @@ class PosixFileSystem : public FileSystem {
         PackageFiles::NameFilter listableName;
         // Where sysfs is mounted, for the removable flag of block devices; empty for none.
         std::string sysfs;
+        // How the folders the walk is about to visit are read ahead (see ReadAhead).
+        ReadAhead::Options readAhead;
     };
     // The running system's sources, remembering package files whose names pass `listableName`.
     static Sources systemSources(PackageFiles::NameFilter listableName);
@@ -59,6 +65,7 @@ class PosixFileSystem : public FileSystem {
     explicit PosixFileSystem(Sources sources);
 
     void beginScan() override;
+    void endScan() override;
     std::optional<FileIdentity> list(const NativeString& folder,
                                      const std::optional<FileIdentity>& expected,
                                      std::vector<DirEntry>& out) override;
@@ -78,6 +85,7 @@ class PosixFileSystem : public FileSystem {
     bool trashResolved_ = false;
     std::vector<char> buffer_;  // the listing buffer, allocated on first use and kept
     PackageFiles packages_;
+    ReadAhead readAhead_;
 };
 
 }  // namespace kelmora::platform::posix

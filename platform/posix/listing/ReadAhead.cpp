@@ -1,0 +1,276 @@
+#include "platform/posix/listing/ReadAhead.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+#include <system_error>
+
+#include "platform/posix/shared/Facts.h"
+
+namespace kelmora::platform::posix {
+namespace {
+
+// The layout of the kernel's linux_dirent64 records: inode (8 bytes), offset (8), record length
+// (2), type (1), then the name with its terminating zero.
+constexpr std::size_t kRecordLengthAt = 16;
+constexpr std::size_t kTypeAt = 18;
+constexpr std::size_t kNameAt = 19;
+constexpr std::size_t kListingBuffer = 32 * 1024;
+// Below this descriptor limit the walk and the window may need every descriptor there is.
+constexpr rlim_t kLeastDescriptorLimit = 512;
+
+bool isDotEntry(std::string_view name) { return name == "." || name == ".."; }
+
+bool isTrashName(std::string_view name) { return name == ".Trash" || name.starts_with(".Trash-"); }
+
+// Blocks this thread has read from the disk so far.
+long blocksRead() {
+    rusage usage{};
+    return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_inblock : 0;
+}
+
+bool descriptorLimitAllows() {
+    rlimit limit{};
+    return getrlimit(RLIMIT_NOFILE, &limit) == 0 &&
+           (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= kLeastDescriptorLimit);
+}
+
+}  // namespace
+
+ReadAhead::ReadAhead(Options options, NameFilter asked)
+    : options_(std::move(options)), asked_(std::move(asked)) {
+    slots_.resize(options_.inFlight * 2 + 8);
+    for (std::uint32_t i = static_cast<std::uint32_t>(slots_.size()); i-- > 0;)
+        freeSlots_.push_back(i);
+}
+
+ReadAhead::~ReadAhead() { begin(); }
+
+void ReadAhead::begin() {
+    end();
+    for (auto& thread : threads_) thread.join();
+    threads_.clear();
+    ending_ = false;
+    halted_ = options_.inFlight == 0;
+    avoided_.clear();
+    walkBlocks_ = blocksRead();
+}
+
+void ReadAhead::avoid(const NumberSet& folders) {
+    // Read by the threads without the lock: set only while none runs, before the first offer.
+    if (threads_.empty()) avoided_ = folders;
+}
+
+void ReadAhead::end() {
+    std::lock_guard<std::mutex> held(mutex_);
+    ending_ = true;
+    dropAll();
+    wake_.notify_all();
+}
+
+void ReadAhead::offer(int dirFd, std::uint64_t mountId, std::span<const DirEntry> entries,
+                      std::chrono::nanoseconds waited) {
+    if (halted_) return;
+    if (!options_.everywhere) {
+        // A slow listing may have been slow for other reasons (a large folder, a busy processor):
+        // only one that read from the disk, this one or one since the last such, counts.
+        if (waited < options_.offerAfter) return;
+        const long blocks = blocksRead();
+        const bool fromDisk = blocks > walkBlocks_;
+        walkBlocks_ = blocks;
+        if (!fromDisk) return;
+    }
+    const auto enters = [](const DirEntry& entry) {
+        return entry.type == EntryType::Folder && !entry.system && !isDotEntry(entry.name);
+    };
+    std::size_t count = 0;
+    for (const auto& entry : entries) count += enters(entry) ? 1 : 0;
+    if (count == 0) return;
+    // The last ones listed are read first; no more than may wait are offered.
+    std::size_t skip = count > options_.queued ? count - options_.queued : 0;
+    count -= skip;
+
+    std::lock_guard<std::mutex> held(mutex_);
+    if (threads_.empty()) {
+        if (!descriptorLimitAllows()) {
+            halted_ = true;
+            return;
+        }
+        startThreads();
+        if (halted_) return;
+    }
+    const int copy = fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) {
+        if (errno == EMFILE || errno == ENFILE) halt();
+        return;
+    }
+    const std::uint32_t slot = takeSlot(copy, mountId);
+    if (slot == kNoSlot) return;
+    // In listing order, so that the subfolder that the walk pushes last, and visits first, is read
+    // first.
+    for (const auto& entry : entries) {
+        if (!enters(entry)) continue;
+        if (skip > 0) {
+            --skip;
+            continue;
+        }
+        ++slots_[slot].holds;
+        waiting_.push_back({slot, entry.name});
+    }
+    release(slot);  // the waiting folders hold it now
+    while (waiting_.size() > options_.queued) dropOldest();
+    wakeFor(count);
+}
+
+void ReadAhead::startThreads() {
+    try {
+        for (unsigned i = 0; i < options_.inFlight; ++i) {
+            threads_.emplace_back([this] { work(); });
+            pthread_setname_np(threads_.back().native_handle(), "read-ahead");
+        }
+    } catch (const std::system_error&) {
+        // As many as there are; with none, nothing.
+        if (threads_.empty()) halted_ = true;
+    }
+}
+
+std::uint32_t ReadAhead::takeSlot(int fd, std::uint64_t mountId) {
+    // The oldest waiting folders make room: they are the walk's most distant future.
+    while (freeSlots_.empty() && !waiting_.empty()) dropOldest();
+    if (freeSlots_.empty()) {
+        close(fd);
+        return kNoSlot;
+    }
+    const std::uint32_t slot = freeSlots_.back();
+    freeSlots_.pop_back();
+    slots_[slot] = {fd, mountId, 1};
+    return slot;
+}
+
+void ReadAhead::release(std::uint32_t slot) {
+    Slot& held = slots_[slot];
+    if (--held.holds > 0) return;
+    close(held.fd);
+    held.fd = -1;
+    freeSlots_.push_back(slot);
+}
+
+void ReadAhead::dropOldest() {
+    release(waiting_.front().slot);
+    waiting_.pop_front();
+}
+
+void ReadAhead::halt() {
+    // The walk needs descriptors more: every one held goes, as each thread ends.
+    halted_ = true;
+    ending_ = true;
+    dropAll();
+    wake_.notify_all();
+}
+
+void ReadAhead::dropAll() {
+    while (!waiting_.empty()) dropOldest();
+}
+
+void ReadAhead::wakeFor(std::size_t folders) {
+    if (folders >= idle_) {
+        wake_.notify_all();
+        return;
+    }
+    for (std::size_t i = 0; i < folders; ++i) wake_.notify_one();
+}
+
+bool ReadAhead::avoided(const FileIdentity& id) const { return avoided_.contains(id); }
+
+void ReadAhead::work() {
+    std::vector<char> buffer(kListingBuffer);
+    std::deque<std::string> subfolders;
+    std::unique_lock<std::mutex> held(mutex_);
+    for (;;) {
+        ++idle_;
+        wake_.wait(held, [this] { return ending_ || !waiting_.empty(); });
+        --idle_;
+        if (ending_) return;
+        Waiting next = std::move(waiting_.back());
+        waiting_.pop_back();
+        // The slot stays open while this thread holds it: only its descriptor is read here.
+        const Slot parent = slots_[next.slot];
+        held.unlock();
+        subfolders.clear();
+        const Read done = read(parent, next.name, buffer, subfolders);
+        held.lock();
+        release(next.slot);
+        if (done.outOfDescriptors) halt();
+        if (done.fd < 0) continue;
+        if (ending_ || subfolders.empty() || !(done.fromDisk || options_.everywhere)) {
+            close(done.fd);
+            continue;
+        }
+        const std::uint32_t slot = takeSlot(done.fd, parent.mountId);
+        if (slot == kNoSlot) continue;
+        for (auto& name : subfolders) {
+            ++slots_[slot].holds;
+            waiting_.push_back({slot, std::move(name)});
+        }
+        release(slot);
+        while (waiting_.size() > options_.queued) dropOldest();
+        // This thread takes one itself; each idle one is woken for one more.
+        wakeFor(subfolders.size() - 1);
+    }
+}
+
+ReadAhead::Read ReadAhead::read(const Slot& parent, const std::string& name,
+                                std::vector<char>& buffer, std::deque<std::string>& subfolders) {
+    Read done;
+    const long before = blocksRead();
+    // Looked at without following a link or waking an automounter, and left alone unless it is a
+    // folder on the parent's own mount.
+    const auto facts = factsAt(parent.fd, name.c_str());
+    if (!facts || !facts->isFolder() || facts->automount || facts->mountRoot || !facts->mountId ||
+        *facts->mountId != parent.mountId || avoided(facts->id))
+        return done;
+    open_how how{};
+    how.flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV | RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH;
+    const int fd =
+        static_cast<int>(syscall(SYS_openat2, parent.fd, name.c_str(), &how, sizeof how));
+    if (fd < 0) {
+        done.outOfDescriptors = errno == EMFILE || errno == ENFILE;
+        return done;
+    }
+    if (options_.opened) options_.opened(fd);
+    while (!ending_) {
+        const long read = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
+        if (read <= 0) break;
+        for (long at = 0; at < read;) {
+            const char* record = buffer.data() + at;
+            unsigned short length = 0;
+            std::memcpy(&length, record + kRecordLengthAt, sizeof length);
+            at += length;
+            const auto type = static_cast<unsigned char>(record[kTypeAt]);
+            const std::string_view entry(record + kNameAt);
+            if ((type == DT_DIR || type == DT_UNKNOWN) && !isDotEntry(entry) &&
+                !isTrashName(entry)) {
+                // The last ones listed are read first; no more than may wait are kept.
+                subfolders.emplace_back(entry);
+                if (subfolders.size() > options_.queued) subfolders.pop_front();
+            } else if (type == DT_REG && asked_ && asked_(entry)) {
+                // The file's inode, which the walk reads next with the same call.
+                (void)factsAt(fd, entry.data());
+            }
+        }
+    }
+    done.fromDisk = blocksRead() > before;
+    done.fd = fd;
+    return done;
+}
+
+}  // namespace kelmora::platform::posix

@@ -1,0 +1,149 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "platform/DirEntry.h"
+#include "platform/posix/shared/IdentitySet.h"
+
+namespace kelmora::platform::posix {
+
+// Read-ahead of the folders that the walk is about to visit, so that the walk finds them in the
+// kernel's caches instead of waiting for the disk one read at a time.
+//
+// What it is: a few threads that open and list folders below those the walk has just listed, look
+// at the files there whose names a mask matches (statx), and throw away what they read. The kernel
+// keeps the folders' inodes and blocks in its caches, and the walk, which reads everything again
+// itself, finds them there. A disk serves many such reads at once; the walk alone asks for one at
+// a time.
+//
+// What it is not: it holds none of the program's logic, which stays on the user-interface thread.
+// It produces no entries, no rows and no decisions, and touches no state that the walk reads;
+// the walk does not wait for it and never learns what it read. The walk's order, results, identity
+// checks and stop latency are the same with it as without it: only the time the walk waits for the
+// disk changes. Its failures are ignored, and it writes nothing.
+//
+// Where it goes: only below folders that the walk listed and offered, and only to subfolders that
+// the walk would enter. A folder offered by the walk is read relative to a duplicate of the walk's
+// own descriptor; below it, each folder relative to its parent's descriptor, one name at a time. It
+// never crosses a mount, not even into one the walk enters: each name is looked at first with
+// statx, which follows no link and triggers no automount, and is passed over if it is not a folder
+// on the same mount; it is then opened with openat2 and RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV |
+// RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH, so that a link or a mount put there since is refused.
+// It passes over the trash folders (by identity, and every name .Trash or .Trash-*). No path text
+// is ever resolved, so a rename by another user can only make it read a wrong folder of the same
+// mount in vain.
+//
+// When: the walk offers a folder's subfolders only when listing the folder made it wait (longer
+// than Options::offerAfter) and made its thread read from the disk, and the read-ahead goes on
+// below a folder only when reading it made its own thread read from the disk. On a warm cache it
+// therefore starts no thread and costs the walk two clock readings per folder.
+//
+// Bounds: at most Options::inFlight folders are read at once, one per thread, and at most
+// Options::queued wait; the oldest go first, being the walk's most distant future. It holds at
+// most inFlight * 3 + 8 descriptors (32 with the defaults): one per folder being read, and the
+// parents of the waiting folders in at most inFlight * 2 + 8 shared slots; when the slots are all
+// taken the oldest waiting folders go. When the process runs out of descriptors (EMFILE, ENFILE),
+// or where the descriptor limit is below 512, it lets all of them go and does nothing more until
+// the next scan. Memory: the waiting names, and per thread a 32 KiB listing buffer and the names of
+// at most Options::queued subfolders of the folder it reads; with the defaults at most 1.6 MiB
+// with names of 255 bytes, about 0.3 MiB on ordinary trees.
+//
+// Lifetime: begin() before a scan, offer() while it runs, end() when it has ended or been stopped;
+// all three on the user-interface thread. end() returns at once: each thread finishes the system
+// call it is in and ends, letting its descriptors go. begin() and the destructor wait for that.
+class ReadAhead {
+  public:
+    struct Options {
+        // Folders read at once, one thread each; 0 turns the read-ahead off.
+        unsigned inFlight = 8;
+        // Folders waiting to be read.
+        std::size_t queued = 512;
+        // A listing that made the walk wait longer than this offers its subfolders.
+        std::chrono::microseconds offerAfter{20};
+        // Offer every listing and go on below every folder, whatever the caches hold (tests).
+        bool everywhere = false;
+        // Told of every folder opened, with its descriptor, on the reading thread (tests).
+        std::function<void(int fd)> opened;
+    };
+
+    // Names of files that the walk will ask about (those a mask matches).
+    using NameFilter = std::function<bool(std::string_view name)>;
+
+    // Reads ahead as `options` say; files whose names pass `asked` are looked at too (statx), as
+    // the walk will look at them.
+    ReadAhead(Options options, NameFilter asked);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Readies it for a scan: waits for the threads of the previous one to end.
+    void begin();
+    // Folders never to read, whatever name reaches them (the trash folders), for this scan.
+    void avoid(const NumberSet& folders);
+    // Offers the subfolders to enter among `entries`, the listing of the open folder `dirFd` on the
+    // mount `mountId`, which took the walk `waited`. Returns at once.
+    void offer(int dirFd, std::uint64_t mountId, std::span<const DirEntry> entries,
+               std::chrono::nanoseconds waited);
+    // Drops every waiting folder and lets the threads end.
+    void end();
+
+  private:
+    struct Slot {
+        int fd = -1;
+        std::uint64_t mountId = 0;
+        unsigned holds = 0;  // waiting folders below it, and threads reading one of them
+    };
+    struct Waiting {
+        std::uint32_t slot;
+        std::string name;
+    };
+    struct Read {
+        int fd = -1;  // the folder, open, when it could be opened: to close, or to read below
+        bool fromDisk = false;
+        bool outOfDescriptors = false;
+    };
+
+    void work();
+    Read read(const Slot& parent, const std::string& name, std::vector<char>& buffer,
+              std::deque<std::string>& subfolders);
+    bool avoided(const FileIdentity& id) const;
+    // With the lock held:
+    void startThreads();
+    std::uint32_t takeSlot(int fd, std::uint64_t mountId);  // kNoSlot when none can be freed
+    void release(std::uint32_t slot);
+    void dropOldest();
+    void dropAll();
+    void halt();  // out of descriptors: ends the threads and drops everything for this scan
+    void wakeFor(std::size_t folders);  // wakes enough idle threads to read that many
+
+    static constexpr std::uint32_t kNoSlot = UINT32_MAX;
+
+    const Options options_;
+    const NameFilter asked_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<Slot> slots_;
+    std::vector<std::uint32_t> freeSlots_;
+    std::deque<Waiting> waiting_;  // the next one to read last
+    NumberSet avoided_;
+    std::vector<std::thread> threads_;
+    std::size_t idle_ = 0;  // threads waiting for a folder
+    std::atomic<bool> ending_{false};
+    std::atomic<bool> halted_{false};
+    long walkBlocks_ = 0;  // blocks the walk's thread had read from the disk when last asked  //
+                           // out of descriptors, or no threads: nothing more this scan
+};
+
+}  // namespace kelmora::platform::posix

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/posix/listing/PosixFileSystem.h"
+#include "platform/posix/shared/StatIdentity.h"
+#include "tests/support/ScanTree.h"
+
+namespace kelmora::test {
+
+// A folder's number, whichever life: what tells the folders the walk and the read-ahead opened.
+inline platform::FileIdentity numberOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), {}};
+}
+
+// The folders that a read-ahead opened, by number, as its observer reports them from its
+// threads.
+class OpenedFolders {
+  public:
+    std::function<void(int)> observer() {
+        return [this](int fd) {
+            struct stat st {};
+            if (fstat(fd, &st) != 0) return;
+            std::lock_guard<std::mutex> held(lock_);
+            folders_.insert(numberOf(st));
+        };
+    }
+    platform::posix::NumberSet folders() {
+        std::lock_guard<std::mutex> held(lock_);
+        return folders_;
+    }
+
+  private:
+    std::mutex lock_;
+    platform::posix::NumberSet folders_;
+};
+
+// `sources` reading ahead everywhere, whatever the caches hold, telling `opened` of each folder.
+inline platform::posix::PosixFileSystem::Sources readingAhead(
+    OpenedFolders& opened, platform::posix::PosixFileSystem::Sources sources = {}) {
+    sources.readAhead.everywhere = true;
+    sources.readAhead.opened = opened.observer();
+    return sources;
+}
+
+// A whole scan of `root` through a file system made of `sources`, with the folders it listed, in
+// order, and their identities. With `opened`, each pause lasts until the read-ahead has opened no
+// folder for 30 ms, so that it reads all it would below every folder before the walk goes on.
+struct Walked {
+    ScanFindings found;
+    std::vector<NativeString> folders;
+    platform::posix::NumberSet identities;
+};
+inline Walked walk(const platform::posix::PosixFileSystem::Sources& sources,
+                   const NativeString& root, OpenedFolders* opened = nullptr) {
+    platform::posix::PosixFileSystem fs(sources);
+    Walked walked;
+    walked.found = scanTree(fs, root, [&](MainState& state) {
+        walked.folders.push_back(state.CurrentFolder);
+        for (std::size_t seen = SIZE_MAX; opened && opened->folders().size() != seen;) {
+            seen = opened->folders().size();
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        }
+    });
+    for (const auto& folder : walked.folders) {
+        struct stat st {};
+        if (lstat(folder.c_str(), &st) == 0) walked.identities.insert(numberOf(st));
+    }
+    return walked;
+}
+
+}  // namespace kelmora::test
