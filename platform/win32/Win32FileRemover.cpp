@@ -1,12 +1,9 @@
 #include "platform/win32/Win32FileRemover.h"
 
-#include <windows.h>  // first: the shell headers build on it
+#include <windows.h>
 
-#include <shellapi.h>
-#include <shlobj.h>
-#include <shobjidl.h>
-
-#include "platform/win32/RecycleOnlySink.h"
+#include "platform/win32/HeldFolders.h"
+#include "platform/win32/ShellRecycle.h"
 #include "platform/win32/Win32Identity.h"
 #include "platform/win32/Win32Path.h"
 
@@ -61,29 +58,17 @@ bool stillThere(const std::wstring& path) {
            !isNotFound(GetLastError());
 }
 
-// Initialises COM on this thread for the call's length, in the single-threaded apartment that the
-// shell's objects want; a thread that already joined an apartment keeps it.
-class ComScope {
-  public:
-    ComScope()
-        : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    bool usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
-    HRESULT result() const { return result_; }
-
-  private:
-    HRESULT result_;
-};
-
-template <typename T>
-struct Released {
-    T* object = nullptr;
-    ~Released() {
-        if (object) object->Release();
-    }
-};
+// True when the shell, which takes a path in its ordinary form, would reach the very name listed:
+// the system's path parsing trims a final dot or blank from a name and resolves "." and "..",
+// which would name another file. Such a name is reached only in its long form ("\\?\").
+bool shellReachesAsIs(const std::wstring& path) {
+    const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return false;
+    std::wstring full(length, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    full.resize(written);
+    return full == path;
+}
 
 }  // namespace
 
@@ -103,41 +88,24 @@ RemoveResult Win32FileRemover::deleteFile(const ListedFile& file) {
 }
 
 RemoveResult Win32FileRemover::moveToTrash(const ListedFile& file) {
+    if (file.path.find_first_of(L"*?") != std::wstring::npos) return refused(ERROR_INVALID_NAME);
+    if (!shellReachesAsIs(file.path)) return refused(ERROR_INVALID_NAME);
+    // The folders stay held until the outcome is known, so the path the shell is given reaches
+    // the checked folder, and the file found there is the listed one.
+    DWORD error = 0;
+    const auto held = HeldFolders::hold(file, error);
+    if (!held) {
+        if (isNotFound(error)) return {RemoveOutcome::AlreadyGone, 0};
+        return refused(error);
+    }
     {  // checked, then closed: the shell opens the file itself
         OpenHandle opened;
         DWORD attributes = 0;
         if (auto early = openListed(file, FILE_READ_ATTRIBUTES, opened, attributes)) return *early;
     }
-    const std::wstring& path = file.path;
-
-    const ComScope com;
-    if (!com.usable()) return refusedBy(com.result());
-    Released<IFileOperation> operation;
-    HRESULT hr =
-        CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&operation.object));
-    if (FAILED(hr)) return refusedBy(hr);
-    hr = operation.object->SetOperationFlags(FOF_ALLOWUNDO | FOF_NOCONFIRMATION |
-                                             FOFX_RECYCLEONDELETE);
-    if (FAILED(hr)) return refusedBy(hr);
-
-    // The shell takes the path in its ordinary form; it parses no wildcards.
-    Released<IShellItem> item;
-    hr = SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item.object));
-    if (FAILED(hr)) return refusedBy(hr);
-
-    Released<RecycleOnlySink> sink{new RecycleOnlySink};
-    DWORD cookie = 0;
-    hr = operation.object->Advise(sink.object, &cookie);
-    if (FAILED(hr)) return refusedBy(hr);  // without the sink the shell might erase: do not start
-    hr = operation.object->DeleteItem(item.object, nullptr);
-    if (SUCCEEDED(hr)) hr = operation.object->PerformOperations();
-    BOOL aborted = FALSE;
-    if (SUCCEEDED(hr) && SUCCEEDED(operation.object->GetAnyOperationsAborted(&aborted)) && aborted)
-        hr = HRESULT_FROM_WIN32(ERROR_CANCELLED);
-    operation.object->Unadvise(cookie);
-
+    const HRESULT hr = recycleWithShell(file.path);
     // The file's presence is the last word: a refused or failed move left it where it was.
-    if (stillThere(path)) return refusedBy(FAILED(hr) ? hr : E_FAIL);
+    if (stillThere(file.path)) return refusedBy(FAILED(hr) ? hr : E_FAIL);
     return {RemoveOutcome::Removed, 0};
 }
 

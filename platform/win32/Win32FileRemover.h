@@ -16,12 +16,14 @@ namespace kelmora::platform::win32 {
 // the very handle that was checked (FileDispositionInfo), so the check and the deletion concern
 // the same file.
 //
-// moveToTrash: after the same check, the shell's IFileOperation with FOFX_RECYCLEONDELETE and a
-// RecycleOnlySink, so the shell either recycles the file or leaves it: where the bin cannot take
-// it the shell would erase it, and the sink stops that. The shell takes a path, not a handle: the
-// check comes right before it. Where IFileOperation is missing or fails (Wine 8 has one whose
-// every method answers E_NOTIMPL), the move is refused; there is no fallback to a call that might
-// erase the file.
+// moveToTrash: the shell takes a path, not a handle, so the path itself is made safe first. Every
+// folder from the volume's root down to the file's is opened and checked, the last against the
+// listed folder, and held so that none can be renamed or replaced meanwhile (HeldFolders); then
+// the file is checked as above, and the shell is asked to recycle it (recycleWithShell:
+// IFileOperation, or SHFileOperationW where that is missing, as under Wine). Either way the shell
+// recycles the file or leaves it, never erases it. The file's absence from its folder afterwards is
+// the outcome. A name that the shell's path parsing would change (a final dot or blank, reached
+// only in the long form) is refused: the shell would act on another file.
 class Win32FileRemover : public FileRemover {
   public:
     RemoveResult deleteFile(const ListedFile& file) override;

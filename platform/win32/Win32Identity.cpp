@@ -1,11 +1,55 @@
 #include "platform/win32/Win32Identity.h"
 
-namespace kelmora::platform::win32 {
+#include <map>
+#include <mutex>
 
-FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
-    return {info.dwVolumeSerialNumber,
-            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
-            {}};
+namespace kelmora::platform::win32 {
+namespace {
+
+using Kind = LifeWitness::Kind;
+
+// The file systems whose 64-bit file IDs carry a reuse counter. Only NTFS is known to: any other
+// name is treated as not counting, the side on which a recreated file is refused.
+IdReuse reuseOfFileSystem(const wchar_t* name) {
+    return lstrcmpiW(name, L"NTFS") == 0 ? IdReuse::Counted : IdReuse::Uncounted;
+}
+
+}  // namespace
+
+IdReuse volumeIdReuse(HANDLE handle, DWORD volumeSerial) {
+    static std::mutex guard;
+    static std::map<DWORD, IdReuse> known;  // by volume serial number, for the process
+    const std::lock_guard lock(guard);
+    if (const auto found = known.find(volumeSerial); found != known.end()) return found->second;
+    wchar_t fileSystem[MAX_PATH + 1] = {};
+    const IdReuse reuse = GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr,
+                                                        nullptr, fileSystem, MAX_PATH + 1)
+                              ? reuseOfFileSystem(fileSystem)
+                              : IdReuse::Uncounted;
+    known.emplace(volumeSerial, reuse);
+    return reuse;
+}
+
+FileIdentity makeIdentity(const IdentityFacts& facts, IdReuse reuse) {
+    FileIdentity id{facts.volumeSerial, facts.fileIndex, {}};
+    if (reuse == IdReuse::Uncounted && !facts.folder) {
+        id.life.kind = Kind::SizeAndTimes;
+        id.life.words = {static_cast<std::uint64_t>(facts.size), facts.lastWriteTime,
+                         facts.creationTime};
+    }
+    return id;
+}
+
+FileIdentity identityOf(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info) {
+    IdentityFacts facts;
+    facts.volumeSerial = info.dwVolumeSerialNumber;
+    facts.fileIndex = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    facts.folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
+                                           info.nFileSizeLow);
+    facts.lastWriteTime = fileTimeTicks(info.ftLastWriteTime);
+    facts.creationTime = fileTimeTicks(info.ftCreationTime);
+    return makeIdentity(facts, volumeIdReuse(handle, info.dwVolumeSerialNumber));
 }
 
 std::optional<FileIdentity> identityOfHandle(HANDLE handle, DWORD& error) {
@@ -15,7 +59,7 @@ std::optional<FileIdentity> identityOfHandle(HANDLE handle, DWORD& error) {
         return std::nullopt;
     }
     error = 0;
-    return identityOf(info);
+    return identityOf(handle, info);
 }
 
 }  // namespace kelmora::platform::win32
