@@ -92,6 +92,7 @@ class MainFrm : public MainView {
     using Removal = std::vector<RemovalStep> (*)(MainState&, MainView&, platform::FileRemover*);
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK resultListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void buildControls();
     void command(int id, int code);
@@ -139,6 +140,7 @@ class MainFrm : public MainView {
 
     std::unique_ptr<PacedList> rows_;  // lstList's rows
     std::unique_ptr<RowTip> rowTip_;
+    WNDPROC listBoxProc_ = nullptr;  // the list box's own window procedure
     Pending pending_;
     std::optional<Clock::time_point> lastFrame_;  // when the last frame was shown, if one runs
     Clock::duration lastFrameCost_{};             // what it cost: showing the changes and painting

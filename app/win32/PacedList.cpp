@@ -1,5 +1,7 @@
 #include "app/win32/PacedList.h"
 
+#include <algorithm>
+
 namespace kelmora::win32ui {
 
 template <typename Change>
@@ -30,6 +32,14 @@ void PacedList::clear() {
 std::size_t PacedList::shownCount() const {
     const LRESULT count = SendMessageW(list_, LB_GETCOUNT, 0, 0);
     return count > 0 ? static_cast<std::size_t>(count) : 0;
+}
+
+std::size_t PacedList::firstChangedRow() const {
+    // Each removal is numbered after the ones before it, which leave the rows before them where
+    // they are: the smallest number is the first row that moves. New rows join after all others.
+    std::size_t first = shownCount();
+    for (const std::size_t row : removed_) first = std::min(first, row);
+    return first;
 }
 
 void PacedList::showPending() {

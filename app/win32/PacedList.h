@@ -32,6 +32,8 @@ class PacedList {
     void showPending();
     // The rows the list box shows now.
     std::size_t shownCount() const;
+    // The first row, as the list box shows it now, that a waiting change moves or takes out.
+    std::size_t firstChangedRow() const;
 
   private:
     // Runs `change` on the list box with its redrawing off, then repaints it once.

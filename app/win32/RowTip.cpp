@@ -10,7 +10,7 @@ namespace {
 TTTOOLINFOW toolOf(HWND list) {
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.uFlags = TTF_IDISHWND;
     tool.hwnd = GetAncestor(list, GA_ROOT);
     tool.uId = reinterpret_cast<UINT_PTR>(list);
     return tool;
@@ -30,11 +30,9 @@ RowTip::RowTip(HWND list)
     RECT inside{};
     GetClientRect(list_, &inside);
     SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, inside.right - inside.left);
-    SetWindowSubclass(list_, &RowTip::listProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
 RowTip::~RowTip() {
-    if (IsWindow(list_)) RemoveWindowSubclass(list_, &RowTip::listProc, 0);
     if (IsWindow(tooltip_)) DestroyWindow(tooltip_);
 }
 
@@ -57,22 +55,27 @@ void RowTip::show(int row) {
     SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-LRESULT CALLBACK RowTip::listProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                  DWORD_PTR self) {
-    auto& tip = *reinterpret_cast<RowTip*>(self);
+void RowTip::listMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) {
+        MSG relayed{};
+        relayed.hwnd = list_;
+        relayed.message = message;
+        relayed.wParam = wParam;
+        relayed.lParam = lParam;
+        SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+    }
     if (message == WM_MOUSEMOVE) {
         // The row under the mouse, worked out from the rows' fixed height (LB_ITEMFROMPOINT
         // answers in 16 bits, and the list may hold more rows).
-        const auto top = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
-        const auto height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
-        const auto count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+        const auto top = static_cast<int>(SendMessageW(list_, LB_GETTOPINDEX, 0, 0));
+        const auto height = static_cast<int>(SendMessageW(list_, LB_GETITEMHEIGHT, 0, 0));
+        const auto count = static_cast<int>(SendMessageW(list_, LB_GETCOUNT, 0, 0));
         const int y = static_cast<short>(HIWORD(lParam));
         const int row = height > 0 && y >= 0 ? top + y / height : -1;
-        tip.show(row >= 0 && row < count ? row : -1);
+        show(row >= 0 && row < count ? row : -1);
     } else if (message == LB_RESETCONTENT || message == LB_DELETESTRING) {
-        tip.show(-1);  // the row's text may be another row's now
+        show(-1);  // the row's text may be another row's now
     }
-    return DefSubclassProc(list, message, wParam, lParam);
 }
 
 }  // namespace kelmora::win32ui

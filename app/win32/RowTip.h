@@ -10,8 +10,8 @@ namespace kelmora::win32ui {
 // hidden) when the rows change or the mouse leaves the rows.
 //
 // The tooltip is a system tooltip control (tooltips_class32) owned by the list's top-level
-// window, with the list as its one tool; the list is subclassed for the mouse. Create it once the
-// list box exists; it lives as long as the list box.
+// window, with the list as its one tool. The list's window procedure hands it every message the
+// list receives (listMessage). Create it once the list box exists.
 class RowTip {
   public:
     explicit RowTip(HWND list);
@@ -20,10 +20,11 @@ class RowTip {
     ~RowTip();
 
     HWND tooltip() const { return tooltip_; }
+    // Called by the list's window procedure with each message the list receives, before the list
+    // box handles it: the mouse's moves go on to the tooltip, and the rows' changes empty it.
+    void listMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   private:
-    static LRESULT CALLBACK listProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR, DWORD_PTR self);
     void show(int row);
 
     HWND list_;

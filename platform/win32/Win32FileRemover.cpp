@@ -2,7 +2,12 @@
 
 #include <windows.h>
 
-#include "platform/win32/HeldFolders.h"
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include "platform/win32/FolderChain.h"
+#include "platform/win32/OpenInFolder.h"
 #include "platform/win32/ShellRecycle.h"
 #include "platform/win32/Win32Identity.h"
 #include "platform/win32/Win32Path.h"
@@ -19,35 +24,43 @@ RemoveResult refusedBy(HRESULT result) {
 // Closes a handle when it goes out of scope.
 struct OpenHandle {
     HANDLE handle = INVALID_HANDLE_VALUE;
+    OpenHandle() = default;
+    OpenHandle(const OpenHandle&) = delete;
+    OpenHandle& operator=(const OpenHandle&) = delete;
     ~OpenHandle() {
         if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     }
 };
 
-// Opens the entry at the listed path itself, with `access`, and checks that it is the listed
-// regular file: nothing when it is (its attributes in `attributes`), else the outcome.
-std::optional<RemoveResult> openListed(const ListedFile& listed, DWORD access, OpenHandle& opened,
-                                       DWORD& attributes) {
-    // Windows allows neither in a name; a path with them is never a pattern here.
-    if (listed.path.find_first_of(L"*?") != std::wstring::npos) return refused(ERROR_INVALID_NAME);
-    opened.handle =
-        CreateFileW(extendedPath(listed.path).c_str(), access,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (opened.handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        return isNotFound(error) ? RemoveResult{RemoveOutcome::AlreadyGone, 0} : refused(error);
-    }
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (!GetFileInformationByHandleEx(opened.handle, FileAttributeTagInfo, &tag, sizeof tag))
-        return refused(GetLastError());
-    FileFacts facts;
-    facts.attributes = tag.FileAttributes;
-    facts.reparseTag = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? tag.ReparseTag : 0;
-    if (!facts.isRegularFile()) return refused(ERROR_NOT_SUPPORTED);
+// The path's folder (ending in the separator only for a drive's root, "C:\") and the file's name.
+std::pair<std::wstring, std::wstring_view> folderAndName(const std::wstring& path) {
+    const std::size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) return {};
+    const std::size_t folderEnd = slash == 2 && path.size() > 1 && path[1] == L':' ? 3 : slash;
+    return {path.substr(0, folderEnd), std::wstring_view(path).substr(slash + 1)};
+}
+
+// Opens `name` in the checked folder open at `folder` (on the volume `volume`), with `access`,
+// and checks that it is the listed regular file: nothing when it is (its attributes in
+// `attributes`), else the outcome.
+std::optional<RemoveResult> openListed(HANDLE folder, std::uint64_t volume, std::wstring_view name,
+                                       const ListedFile& listed, ACCESS_MASK access,
+                                       OpenHandle& opened, DWORD& attributes) {
     DWORD error = 0;
-    const auto identity = identityOfHandle(opened.handle, error);
+    opened.handle = openInFolder(
+        folder, name, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, error);
+    if (opened.handle == INVALID_HANDLE_VALUE)
+        return isNotFound(error) ? RemoveResult{RemoveOutcome::AlreadyGone, 0} : refused(error);
+    FileFacts facts;
+    const auto identity = identityOnVolume(opened.handle, volume, error, &facts.attributes);
     if (!identity) return refused(error);
+    if (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {  // which kind, only when it is one
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        if (!GetFileInformationByHandleEx(opened.handle, FileAttributeTagInfo, &tag, sizeof tag))
+            return refused(GetLastError());
+        facts.reparseTag = tag.ReparseTag;
+    }
+    if (!facts.isRegularFile()) return refused(ERROR_NOT_SUPPORTED);
     if (*identity != listed.file) return refused(ERROR_FILE_INVALID);
     attributes = facts.attributes;
     return std::nullopt;
@@ -72,10 +85,21 @@ bool shellReachesAsIs(const std::wstring& path) {
 
 }  // namespace
 
+Win32FileRemover::~Win32FileRemover() = default;
+
+void Win32FileRemover::finishBatch() { folders_.clear(); }
+
 RemoveResult Win32FileRemover::deleteFile(const ListedFile& file) {
+    // Windows allows neither in a name; a path with them is never a pattern here.
+    if (file.path.find_first_of(L"*?") != std::wstring::npos) return refused(ERROR_INVALID_NAME);
+    const auto [folder, name] = folderAndName(file.path);
+    if (name.empty()) return refused(ERROR_BAD_PATHNAME);
+    if (const DWORD error = folders_.reach(folder, file.folder); error != 0)
+        return isNotFound(error) ? RemoveResult{RemoveOutcome::AlreadyGone, 0} : refused(error);
     OpenHandle opened;
     DWORD attributes = 0;
-    if (auto early = openListed(file, DELETE | FILE_READ_ATTRIBUTES, opened, attributes))
+    if (auto early = openListed(folders_.folder(), folders_.volume(), name, file,
+                                DELETE | FILE_READ_ATTRIBUTES, opened, attributes))
         return *early;
     // Without force: a read-only file is the user's or a program's wish to keep it.
     if (attributes & FILE_ATTRIBUTE_READONLY) return refused(ERROR_ACCESS_DENIED);
@@ -92,16 +116,17 @@ RemoveResult Win32FileRemover::moveToTrash(const ListedFile& file) {
     if (!shellReachesAsIs(file.path)) return refused(ERROR_INVALID_NAME);
     // The folders stay held until the outcome is known, so the path the shell is given reaches
     // the checked folder, and the file found there is the listed one.
-    DWORD error = 0;
-    const auto held = HeldFolders::hold(file, error);
-    if (!held) {
-        if (isNotFound(error)) return {RemoveOutcome::AlreadyGone, 0};
-        return refused(error);
-    }
+    const auto [folder, name] = folderAndName(file.path);
+    if (name.empty()) return refused(ERROR_BAD_PATHNAME);
+    FolderChain held(FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (const DWORD error = held.reach(folder, file.folder); error != 0)
+        return isNotFound(error) ? RemoveResult{RemoveOutcome::AlreadyGone, 0} : refused(error);
     {  // checked, then closed: the shell opens the file itself
         OpenHandle opened;
         DWORD attributes = 0;
-        if (auto early = openListed(file, FILE_READ_ATTRIBUTES, opened, attributes)) return *early;
+        if (auto early = openListed(held.folder(), held.volume(), name, file, FILE_READ_ATTRIBUTES,
+                                    opened, attributes))
+            return *early;
     }
     const HRESULT hr = recycleWithShell(file.path);
     // The file's presence is the last word: a refused or failed move left it where it was.

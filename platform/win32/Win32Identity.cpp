@@ -1,5 +1,7 @@
 #include "platform/win32/Win32Identity.h"
 
+#include <winternl.h>
+
 #include <map>
 #include <mutex>
 
@@ -16,9 +18,9 @@ IdReuse reuseOfFileSystem(const wchar_t* name) {
 
 }  // namespace
 
-IdReuse volumeIdReuse(HANDLE handle, DWORD volumeSerial) {
+IdReuse volumeIdReuse(HANDLE handle, std::uint64_t volumeSerial) {
     static std::mutex guard;
-    static std::map<DWORD, IdReuse> known;  // by volume serial number, for the process
+    static std::map<std::uint64_t, IdReuse> known;  // by volume serial number, for the process
     const std::lock_guard lock(guard);
     if (const auto found = known.find(volumeSerial); found != known.end()) return found->second;
     wchar_t fileSystem[MAX_PATH + 1] = {};
@@ -60,6 +62,37 @@ std::optional<FileIdentity> identityOfHandle(HANDLE handle, DWORD& error) {
     }
     error = 0;
     return identityOf(handle, info);
+}
+
+std::optional<FileIdentity> identityOnVolume(HANDLE handle, std::uint64_t volumeSerial,
+                                             DWORD& error, DWORD* attributes) {
+    FILE_INTERNAL_INFORMATION index{};
+    IO_STATUS_BLOCK status{};
+    const NTSTATUS result =
+        NtQueryInformationFile(handle, &status, &index, sizeof index, FileInternalInformation);
+    FILE_BASIC_INFO basic{};
+    if (result < 0 || !GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) {
+        error = result < 0 ? RtlNtStatusToDosError(result) : GetLastError();
+        return std::nullopt;
+    }
+    if (attributes) *attributes = basic.FileAttributes;
+    IdentityFacts facts;
+    facts.volumeSerial = volumeSerial;
+    facts.fileIndex = static_cast<std::uint64_t>(index.IndexNumber.QuadPart);
+    facts.folder = (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.lastWriteTime = static_cast<std::uint64_t>(basic.LastWriteTime.QuadPart);
+    facts.creationTime = static_cast<std::uint64_t>(basic.CreationTime.QuadPart);
+    const IdReuse reuse = volumeIdReuse(handle, volumeSerial);
+    if (reuse == IdReuse::Uncounted && !facts.folder) {
+        FILE_STANDARD_INFO standard{};
+        if (!GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
+            error = GetLastError();
+            return std::nullopt;
+        }
+        facts.size = standard.EndOfFile.QuadPart;
+    }
+    error = 0;
+    return makeIdentity(facts, reuse);
 }
 
 }  // namespace kelmora::platform::win32

@@ -23,11 +23,11 @@ enum class IdReuse : std::uint8_t { Counted, Uncounted };
 // The reuse kind of the volume with serial number `volumeSerial`, on which `handle` is open, from
 // the file system's name (GetVolumeInformationByHandleW). Read once per volume for the process, and
 // kept: the listing and the remover must fill every identity of one volume in the same form.
-IdReuse volumeIdReuse(HANDLE handle, DWORD volumeSerial);
+IdReuse volumeIdReuse(HANDLE handle, std::uint64_t volumeSerial);
 
 // What an identity is made of, as a directory record and an open handle both give it.
 struct IdentityFacts {
-    std::uint32_t volumeSerial = 0;
+    std::uint64_t volumeSerial = 0;
     std::uint64_t fileIndex = 0;
     bool folder = false;
     std::int64_t size = 0;
@@ -52,6 +52,14 @@ FileIdentity identityOf(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info);
 // The identity of the file or folder open at `handle` (any access, even none). Nothing on
 // failure, with the system's error code in `error`.
 std::optional<FileIdentity> identityOfHandle(HANDLE handle, DWORD& error);
+
+// The same for a file or folder known to be on the volume with serial number `volumeSerial`
+// (opened in a folder of that volume by openInFolder, which reaches no other volume): its file
+// index, and what its witness needs, read without asking the volume for its serial number again,
+// which under Wine is a round trip to another process on every call.
+// Its FILE_ATTRIBUTE_* go to `attributes`, read in the same call.
+std::optional<FileIdentity> identityOnVolume(HANDLE handle, std::uint64_t volumeSerial,
+                                             DWORD& error, DWORD* attributes = nullptr);
 
 // A FILETIME as one number of 100-nanosecond ticks.
 constexpr std::uint64_t fileTimeTicks(const FILETIME& time) {

@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/win32/HeldFolders.h"
+#include "platform/win32/FolderChain.h"
 #include "platform/win32/RecycleOnlySink.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "tests/support/ListedFileOf.h"
@@ -18,7 +18,6 @@ namespace kelmora {
 namespace {
 
 using platform::RemoveOutcome;
-using platform::win32::HeldFolders;
 using platform::win32::RecycleOnlySink;
 using platform::win32::Win32FileRemover;
 
@@ -226,13 +225,14 @@ TEST_F(Win32Remover, MoveToTrashNeverErasesAFileTheBinCannotTake) {
     EXPECT_TRUE(tree.exists(L"working\\Trash\\files\\keep.tmp"));
 }
 
-// The shell takes a path: the remover holds every folder on it, checked, while the shell runs.
+// The shell takes a path: the remover holds every folder on it, checked, while the shell runs. A
+// file is only ever taken from its listed folder.
 TEST_F(Win32Remover, MoveToTrashActsOnlyThroughTheCheckedFolders) {
     ASSERT_TRUE(tree.folder(L"A") && tree.folder(L"A\\B") && tree.file(L"A\\B\\f.tmp", 0, "f"));
     {
-        DWORD error = 0;
-        const auto held = HeldFolders::hold(listed(L"A\\B\\f.tmp"), error);
-        ASSERT_TRUE(held) << error;
+        platform::win32::FolderChain held(FILE_SHARE_READ | FILE_SHARE_WRITE);
+        const platform::ListedFile file = listed(L"A\\B\\f.tmp");
+        ASSERT_EQ(held.reach(tree.path(L"A\\B"), file.folder), 0u);
         // No folder on the path can be renamed away (and so not replaced) while held.
         for (const wchar_t* folder : {L"A", L"A\\B"})
             EXPECT_FALSE(MoveFileExW(tree.path(folder).c_str(), tree.path(L"moved").c_str(), 0))
@@ -249,9 +249,10 @@ TEST_F(Win32Remover, MoveToTrashActsOnlyThroughTheCheckedFolders) {
     ASSERT_TRUE(
         MoveFileExW(tree.path(L"A\\old\\f.tmp").c_str(), tree.path(L"A\\B2\\f.tmp").c_str(), 0));
     ASSERT_EQ(listed(L"A\\B2\\f.tmp").file, file.file);
-    const auto result = remover.moveToTrash(file);
-    EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
-    EXPECT_EQ(result.osError, ERROR_FILE_INVALID);
+    for (const auto& result : {remover.moveToTrash(file), remover.deleteFile(file)}) {
+        EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
+        EXPECT_EQ(result.osError, ERROR_FILE_INVALID);
+    }
     EXPECT_EQ(tree.read(L"A\\B2\\f.tmp"), "f");
 
     // A name the shell's path parsing would change names another file there: refused, both kept.
