@@ -5,7 +5,7 @@ set -euo pipefail
 # cmake finds its own files through PATH, which a bare environment (env -i) leaves unexported.
 export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/deps.sh" "$top/scripts/packages-windows.txt"
+"$top/scripts/deps.sh" "$top/scripts/packages-windows-build.txt"
 build=$top/build-win-release
 
 cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \

@@ -6,7 +6,8 @@ set -euo pipefail
 # cmake finds its own files through PATH, which a bare environment (env -i) leaves unexported.
 export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/deps.sh" "$top/scripts/packages-windows.txt"
+"$top/scripts/deps.sh" "$top/scripts/packages-windows-build.txt" \
+    "$top/scripts/packages-windows-test.txt"
 jobs=$(nproc)
 build=$top/build-win
 
@@ -29,6 +30,8 @@ wine_prefix "$base"
 # The first tests need no display: the prefix's null graphics driver, set before its server is
 # restarted so that no process of the first boot keeps the display driver it started with.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+# Drive D:, a volume that Wine reports as FAT32, for the identity tests (as root only).
+wine_fat_drive D
 wine_restart
 
 ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE gui

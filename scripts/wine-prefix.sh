@@ -14,6 +14,7 @@ wine_prefix() {
     unset DISPLAY WAYLAND_DISPLAY
     mkdir -p "$WINEPREFIX" "$HOME" "$XDG_DATA_HOME"
     xvfb=""
+    fat_loop=""
     trap wine_cleanup EXIT
 }
 
@@ -21,6 +22,7 @@ wine_cleanup() {
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
     if [[ -n $xvfb ]]; then kill "$xvfb" 2>/dev/null || true; fi
+    if [[ -n $fat_loop ]]; then losetup -d "$fat_loop" 2>/dev/null || true; fi
     rm -rf "$run"
 }
 
@@ -48,4 +50,30 @@ wine_display() {
 # Wine looks for them; without them it draws every text in the first face fontconfig offers.
 wine_fonts() {
     cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+}
+
+# wine_fat_drive LETTER makes drive LETTER: of the prefix a volume that Wine reports as FAT32, so
+# that tests see a file system whose file IDs carry no reuse counter: Wine reads the file system's
+# name from the drive's device (a FAT32 image on a loop device) while the files live in a folder
+# of the run, on a disk that gives a freed inode number to the next file at once, as FAT does with
+# the place of a directory entry. Needs root for the loop device; otherwise it makes nothing and
+# says so. Sets KELMORA_TEST_FAT_DRIVE ("D:"). Call it before the prefix's server is (re)started;
+# wine_cleanup detaches the device.
+wine_fat_drive() {
+    local letter=${1,,}
+    if [[ $(id -u) -ne 0 ]]; then
+        echo "No FAT drive for the identity tests: making a loop device needs root." >&2
+        return 0
+    fi
+    truncate -s 40M "$run/fat.img"
+    mkfs.vfat -F 32 -n KELMORA "$run/fat.img" >/dev/null
+    if ! fat_loop=$(losetup -f --show "$run/fat.img" 2>/dev/null); then
+        fat_loop=""
+        echo "No FAT drive for the identity tests: no loop device to be had." >&2
+        return 0
+    fi
+    mkdir -p "$run/fat"
+    ln -sfn "$run/fat" "$WINEPREFIX/dosdevices/$letter:"
+    ln -sfn "$fat_loop" "$WINEPREFIX/dosdevices/$letter::"
+    export KELMORA_TEST_FAT_DRIVE=${letter^^}:
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "app/win32/GdiHandle.h"
 
 namespace kelmora::win32ui {
@@ -12,5 +14,16 @@ enum class FontWeight { Regular, Bold };
 // character set: the font mapper then picks a face that has the Czech letters, Tahoma itself
 // where it is installed (Windows, and Wine with its own fonts), another such face otherwise.
 GdiHandle<HFONT> createDesignFont(double points, FontWeight weight, int dpi);
+
+// How many pixels text in `bold` must be drawn again further right for it to look bold at `dpi`:
+// 0 where its glyphs come out clearly heavier than those of `regular`, the same font's regular
+// weight, as a bold face's do; otherwise at least 1. Some faces draw their bold no heavier than
+// their regular weight at some sizes (Wine's own Tahoma Bold does above 12 pixels, from 120 dpi):
+// a label drawn so would not look bold at all.
+int boldOverstrike(HFONT bold, HFONT regular, int dpi);
+
+// DrawTextW of `text` in the font selected into `dc`, drawn `overstrike` more times, each one
+// pixel further right: the system's way of showing a bold that a font lacks.
+void drawOverstruckText(HDC dc, const std::wstring& text, RECT rect, UINT format, int overstrike);
 
 }  // namespace kelmora::win32ui

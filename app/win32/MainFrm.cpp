@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "about/AboutTexts.h"
@@ -13,7 +14,6 @@
 #include "app/win32/Pictures.h"
 #include "app/win32/ResourceIds.h"
 #include "app/win32/WideText.h"
-#include "results/Removal.h"
 #include "results/Selection.h"
 #include "scan/Masks.h"
 #include "window/DesignLayout.h"
@@ -29,6 +29,21 @@ constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPC
 
 int id(std::string_view name) { return controlId(kMainLayout, name); }
 
+// How often the list takes rows that join or leave it below the rows it shows: they change nothing
+// on screen but the scroll bar, yet the list repaints its whole page for them. A scan's rows below
+// the first page join a few times a second, and so do a removal's rows that leave below the page.
+constexpr std::chrono::milliseconds kRowsBelowPagePeriod{250};
+
+// What the user does with mouse, keyboard, pen or touch, as it arrives in the message queue.
+bool isUserInput(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) ||
+           (message >= WM_TOUCH && message <= WM_POINTERHWHEEL) || message == WM_INPUT ||
+           message == WM_NCMOUSEHOVER || message == WM_MOUSEHOVER || message == WM_NCMOUSELEAVE ||
+           message == WM_MOUSELEAVE;
+}
+
 // Picture1 is a STATIC, which would answer its bar's colour request with the system's colours:
 // it hands the request on to the main window, which owns the design's colours.
 LRESULT CALLBACK gaugeFrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -36,19 +51,6 @@ LRESULT CALLBACK gaugeFrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM 
     if (message == WM_CTLCOLORSTATIC)
         return SendMessageW(GetParent(frame), message, wParam, lParam);
     return DefSubclassProc(frame, message, wParam, lParam);
-}
-
-// Space toggles the list's current row as a click does, but Wine's list box announces only the
-// caret's moves, not that toggle, which would leave the selected total one toggle behind. The
-// list announces it itself here, after the toggle; where the system announces it too, the total is
-// just worked out twice.
-LRESULT CALLBACK resultListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                DWORD_PTR) {
-    const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
-    if (message == WM_KEYDOWN && wParam == VK_SPACE)
-        SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(list));
-    return result;
 }
 
 void registerWindowClass(WNDPROC windowProc) {
@@ -110,6 +112,7 @@ MainFrm::~MainFrm() {
 void MainFrm::buildControls() {
     font_ = createDesignFont(kFontPoints, FontWeight::Regular, dpi_);
     boldFont_ = createDesignFont(kFontPoints, FontWeight::Bold, dpi_);
+    boldOverstrike_ = boldOverstrike(boldFont_.get(), font_.get(), dpi_);
 
     // What each control is, by name; created in the designed tab order, which the dialog
     // manager's Tab key follows (labels and hidden controls never take the focus).
@@ -122,20 +125,22 @@ void MainFrm::buildControls() {
         bool bold;
     };
     constexpr DWORD label = WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+    // The window draws the bold captions itself (drawBoldLabel); their text is their window text.
+    constexpr DWORD boldLabel = WS_VISIBLE | SS_OWNERDRAW;
     constexpr DWORD button = WS_VISIBLE | kPictureButtonStyle;
     const std::array<Kind, 18> kinds = {{
         {"cmdScan", WC_BUTTONW, L"Skenovat", button, 0, false},
         {"lstList", WC_LISTBOXW, L"",
          WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_MULTIPLESEL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
          WS_EX_CLIENTEDGE, false},
-        {"lblWD", WC_STATICW, L"", label, 0, false},
-        {"Label1", WC_STATICW, L"Lze uvolnit:", label, 0, true},
+        {"lblWD", WC_STATICW, L"", label | SS_PATHELLIPSIS, 0, false},
+        {"Label1", WC_STATICW, L"Lze uvolnit:", boldLabel, 0, true},
         {"lblFreed", WC_STATICW, L"0 KB", label, 0, false},
-        {"Label3", WC_STATICW, L"Název souboru:", label, 0, true},
+        {"Label3", WC_STATICW, L"Název souboru:", boldLabel, 0, true},
         {"cmdCA", WC_BUTTONW, L"Vybrat vše", button, 0, false},
         {"Picture1", WC_STATICW, L"", WS_VISIBLE | SS_LEFT, WS_EX_CLIENTEDGE, false},
         {"lblWill", WC_STATICW, L"0 KB", label, 0, false},
-        {"Label4", WC_STATICW, L"Uvolníte:", label, 0, true},
+        {"Label4", WC_STATICW, L"Uvolníte:", boldLabel, 0, true},
         {"Label2", WC_STATICW, L"Využití zásobníku", label, 0, false},
         {"cmdDeselect", WC_BUTTONW, L"Nevybrat nic", button, 0, false},
         {"cmdErase1", WC_BUTTONW, L"Smazat", button, 0, false},
@@ -166,9 +171,16 @@ void MainFrm::buildControls() {
     sLevel_ =
         createControl(kMainLayout, "sLevel", Picture1_, dpi_, WC_STATICW, L"", WS_BORDER | SS_LEFT);
 
-    SetWindowSubclass(lstList_, resultListProc, 0, 0);
     // Whole rows of the window font, 18 of them inside the list's sunken border at 96 dpi.
     SendMessageW(lstList_, LB_SETITEMHEIGHT, 0, MulDiv(kListRowPixels, dpi_, 96));
+    rows_ = std::make_unique<PacedList>(lstList_);
+    rowTip_ = std::make_unique<RowTip>(lstList_);
+    // The list's own window procedure goes first; the list box's runs inside it. Not the common
+    // controls' subclassing: under Wine it costs a round trip to the server for every message,
+    // a tenth of a millisecond, which adding 10,000 rows would pay 10,000 times.
+    SetWindowLongPtrW(lstList_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    listBoxProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        lstList_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainFrm::resultListProc)));
 
     // The pictures: the scan button always takes the one it shows from the two hidden holders.
     const std::array<std::pair<std::string_view, int>, 6> pictures = {{
@@ -213,17 +225,43 @@ LRESULT CALLBACK MainFrm::windowProc(HWND window, UINT message, WPARAM wParam, L
     return self->handle(message, wParam, lParam);
 }
 
+LRESULT CALLBACK MainFrm::resultListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto& self = *reinterpret_cast<MainFrm*>(GetWindowLongPtrW(list, GWLP_USERDATA));
+    self.rowTip_->listMessage(message, wParam, lParam);
+    const LRESULT result = CallWindowProcW(self.listBoxProc_, list, message, wParam, lParam);
+    // Space toggles the list's current row as a click does, but Wine's list box announces only
+    // the caret's moves, not that toggle, which would leave the selected total one toggle behind.
+    // The list announces it itself here, after the toggle; where the system announces it too, the
+    // total is just worked out twice.
+    if (message == WM_KEYDOWN && wParam == VK_SPACE)
+        SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
+    return result;
+}
+
 LRESULT MainFrm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
-            command(LOWORD(wParam), HIWORD(wParam));
+            // During a removal no other handler runs: a click that still reaches a control (sent
+            // to it, not typed or clicked) changes nothing.
+            if (!removing_) command(LOWORD(wParam), HIWORD(wParam));
             return 0;
         case WM_DRAWITEM: {
             const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-            if (item.CtlType != ODT_BUTTON) break;
-            drawPictureButton(item, green_.get());
-            return TRUE;
+            if (item.CtlType == ODT_BUTTON) {
+                drawPictureButton(item, green_.get());
+                return TRUE;
+            }
+            if (item.CtlType == ODT_STATIC) {
+                drawBoldLabel(item);
+                return TRUE;
+            }
+            break;
         }
+        case WM_SETCURSOR:
+            if (!removing_) break;
+            SetCursor(busyCursor_);
+            return TRUE;
         case WM_CTLCOLORSTATIC:
             return reinterpret_cast<LRESULT>(
                 controlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
@@ -243,7 +281,10 @@ LRESULT MainFrm::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_CLOSE:
-            close();
+            if (removing_)
+                closeAsked_ = true;  // carried out once the removal has ended
+            else
+                close();
             return 0;
         default:
             break;
@@ -266,9 +307,9 @@ void MainFrm::command(int control, int code) {
         deselectAll(state_, *this);
     } else if (control == id("cmdErase1")) {
         // No message for a file that stays: its row stays, still selected, and shows it.
-        eraseSelected(state_, *this, services_.remover.get());
+        removeSelectedRows(&eraseSelected);
     } else if (control == id("cmdErase2")) {
-        moveSelectedToBin(state_, *this, services_.remover.get());
+        removeSelectedRows(&moveSelectedToBin);
     } else if (control == id("cmdLang")) {
         cmdLangClick();
     } else if (control == id("Command1")) {
@@ -292,11 +333,12 @@ HBRUSH MainFrm::controlColour(HDC dc, HWND from) {
     return green_.get();
 }
 
-// Handles every message waiting in this thread's queue, then returns: the scan's pause once per
-// folder. Clicks, repaints and a close of the window run here, nested in the scan handler. A
-// WM_QUIT (the window was closed) ends the walk and goes back into the queue for the program's
-// own loop, which then ends.
+// The scan's pause once per folder: shows a frame when one is due, then handles every message
+// waiting in this thread's queue and returns. Clicks, repaints and a close of the window run here,
+// nested in the scan handler. A WM_QUIT (the window was closed) ends the walk and goes back into
+// the queue for the program's own loop, which then ends.
 void MainFrm::handlePendingMessages() {
+    if (frameDue()) showFrame();
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -308,6 +350,118 @@ void MainFrm::handlePendingMessages() {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+}
+
+void MainFrm::removeSelectedRows(Removal removal) {
+    removing_ = true;
+    SetCursor(busyCursor_);
+    removal(state_, *this, services_.remover.get());
+    removing_ = false;
+    showPending();
+    // Input that came during the removal but was not handled yet goes too, so that nothing done
+    // meanwhile is replayed against the shortened list.
+    discardUserInput();
+    POINT at{};
+    if (GetCursorPos(&at) && WindowFromPoint(at) &&
+        GetAncestor(WindowFromPoint(at), GA_ROOT) == hwnd_)
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    if (closeAsked_) {
+        closeAsked_ = false;
+        close();
+    }
+    if (quitAsked_) PostQuitMessage(static_cast<int>(*std::exchange(quitAsked_, std::nullopt)));
+}
+
+void MainFrm::showProgress() {
+    // Only a removal pauses here, and only while it keeps user input away from the handlers.
+    if (!removing_ || !frameDue()) return;
+    showFrame();
+    handleMessagesWhileBusy();
+}
+
+void MainFrm::handleMessagesWhileBusy() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quitAsked_ = message.wParam;  // posted again once the removal has ended
+            continue;
+        }
+        if (isUserInput(message.message)) continue;
+        DispatchMessageW(&message);
+    }
+}
+
+void MainFrm::discardUserInput() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
+           PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) ||
+           PeekMessageW(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+    }
+}
+
+bool MainFrm::frameDue() const {
+    if (!lastFrame_) return true;  // the first pause of a scan or a removal shows
+    // A frame comes no sooner than the display's period, nor sooner than nine times what the last
+    // one cost: on a slow display, or with a list so long that changing it takes a while, the
+    // window's share of the time stays within a tenth.
+    const Clock::duration pause = std::max<Clock::duration>(framePeriod_, 9 * lastFrameCost_);
+    return Clock::now() - *lastFrame_ >= pause;
+}
+
+void MainFrm::showFrame() {
+    const Clock::time_point start = Clock::now();
+    showChanges(rowsDue());
+    // Painted here, so that the frame's cost counts it.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    lastFrame_ = Clock::now();
+    lastFrameCost_ = *lastFrame_ - start;
+}
+
+void MainFrm::showPending() {
+    showChanges(true);
+    lastFrame_.reset();
+    rowsShown_.reset();
+    lastFrameCost_ = {};
+}
+
+bool MainFrm::rowsDue() const {
+    if (!rowsShown_ || !rows_->hasPending()) return true;
+    RECT inside{};
+    GetClientRect(lstList_, &inside);
+    const auto rowHeight = static_cast<long>(SendMessageW(lstList_, LB_GETITEMHEIGHT, 0, 0));
+    const auto top = static_cast<std::size_t>(SendMessageW(lstList_, LB_GETTOPINDEX, 0, 0));
+    const std::size_t page =
+        rowHeight > 0 ? static_cast<std::size_t>((inside.bottom - inside.top) / rowHeight) : 0;
+    return rows_->firstChangedRow() < top + page + 1 ||
+           Clock::now() - *rowsShown_ >= kRowsBelowPagePeriod;
+}
+
+void MainFrm::showChanges(bool rows) {
+    if (rows && rows_->hasPending()) {
+        rows_->showPending();
+        rowsShown_ = Clock::now();
+    }
+    if (pending_.freed) SetWindowTextW(lblFreed_, pending_.freed->c_str());
+    if (pending_.will) SetWindowTextW(lblWill_, pending_.will->c_str());
+    if (pending_.pathLine) SetWindowTextW(lblWD_, pending_.pathLine->c_str());
+    if (pending_.gaugeTwips) showGauge(*pending_.gaugeTwips);
+    pending_ = {};
+}
+
+void MainFrm::showNowUnlessPaced() {
+    if (!paced()) showPending();
+}
+
+void MainFrm::drawBoldLabel(const DRAWITEMSTRUCT& item) {
+    const HDC dc = item.hDC;
+    FillRect(dc, &item.rcItem, green_.get());
+    const HGDIOBJ previous = SelectObject(dc, boldFont_.get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc,
+                 GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT));
+    drawOverstruckText(dc, windowText(item.hwndItem), item.rcItem,
+                       DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX, boldOverstrike_);
+    SelectObject(dc, previous);
 }
 
 void MainFrm::cmdLangClick() { switchLanguage(state_.Lang, state_.Idle, *this); }
@@ -329,12 +483,14 @@ void MainFrm::close() {
 }
 
 void MainFrm::setCaption(Control control, std::string_view utf8) {
+    showNowUnlessPaced();
     const HWND target = this->control(controlName(control));
     SetWindowTextW(target, widen(utf8).c_str());
     InvalidateRect(target, nullptr, TRUE);
 }
 
 void MainFrm::setScanPicture(ScanPicture picture) {
+    showNowUnlessPaced();
     // The button's picture always comes from one of the two hidden holders.
     const HWND holder = picture == ScanPicture::Go ? imgGo_ : imgStop_;
     SendMessageW(cmdScan_, BM_SETIMAGE, IMAGE_ICON, SendMessageW(holder, STM_GETICON, 0, 0));
@@ -342,22 +498,43 @@ void MainFrm::setScanPicture(ScanPicture picture) {
 }
 
 void MainFrm::setListControlsEnabled(bool enabled) {
+    // Back to idle, the list is whole before it takes clicks again.
+    showNowUnlessPaced();
     for (std::string_view name : {"lstList", "cmdCA", "cmdDeselect", "cmdErase1", "cmdErase2"})
         EnableWindow(control(name), enabled ? TRUE : FALSE);
 }
 
 void MainFrm::setFreedText(std::string_view utf8) {
-    SetWindowTextW(lblFreed_, widen(utf8).c_str());
+    pending_.freed = widen(utf8);
+    showNowUnlessPaced();
 }
-void MainFrm::setWillText(std::string_view utf8) { SetWindowTextW(lblWill_, widen(utf8).c_str()); }
-void MainFrm::setPathLine(const NativeString& path) { SetWindowTextW(lblWD_, path.c_str()); }
-void MainFrm::clearRows() { SendMessageW(lstList_, LB_RESETCONTENT, 0, 0); }
-void MainFrm::appendRow(const NativeString& path) {
-    SendMessageW(lstList_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path.c_str()));
-}
-void MainFrm::removeRow(std::size_t row) { SendMessageW(lstList_, LB_DELETESTRING, row, 0); }
 
+void MainFrm::setWillText(std::string_view utf8) {
+    pending_.will = widen(utf8);
+    showNowUnlessPaced();
+}
+
+void MainFrm::setPathLine(const NativeString& path) {
+    pending_.pathLine = path;
+    showNowUnlessPaced();
+}
+
+void MainFrm::clearRows() { rows_->clear(); }
+
+void MainFrm::appendRow(const NativeString& path) {
+    rows_->append(path);
+    showNowUnlessPaced();
+}
+
+void MainFrm::removeRow(std::size_t row) {
+    rows_->removeRow(row);
+    showNowUnlessPaced();
+}
+
+// The rows reported count every change made so far, shown or not: the list takes its waiting
+// rows first.
 std::vector<std::size_t> MainFrm::selectedRows() const {
+    rows_->showPending();
     const LRESULT count = SendMessageW(lstList_, LB_GETSELCOUNT, 0, 0);
     if (count <= 0) return {};
     std::vector<int> rows(static_cast<std::size_t>(count));
@@ -369,11 +546,13 @@ std::vector<std::size_t> MainFrm::selectedRows() const {
 }
 
 void MainFrm::setAllRowsSelected(bool selected) {
+    rows_->showPending();
     // Row -1: every row at once, without a selection notification.
     SendMessageW(lstList_, LB_SETSEL, selected ? TRUE : FALSE, -1);
 }
 
 std::optional<std::size_t> MainFrm::currentRow() const {
+    rows_->showPending();
     if (SendMessageW(lstList_, LB_GETCOUNT, 0, 0) <= 0) return std::nullopt;
     const LRESULT row = SendMessageW(lstList_, LB_GETCARETINDEX, 0, 0);
     if (row < 0) return std::nullopt;
@@ -381,6 +560,11 @@ std::optional<std::size_t> MainFrm::currentRow() const {
 }
 
 void MainFrm::setGaugeWidth(int twips) {
+    pending_.gaugeTwips = twips;
+    showNowUnlessPaced();
+}
+
+void MainFrm::showGauge(int twips) {
     RECT bar;
     GetWindowRect(sLevel_, &bar);
     SetWindowPos(sLevel_, nullptr, 0, 0, twipsToPixelsAt(std::max(twips, 0), dpi_),

@@ -3,10 +3,17 @@
 #include <windows.h>
 
 #include <array>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "app/win32/GdiHandle.h"
+#include "app/win32/PacedList.h"
+#include "app/win32/RowTip.h"
 #include "platform/Platform.h"
+#include "results/Removal.h"
 #include "scan/Scan.h"
 #include "window/MainState.h"
 #include "window/MainView.h"
@@ -19,11 +26,23 @@ namespace kelmora::win32ui {
 //
 // The controls are children of the window identified by controlId(kMainLayout, name): BUTTONs
 // whose window text is their caption (owner-drawn, see PictureButton.h), one LISTBOX with simple
-// multiple selection (LBS_MULTIPLESEL), STATIC labels, the gauge frame Picture1 (a STATIC that
-// clips the bar sLevel inside it) and the hidden STATIC icon holders imgGo and imgStop.
+// multiple selection (LBS_MULTIPLESEL) and a tooltip that shows a row's whole path (RowTip),
+// STATIC labels (the three bold ones drawn by the window, see boldOverstrike; lblWD draws a path
+// too long for it with its middle left out, SS_PATHELLIPSIS, while its window text stays whole),
+// the gauge frame Picture1 (a STATIC that clips the bar sLevel inside it) and the hidden STATIC
+// icon holders imgGo and imgStop.
 //
-// Use on one thread, which must run a message loop; see handlePendingMessages for what the scan
-// does with that loop's messages.
+// While a scan or a removal runs, the rows, the path line, the two totals and the gauge reach the
+// screen at the display's pace: the changes are kept and shown together at most once per frame
+// (rows in one pass with the list's redrawing off, see PacedList), and whatever is left when the
+// handler ends is shown then. A scan still handles every pending message after each folder, so
+// that Stop answers at once. A removal lets no user input through: between files the window
+// repaints and answers the system (sent messages, WM_NULL) once per frame, the rows visibly leave
+// and the cursor says it is busy, while mouse and keyboard input is thrown away rather than
+// replayed against the shortened list afterwards; no other handler runs, and a close waits until
+// the removal has ended.
+//
+// Use on one thread, which must run a message loop.
 class MainFrm : public MainView {
   public:
     // Creates the window, hidden, and runs start-up (idle, the mask table, then the language
@@ -42,6 +61,9 @@ class MainFrm : public MainView {
     // The top-level window; it no longer exists once the user has closed it.
     HWND hwnd() const { return hwnd_; }
     const MainState& state() const { return state_; }
+    // The least time between two frames of a running scan's or removal's progress: 16 ms, about
+    // one frame of a 60 Hz display. Tests lengthen it to see only the first pause's and the end's.
+    void setFramePeriod(std::chrono::milliseconds period) { framePeriod_ = period; }
 
     // MainView
     void setCaption(Control control, std::string_view utf8) override;
@@ -57,14 +79,43 @@ class MainFrm : public MainView {
     void setAllRowsSelected(bool selected) override;
     std::optional<std::size_t> currentRow() const override;
     void setGaugeWidth(int twips) override;
+    void showProgress() override;
 
   private:
+    using Clock = std::chrono::steady_clock;
+    // The display's values that wait for the next frame while a scan or a removal runs.
+    struct Pending {
+        std::optional<std::wstring> freed, will;
+        std::optional<NativeString> pathLine;
+        std::optional<int> gaugeTwips;
+    };
+    using Removal = std::vector<RemovalStep> (*)(MainState&, MainView&, platform::FileRemover*);
+
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK resultListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void buildControls();
     void command(int id, int code);
     HBRUSH controlColour(HDC dc, HWND control);
     void handlePendingMessages();
+    void removeSelectedRows(Removal removal);
+    // A removal's pause: handles what is not user input, throws user input away.
+    void handleMessagesWhileBusy();
+    void discardUserInput();
+    // True while the screen follows at the display's pace instead of call by call.
+    bool paced() const { return state_.Idle == 0 || removing_; }
+    bool frameDue() const;
+    // One frame of a running scan or removal: puts what waits on the screen, paints, and times it.
+    void showFrame();
+    // Puts everything that waits on the screen, when a scan or a removal ends or nothing paces the
+    // window; the next pause of a scan or a removal then shows at once.
+    void showPending();
+    // The labels and the gauge take what waits, and with `rows` the list too.
+    void showChanges(bool rows);
+    bool rowsDue() const;
+    void showNowUnlessPaced();
+    void showGauge(int twips);
+    void drawBoldLabel(const DRAWITEMSTRUCT& item);
     void cmdLangClick();
     void Command1Click();
     void close();
@@ -87,8 +138,22 @@ class MainFrm : public MainView {
     HWND imgGo_ = nullptr;  // hidden holders of the scan button's two pictures
     HWND imgStop_ = nullptr;
 
+    std::unique_ptr<PacedList> rows_;  // lstList's rows
+    std::unique_ptr<RowTip> rowTip_;
+    WNDPROC listBoxProc_ = nullptr;  // the list box's own window procedure
+    Pending pending_;
+    std::optional<Clock::time_point> lastFrame_;  // when the last frame was shown, if one runs
+    Clock::duration lastFrameCost_{};             // what it cost: showing the changes and painting
+    std::optional<Clock::time_point> rowsShown_;  // when the list last took rows in one
+    std::chrono::milliseconds framePeriod_{16};
+    bool removing_ = false;
+    bool closeAsked_ = false;          // a close came during a removal
+    std::optional<WPARAM> quitAsked_;  // a WM_QUIT came during a removal, with its code
+    HCURSOR busyCursor_ = LoadCursorW(nullptr, IDC_WAIT);
+
     GdiHandle<HFONT> font_;
     GdiHandle<HFONT> boldFont_;
+    int boldOverstrike_ = 0;  // see boldOverstrike
     GdiHandle<HBRUSH> green_;
     GdiHandle<HBRUSH> yellow_;
     GdiHandle<HBRUSH> blue_;

@@ -17,8 +17,12 @@ void drawPictureButton(const DRAWITEMSTRUCT& item, HBRUSH face) {
 
     FillRect(dc, &frame, face);
     DrawEdge(dc, &frame, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-    RECT inside = frame;
-    InflateRect(&inside, -2, -2);
+    // The focus rectangle runs just inside the two-pixel bevel, and the picture and the caption
+    // stay inside it, a pixel clear: the rectangle never crosses the caption.
+    RECT focus = frame;
+    InflateRect(&focus, -2, -2);
+    RECT inside = focus;
+    InflateRect(&inside, -1, -1);
     if (pressed) OffsetRect(&inside, 1, 1);  // the face seems to move in when pressed
 
     const std::wstring caption = windowText(item.hwndItem);
@@ -35,8 +39,9 @@ void drawPictureButton(const DRAWITEMSTRUCT& item, HBRUSH face) {
         }
         const int width = size.bmWidth, height = size.bmHeight;
         // The caption sits on the bottom edge; the picture is centred in what is left above it.
-        // Where the caption's line leaves less room than the picture needs, the picture moves up
-        // to the bevel's edge and may reach into the caption's leading.
+        // Where the caption's line leaves less room than the picture needs (32 pixels in a
+        // button 44 high at 96 dpi), the picture moves up to the bevel's edge, under the focus
+        // rectangle, and may reach into the caption's leading.
         TEXTMETRICW metrics{};
         GetTextMetricsW(dc, &metrics);
         text.top = inside.bottom - metrics.tmHeight;
@@ -63,18 +68,8 @@ void drawPictureButton(const DRAWITEMSTRUCT& item, HBRUSH face) {
     }
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text, format);
 
-    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
-        // Around the caption, which sits too near the bevel for the usual inner rectangle.
-        RECT focus = text;
-        DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &focus,
-                  format | DT_CALCRECT);
-        const int width = focus.right - focus.left, height = focus.bottom - focus.top;
-        focus.left = (text.left + text.right - width) / 2 - 1;
-        focus.right = focus.left + width + 2;
-        focus.top = std::max<LONG>((text.top + text.bottom - height) / 2, text.top);
-        focus.bottom = std::min<LONG>(focus.top + height, frame.bottom - 2);
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT))
         DrawFocusRect(dc, &focus);
-    }
     if (previousFont) SelectObject(dc, previousFont);
 }
 

@@ -17,7 +17,7 @@ inline constexpr DWORD kPictureButtonStyle = WS_TABSTOP | BS_OWNERDRAW | BS_ICON
 // Draws the button of `item` (from WM_DRAWITEM): filled with `face`, raised (sunken while
 // pressed), its picture centred in its upper part with the caption centred below it, or the
 // caption centred alone when it has no picture; greyed when disabled, with a focus rectangle
-// when it has the keyboard focus.
+// just inside the bevel when it has the keyboard focus, which never crosses the caption.
 void drawPictureButton(const DRAWITEMSTRUCT& item, HBRUSH face);
 
 }  // namespace kelmora::win32ui

@@ -1,12 +1,14 @@
 #include "platform/win32/Win32FileRemover.h"
 
-#include <windows.h>  // first: the shell headers build on it
+#include <windows.h>
 
-#include <shellapi.h>
-#include <shlobj.h>
-#include <shobjidl.h>
+#include <optional>
+#include <string_view>
+#include <utility>
 
-#include "platform/win32/RecycleOnlySink.h"
+#include "platform/win32/FolderChain.h"
+#include "platform/win32/OpenInFolder.h"
+#include "platform/win32/ShellRecycle.h"
 #include "platform/win32/Win32Identity.h"
 #include "platform/win32/Win32Path.h"
 
@@ -22,35 +24,43 @@ RemoveResult refusedBy(HRESULT result) {
 // Closes a handle when it goes out of scope.
 struct OpenHandle {
     HANDLE handle = INVALID_HANDLE_VALUE;
+    OpenHandle() = default;
+    OpenHandle(const OpenHandle&) = delete;
+    OpenHandle& operator=(const OpenHandle&) = delete;
     ~OpenHandle() {
         if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     }
 };
 
-// Opens the entry at the listed path itself, with `access`, and checks that it is the listed
-// regular file: nothing when it is (its attributes in `attributes`), else the outcome.
-std::optional<RemoveResult> openListed(const ListedFile& listed, DWORD access, OpenHandle& opened,
-                                       DWORD& attributes) {
-    // Windows allows neither in a name; a path with them is never a pattern here.
-    if (listed.path.find_first_of(L"*?") != std::wstring::npos) return refused(ERROR_INVALID_NAME);
-    opened.handle =
-        CreateFileW(extendedPath(listed.path).c_str(), access,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (opened.handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        return isNotFound(error) ? RemoveResult{RemoveOutcome::AlreadyGone, 0} : refused(error);
-    }
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (!GetFileInformationByHandleEx(opened.handle, FileAttributeTagInfo, &tag, sizeof tag))
-        return refused(GetLastError());
-    FileFacts facts;
-    facts.attributes = tag.FileAttributes;
-    facts.reparseTag = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? tag.ReparseTag : 0;
-    if (!facts.isRegularFile()) return refused(ERROR_NOT_SUPPORTED);
+// The path's folder (ending in the separator only for a drive's root, "C:\") and the file's name.
+std::pair<std::wstring, std::wstring_view> folderAndName(const std::wstring& path) {
+    const std::size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) return {};
+    const std::size_t folderEnd = slash == 2 && path.size() > 1 && path[1] == L':' ? 3 : slash;
+    return {path.substr(0, folderEnd), std::wstring_view(path).substr(slash + 1)};
+}
+
+// Opens `name` in the checked folder open at `folder` (on the volume `volume`), with `access`,
+// and checks that it is the listed regular file: nothing when it is (its attributes in
+// `attributes`), else the outcome.
+std::optional<RemoveResult> openListed(HANDLE folder, std::uint64_t volume, std::wstring_view name,
+                                       const ListedFile& listed, ACCESS_MASK access,
+                                       OpenHandle& opened, DWORD& attributes) {
     DWORD error = 0;
-    const auto identity = identityOfHandle(opened.handle, error);
+    opened.handle = openInFolder(
+        folder, name, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, error);
+    if (opened.handle == INVALID_HANDLE_VALUE)
+        return isNotFound(error) ? RemoveResult{RemoveOutcome::AlreadyGone, 0} : refused(error);
+    FileFacts facts;
+    const auto identity = identityOnVolume(opened.handle, volume, error, &facts.attributes);
     if (!identity) return refused(error);
+    if (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {  // which kind, only when it is one
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        if (!GetFileInformationByHandleEx(opened.handle, FileAttributeTagInfo, &tag, sizeof tag))
+            return refused(GetLastError());
+        facts.reparseTag = tag.ReparseTag;
+    }
+    if (!facts.isRegularFile()) return refused(ERROR_NOT_SUPPORTED);
     if (*identity != listed.file) return refused(ERROR_FILE_INVALID);
     attributes = facts.attributes;
     return std::nullopt;
@@ -61,36 +71,35 @@ bool stillThere(const std::wstring& path) {
            !isNotFound(GetLastError());
 }
 
-// Initialises COM on this thread for the call's length, in the single-threaded apartment that the
-// shell's objects want; a thread that already joined an apartment keeps it.
-class ComScope {
-  public:
-    ComScope()
-        : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    bool usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
-    HRESULT result() const { return result_; }
-
-  private:
-    HRESULT result_;
-};
-
-template <typename T>
-struct Released {
-    T* object = nullptr;
-    ~Released() {
-        if (object) object->Release();
-    }
-};
+// True when the shell, which takes a path in its ordinary form, would reach the very name listed:
+// the system's path parsing trims a final dot or blank from a name and resolves "." and "..",
+// which would name another file. Such a name is reached only in its long form ("\\?\").
+bool shellReachesAsIs(const std::wstring& path) {
+    const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return false;
+    std::wstring full(length, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    full.resize(written);
+    return full == path;
+}
 
 }  // namespace
 
+Win32FileRemover::~Win32FileRemover() = default;
+
+void Win32FileRemover::finishBatch() { folders_.clear(); }
+
 RemoveResult Win32FileRemover::deleteFile(const ListedFile& file) {
+    // Windows allows neither in a name; a path with them is never a pattern here.
+    if (file.path.find_first_of(L"*?") != std::wstring::npos) return refused(ERROR_INVALID_NAME);
+    const auto [folder, name] = folderAndName(file.path);
+    if (name.empty()) return refused(ERROR_BAD_PATHNAME);
+    if (const DWORD error = folders_.reach(folder, file.folder); error != 0)
+        return isNotFound(error) ? RemoveResult{RemoveOutcome::AlreadyGone, 0} : refused(error);
     OpenHandle opened;
     DWORD attributes = 0;
-    if (auto early = openListed(file, DELETE | FILE_READ_ATTRIBUTES, opened, attributes))
+    if (auto early = openListed(folders_.folder(), folders_.volume(), name, file,
+                                DELETE | FILE_READ_ATTRIBUTES, opened, attributes))
         return *early;
     // Without force: a read-only file is the user's or a program's wish to keep it.
     if (attributes & FILE_ATTRIBUTE_READONLY) return refused(ERROR_ACCESS_DENIED);
@@ -103,41 +112,25 @@ RemoveResult Win32FileRemover::deleteFile(const ListedFile& file) {
 }
 
 RemoveResult Win32FileRemover::moveToTrash(const ListedFile& file) {
+    if (file.path.find_first_of(L"*?") != std::wstring::npos) return refused(ERROR_INVALID_NAME);
+    if (!shellReachesAsIs(file.path)) return refused(ERROR_INVALID_NAME);
+    // The folders stay held until the outcome is known, so the path the shell is given reaches
+    // the checked folder, and the file found there is the listed one.
+    const auto [folder, name] = folderAndName(file.path);
+    if (name.empty()) return refused(ERROR_BAD_PATHNAME);
+    FolderChain held(FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (const DWORD error = held.reach(folder, file.folder); error != 0)
+        return isNotFound(error) ? RemoveResult{RemoveOutcome::AlreadyGone, 0} : refused(error);
     {  // checked, then closed: the shell opens the file itself
         OpenHandle opened;
         DWORD attributes = 0;
-        if (auto early = openListed(file, FILE_READ_ATTRIBUTES, opened, attributes)) return *early;
+        if (auto early = openListed(held.folder(), held.volume(), name, file, FILE_READ_ATTRIBUTES,
+                                    opened, attributes))
+            return *early;
     }
-    const std::wstring& path = file.path;
-
-    const ComScope com;
-    if (!com.usable()) return refusedBy(com.result());
-    Released<IFileOperation> operation;
-    HRESULT hr =
-        CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&operation.object));
-    if (FAILED(hr)) return refusedBy(hr);
-    hr = operation.object->SetOperationFlags(FOF_ALLOWUNDO | FOF_NOCONFIRMATION |
-                                             FOFX_RECYCLEONDELETE);
-    if (FAILED(hr)) return refusedBy(hr);
-
-    // The shell takes the path in its ordinary form; it parses no wildcards.
-    Released<IShellItem> item;
-    hr = SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item.object));
-    if (FAILED(hr)) return refusedBy(hr);
-
-    Released<RecycleOnlySink> sink{new RecycleOnlySink};
-    DWORD cookie = 0;
-    hr = operation.object->Advise(sink.object, &cookie);
-    if (FAILED(hr)) return refusedBy(hr);  // without the sink the shell might erase: do not start
-    hr = operation.object->DeleteItem(item.object, nullptr);
-    if (SUCCEEDED(hr)) hr = operation.object->PerformOperations();
-    BOOL aborted = FALSE;
-    if (SUCCEEDED(hr) && SUCCEEDED(operation.object->GetAnyOperationsAborted(&aborted)) && aborted)
-        hr = HRESULT_FROM_WIN32(ERROR_CANCELLED);
-    operation.object->Unadvise(cookie);
-
+    const HRESULT hr = recycleWithShell(file.path);
     // The file's presence is the last word: a refused or failed move left it where it was.
-    if (stillThere(path)) return refusedBy(FAILED(hr) ? hr : E_FAIL);
+    if (stillThere(file.path)) return refusedBy(FAILED(hr) ? hr : E_FAIL);
     return {RemoveOutcome::Removed, 0};
 }
 

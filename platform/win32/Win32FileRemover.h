@@ -1,31 +1,55 @@
 #pragma once
 
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
 #include "platform/FileRemover.h"
+#include "platform/win32/FolderChain.h"
 
 namespace kelmora::platform::win32 {
 
 // Removes listed files on Windows.
 //
-// Both calls first open the entry at the path itself, never a link's or junction's target
-// (FILE_FLAG_OPEN_REPARSE_POINT, FILE_FLAG_BACKUP_SEMANTICS), and compare its volume serial
-// number and file index (see identityOfHandle) with the listed file's: another file now at the
-// path, whatever way it is reached, is refused (ERROR_FILE_INVALID), as is anything but a regular
-// file (ERROR_NOT_SUPPORTED). A missing path is AlreadyGone. Names with "*" or "?" name no file.
+// Both calls open the listed file's folder, each folder on its path in the one before (see
+// FolderChain), and check it against the listed folder (identity and no link: a folder swapped
+// since the scan is refused, ERROR_FILE_INVALID), then open the file by
+// its name in that very folder, never a link's or junction's target (openInFolder), and compare
+// its identity with the listed file's: another file now at the path is refused
+// (ERROR_FILE_INVALID), as is anything but a regular file (ERROR_NOT_SUPPORTED). A missing file or
+// folder is AlreadyGone. Names with "*" or "?" name no file.
 //
 // deleteFile: a read-only file is refused (never forced); otherwise the file is deleted through
 // the very handle that was checked (FileDispositionInfo), so the check and the deletion concern
-// the same file.
+// the same file. The folders stay open for the next file until finishBatch, so that a run of
+// files of one folder, or of neighbouring folders, opens each folder once.
 //
-// moveToTrash: after the same check, the shell's IFileOperation with FOFX_RECYCLEONDELETE and a
-// RecycleOnlySink, so the shell either recycles the file or leaves it: where the bin cannot take
-// it the shell would erase it, and the sink stops that. The shell takes a path, not a handle: the
-// check comes right before it. Where IFileOperation is missing or fails (Wine 8 has one whose
-// every method answers E_NOTIMPL), the move is refused; there is no fallback to a call that might
-// erase the file.
+// moveToTrash: the shell takes a path, not a handle, so the path itself is made safe first. Every
+// folder from the volume's root down to the file's is opened and checked, the last against the
+// listed folder, and held so that none can be renamed or replaced meanwhile (a FolderChain without
+// FILE_SHARE_DELETE); then
+// the file is checked as above, and the shell is asked to recycle it (recycleWithShell:
+// IFileOperation, or SHFileOperationW where that is missing, as under Wine). Either way the shell
+// recycles the file or leaves it, never erases it. The file's absence from its folder afterwards is
+// the outcome. A name that the shell's path parsing would change (a final dot or blank, reached
+// only in the long form) is refused: the shell would act on another file.
 class Win32FileRemover : public FileRemover {
   public:
+    Win32FileRemover() = default;
+    Win32FileRemover(const Win32FileRemover&) = delete;
+    Win32FileRemover& operator=(const Win32FileRemover&) = delete;
+    ~Win32FileRemover() override;
+
     RemoveResult deleteFile(const ListedFile& file) override;
     RemoveResult moveToTrash(const ListedFile& file) override;
+    // Closes the folder kept open for the next file.
+    void finishBatch() override;
+
+  private:
+    // The folders of the last erased file, checked and kept open (sharing everything), so that
+    // the next file of the same folder, or of a folder near it, is opened in them at once.
+    FolderChain folders_{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE};
 };
 
 }  // namespace kelmora::platform::win32

@@ -74,7 +74,8 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
             facts.reparseTag = tag.ReparseTag;
     }
     if (!facts.isFolder() || facts.isLink()) return std::nullopt;
-    const FileIdentity id = identityOf(info);
+    const IdReuse reuse = volumeIdReuse(handle, info.dwVolumeSerialNumber);
+    const FileIdentity id = identityOf(handle, info);
     if (expected && *expected != id) return std::nullopt;
 
     if (buffer_.empty()) buffer_.resize(kListingBuffer / sizeof(std::uint64_t));
@@ -90,7 +91,13 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
             const std::wstring name(record->FileName, record->FileNameLength / sizeof(wchar_t));
             // For a reparse point, EaSize holds its tag.
             DirEntry entry = toDirEntry(name, record->FileAttributes, record->EaSize);
-            entry.id = {id.device, static_cast<std::uint64_t>(record->FileId.QuadPart), {}};
+            entry.id = makeIdentity(
+                {info.dwVolumeSerialNumber, static_cast<std::uint64_t>(record->FileId.QuadPart),
+                 (record->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                 record->EndOfFile.QuadPart,
+                 static_cast<std::uint64_t>(record->LastWriteTime.QuadPart),
+                 static_cast<std::uint64_t>(record->CreationTime.QuadPart)},
+                reuse);
             if (entry.type == EntryType::File) entry.size = record->EndOfFile.QuadPart;
             out.push_back(std::move(entry));
             if (record->NextEntryOffset == 0) break;

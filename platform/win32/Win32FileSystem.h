@@ -19,10 +19,11 @@ namespace kelmora::platform::win32 {
 //   marked system, so the walk never leaves the tree through one nor circles through a cycle;
 //   other reparse points (cloud-file placeholders and the like) are entered like any folder;
 // - File is a file that is no link and no device; a link to a file is Other.
-// Identities are (volume serial number, file ID). A folder is listed only when the handle opened
-// on it shows the expected identity and no link: a folder swapped since its parent's listing, or
-// replaced by a junction, is refused. A file's size (64-bit) and identity come from the same
-// directory record, never through a link.
+// Identities are (volume serial number, file ID), with the size and times of the directory record
+// where the volume's IDs carry no reuse counter (see IdReuse in Win32Identity.h). A folder is
+// listed only when the handle opened on it shows the expected identity and no link: a folder
+// swapped since its parent's listing, or replaced by a junction, is refused. A file's size (64-bit)
+// and identity come from the same directory record, never through a link.
 class Win32FileSystem : public FileSystem {
   public:
     // Tells whether Windows Resource Protection guards the file at a full path.

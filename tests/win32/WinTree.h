@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
+#include <random>
 #include <string>
 
 #include "tests/support/TempTree.h"
@@ -10,17 +12,30 @@
 namespace kelmora::test {
 
 // A temporary tree on a Windows drive, built with the W functions so that any name the file
-// system allows can be made. Relative names use "\"; the tree is removed with the TempTree.
+// system allows can be made. Relative names use "\"; the tree is removed with the WinTree.
 class WinTree {
   public:
+    // In the system's temporary folder.
     WinTree() = default;
+    // In a new folder below `base` (a folder path ending in "\", such as another drive's root).
+    explicit WinTree(const std::wstring& base) {
+        std::random_device seed;
+        for (int attempt = 0; attempt < 100 && !own_; ++attempt) {
+            const std::wstring candidate = base + L"kelmora-test-" + std::to_wstring(seed());
+            if (CreateDirectoryW(longForm(candidate).c_str(), nullptr)) own_ = candidate;
+        }
+    }
     WinTree(const WinTree&) = delete;
     WinTree& operator=(const WinTree&) = delete;
     // Empties the tree itself, so that read-only files and links go too: links are removed as
     // links, never entered.
-    ~WinTree() { clear(longForm(root())); }
+    ~WinTree() {
+        clear(longForm(root()));
+        if (own_) RemoveDirectoryW(longForm(*own_).c_str());
+    }
 
-    std::wstring root() const { return tree_.root(); }
+    // Empty when the tree could not be made below its base.
+    std::wstring root() const { return own_ ? *own_ : tree_.root(); }
     std::wstring path(const std::wstring& rel) const { return root() + L"\\" + rel; }
     // The folder path in the scan's form, ending in the separator.
     std::wstring folderPath(const std::wstring& rel = L"") const {
@@ -92,6 +107,7 @@ class WinTree {
     }
     static std::wstring longForm(const std::wstring& p) { return L"\\\\?\\" + p; }
     TempTree tree_;
+    std::optional<std::wstring> own_;  // the tree's folder when made below a given base
 };
 
 }  // namespace kelmora::test

@@ -3,9 +3,16 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "platform/win32/FolderChain.h"
 #include "platform/win32/RecycleOnlySink.h"
+#include "platform/win32/Win32FileSystem.h"
 #include "tests/support/ListedFileOf.h"
 #include "tests/win32/WinTree.h"
+#include "tests/win32/WineHost.h"
 
 namespace kelmora {
 namespace {
@@ -14,10 +21,20 @@ using platform::RemoveOutcome;
 using platform::win32::RecycleOnlySink;
 using platform::win32::Win32FileRemover;
 
+std::string narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+platform::ListedFile listed(const test::WinTree& tree, const std::wstring& rel) {
+    return test::listedFileOf(tree.path(rel));
+}
+
 class Win32Remover : public ::testing::Test {
   protected:
     platform::ListedFile listed(const std::wstring& rel) const {
-        return test::listedFileOf(tree.path(rel));
+        return kelmora::listed(tree, rel);
     }
 
     test::WinTree tree;
@@ -77,20 +94,215 @@ TEST_F(Win32Remover, NameOnlyReachableInItsLongFormIsDeleted) {
     EXPECT_TRUE(tree.exists(L"trail.tmp"));
 }
 
-TEST_F(Win32Remover, MoveToTrashLandsInTheBinOrLeavesTheFileUntouched) {
-    ASSERT_TRUE(tree.file(L"old.tmp", 0, "contents"));
-    const auto result = remover.moveToTrash(listed(L"old.tmp"));
-    if (result.outcome == RemoveOutcome::Removed) {
-        EXPECT_FALSE(tree.exists(L"old.tmp"));
-    } else {
-        // Wine 8's IFileOperation carries out nothing (E_NOTIMPL): refused, never erased.
-        EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
-        EXPECT_NE(result.osError, 0);
-        EXPECT_EQ(tree.read(L"old.tmp"), "contents");
+// The bin's record of a file, read back from Wine's freedesktop trash (the data home's Trash):
+// the name of the trashed copy and the Unix path the record says it came from.
+struct TrashRecord {
+    std::wstring name;
+    std::string origin;
+};
+
+std::string percentDecoded(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
     }
-    RecordProperty("moveToTrash",
-                   result.outcome == RemoveOutcome::Removed ? "recycled" : "refused");
+    return out;
+}
+
+std::vector<TrashRecord> trashRecords(const std::wstring& trash) {
+    std::vector<TrashRecord> records;
+    WIN32_FIND_DATAW data{};
+    const HANDLE find = FindFirstFileW((trash + L"\\info\\*.trashinfo").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return records;
+    do {
+        const std::wstring info = data.cFileName;
+        const HANDLE h = CreateFileW((trash + L"\\info\\" + info).c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        std::string text(8192, '\0');
+        DWORD got = 0;
+        ReadFile(h, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
+        CloseHandle(h);
+        text.resize(got);
+        const std::size_t path = text.find("\nPath=");
+        if (text.rfind("[Trash Info]\n", 0) != 0 || path == std::string::npos) continue;
+        const std::size_t start = path + 6;
+        records.push_back({info.substr(0, info.size() - std::wstring(L".trashinfo").size()),
+                           percentDecoded(text.substr(start, text.find('\n', start) - start))});
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return records;
+}
+
+// The bin under Wine is the Unix user's freedesktop trash in the data home Wine was started with
+// (XDG_DATA_HOME, which scripts/wine-prefix.sh points at a folder of the test run).
+std::optional<std::wstring> wineTrash() {
+    const auto dataHome = test::environmentVariable(L"XDG_DATA_HOME");
+    if (!dataHome) return std::nullopt;
+    const auto folder = test::windowsPathOf(test::utf8(*dataHome) + "/Trash");
+    return folder;
+}
+
+TEST_F(Win32Remover, MoveToTrashPutsTheFileInTheBinWithItsRecord) {
+    ASSERT_TRUE(tree.file(L"old.tmp", 0, "contents"));
+    const auto unixPath = test::unixPathOf(tree.path(L"old.tmp"));
+    const auto result = remover.moveToTrash(listed(L"old.tmp"));
+    ASSERT_EQ(result.outcome, RemoveOutcome::Removed) << result.osError;
+    EXPECT_FALSE(tree.exists(L"old.tmp"));
     EXPECT_EQ(remover.moveToTrash(listed(L"missing.tmp")).outcome, RemoveOutcome::AlreadyGone);
+
+    const auto trash = wineTrash();
+    if (!unixPath || !trash) return;  // Windows' own Recycle Bin keeps its records its own way
+    const auto records = trashRecords(*trash);
+    const auto record = std::find_if(records.begin(), records.end(),
+                                     [&](const TrashRecord& r) { return r.origin == *unixPath; });
+    ASSERT_NE(record, records.end()) << "no record of " << *unixPath << " in the trash";
+    const std::wstring copy = *trash + L"\\files\\" + record->name;
+    const HANDLE h = CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "the record names no file in the trash";
+    char bytes[16] = {};
+    DWORD got = 0;
+    ReadFile(h, bytes, sizeof bytes, &got, nullptr);
+    CloseHandle(h);
+    EXPECT_EQ(std::string(bytes, got), "contents");
+    DeleteFileW(copy.c_str());
+    DeleteFileW((*trash + L"\\info\\" + record->name + L".trashinfo").c_str());
+}
+
+// The kelmora_trash_probe built beside this test binary, run on `file` with the data home (the
+// folder of its bin) at `dataHome`; its exit code, or -1 when it could not run.
+int trashInProcessOfItsOwn(const std::wstring& file, const std::string& dataHome) {
+    wchar_t self[32768];
+    std::wstring probe(self, GetModuleFileNameW(nullptr, self, 32768));
+    probe = probe.substr(0, probe.find_last_of(L'\\') + 1) + L"kelmora_trash_probe.exe";
+    std::wstring environment;
+    const wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* e = block; *e; e += wcslen(e) + 1)
+        if (std::wstring_view(e).rfind(L"XDG_DATA_HOME=", 0) != 0)
+            environment.append(e).push_back(L'\0');
+    FreeEnvironmentStringsW(const_cast<wchar_t*>(block));
+    environment.append(L"XDG_DATA_HOME=" + test::utf16(dataHome));
+    environment.append(2, L'\0');
+    std::wstring command = L"\"" + probe + L"\" \"" + file + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(probe.c_str(), command.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
+                        &process))
+        return -1;
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+// Where the bin cannot take a file, the shell's fallback would erase it for good once it has
+// asked, or without asking: the file stays instead. Under Wine a bin whose "files" folder is a
+// file is such a bin.
+TEST_F(Win32Remover, MoveToTrashNeverErasesAFileTheBinCannotTake) {
+    if (!wineTrash()) GTEST_SKIP() << "only Wine's bin can be broken on purpose by a test";
+    ASSERT_TRUE(tree.file(L"keep.tmp", 0, "precious"));
+    ASSERT_TRUE(tree.folder(L"broken") && tree.folder(L"broken\\Trash") &&
+                tree.folder(L"broken\\Trash\\info") && tree.file(L"broken\\Trash\\files"));
+    ASSERT_TRUE(tree.folder(L"working"));
+    const auto broken = test::unixPathOf(tree.path(L"broken"));
+    const auto working = test::unixPathOf(tree.path(L"working"));
+    ASSERT_TRUE(broken && working);
+
+    EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"keep.tmp"), *broken), 2);
+    EXPECT_EQ(tree.read(L"keep.tmp"), "precious");
+    // The same process with a bin that works: the file goes, into that bin.
+    EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"keep.tmp"), *working), 0);
+    EXPECT_FALSE(tree.exists(L"keep.tmp"));
+    EXPECT_TRUE(tree.exists(L"working\\Trash\\files\\keep.tmp"));
+}
+
+// The shell takes a path: the remover holds every folder on it, checked, while the shell runs. A
+// file is only ever taken from its listed folder.
+TEST_F(Win32Remover, MoveToTrashActsOnlyThroughTheCheckedFolders) {
+    ASSERT_TRUE(tree.folder(L"A") && tree.folder(L"A\\B") && tree.file(L"A\\B\\f.tmp", 0, "f"));
+    {
+        platform::win32::FolderChain held(FILE_SHARE_READ | FILE_SHARE_WRITE);
+        const platform::ListedFile file = listed(L"A\\B\\f.tmp");
+        ASSERT_EQ(held.reach(tree.path(L"A\\B"), file.folder), 0u);
+        // No folder on the path can be renamed away (and so not replaced) while held.
+        for (const wchar_t* folder : {L"A", L"A\\B"})
+            EXPECT_FALSE(MoveFileExW(tree.path(folder).c_str(), tree.path(L"moved").c_str(), 0))
+                << narrow(folder);
+        EXPECT_FALSE(MoveFileExW(tree.root().c_str(), (tree.root() + L"-moved").c_str(), 0));
+    }
+    ASSERT_TRUE(MoveFileExW(tree.path(L"A\\B").c_str(), tree.path(L"A\\B2").c_str(), 0));
+
+    // A folder swapped for another since the listing, holding the very file: refused, and the
+    // file stays where it is now.
+    const platform::ListedFile file = listed(L"A\\B2\\f.tmp");
+    ASSERT_TRUE(MoveFileExW(tree.path(L"A\\B2").c_str(), tree.path(L"A\\old").c_str(), 0));
+    ASSERT_TRUE(tree.folder(L"A\\B2"));
+    ASSERT_TRUE(
+        MoveFileExW(tree.path(L"A\\old\\f.tmp").c_str(), tree.path(L"A\\B2\\f.tmp").c_str(), 0));
+    ASSERT_EQ(listed(L"A\\B2\\f.tmp").file, file.file);
+    for (const auto& result : {remover.moveToTrash(file), remover.deleteFile(file)}) {
+        EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
+        EXPECT_EQ(result.osError, ERROR_FILE_INVALID);
+    }
+    EXPECT_EQ(tree.read(L"A\\B2\\f.tmp"), "f");
+
+    // A name the shell's path parsing would change names another file there: refused, both kept.
+    if (!tree.file(L"trail.tmp.", 0, "listed")) return;  // the drive allows no such name
+    ASSERT_TRUE(tree.file(L"trail.tmp", 0, "other"));
+    EXPECT_EQ(remover.moveToTrash(listed(L"trail.tmp.")).outcome, RemoveOutcome::Refused);
+    EXPECT_EQ(tree.read(L"trail.tmp."), "listed");
+    EXPECT_EQ(tree.read(L"trail.tmp"), "other");
+}
+
+// On a volume whose file IDs carry no reuse counter, a file deleted and made again at the listed
+// path after the scan may get the listed number; its size and times tell it apart, and it is
+// refused. scripts/test-windows.sh makes such a volume for Wine (KELMORA_TEST_FAT_DRIVE): a FAT32
+// image as the drive's device, over a folder of an ext4 disk, which gives a freed number to the
+// next file at once.
+TEST(Win32Identity, AFileMadeAgainAtAListedPathIsRefusedWhereIdsAreReused) {
+    const auto drive = test::environmentVariable(L"KELMORA_TEST_FAT_DRIVE");
+    if (!drive) GTEST_SKIP() << "no volume of the FAT family to test on";
+    test::WinTree tree(*drive + L"\\");
+    ASSERT_FALSE(tree.root().empty());
+    ASSERT_TRUE(tree.file(L"f.tmp", 0, "listed") && tree.file(L"g.tmp", 0, "other"));
+
+    // Listed as the scan lists it.
+    platform::win32::Win32FileSystem fs([](const std::wstring&) { return false; });
+    std::vector<platform::DirEntry> entries;
+    const auto folder = fs.list(tree.folderPath(), std::nullopt, entries);
+    ASSERT_TRUE(folder);
+    std::map<std::wstring, platform::ListedFile> listedFiles;
+    for (const auto& entry : entries)
+        if (const auto details = fs.fileDetails(entry))
+            listedFiles[entry.name] = {tree.path(entry.name), details->id, *folder};
+    ASSERT_EQ(listedFiles.size(), 2u);
+    EXPECT_EQ(listedFiles[L"f.tmp"].file.life.kind, platform::LifeWitness::Kind::SizeAndTimes);
+
+    // Made again, with the same size; the file system gives it the listed number.
+    ASSERT_TRUE(DeleteFileW(tree.path(L"f.tmp").c_str()));
+    ASSERT_TRUE(tree.file(L"f.tmp", 0, "second"));
+    const platform::ListedFile now = listed(tree, L"f.tmp");
+    EXPECT_TRUE(now.file.sameNumber(listedFiles[L"f.tmp"].file));
+    Win32FileRemover remover;
+    for (const auto& result :
+         {remover.deleteFile(listedFiles[L"f.tmp"]), remover.moveToTrash(listedFiles[L"f.tmp"])}) {
+        EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
+        EXPECT_EQ(result.osError, ERROR_FILE_INVALID);
+    }
+    EXPECT_EQ(tree.read(L"f.tmp"), "second");
+    // The folder changed with it, and is still the listed folder; the listing's identities are
+    // the remover's.
+    EXPECT_EQ(remover.moveToTrash(listedFiles[L"g.tmp"]).outcome, RemoveOutcome::Removed);
+    EXPECT_EQ(remover.deleteFile(now).outcome, RemoveOutcome::Removed);
 }
 
 TEST(RecycleOnlySink, RefusesEveryDeleteTheShellWouldNotRecycle) {

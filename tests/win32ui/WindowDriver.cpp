@@ -1,5 +1,8 @@
 #include "tests/win32ui/WindowDriver.h"
 
+#include <windows.h>  // first: commctrl.h builds on it
+
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -130,6 +133,47 @@ HWND shownDialog(const std::wstring& title) {
 }
 
 }  // namespace
+
+void handlePendingMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+HWND tooltipOf(HWND owner) {
+    struct Found {
+        HWND owner, tooltip;
+    } found{owner, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& f = *reinterpret_cast<Found*>(data);
+            if (!hasClass(window, L"tooltips_class32") || GetWindow(window, GW_OWNER) != f.owner)
+                return TRUE;
+            f.tooltip = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found.tooltip;
+}
+
+std::wstring tooltipText(HWND tooltip, HWND toolOwner, UINT_PTR tool) {
+    std::wstring text(32768, L'\0');
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.hwnd = toolOwner;
+    info.uId = tool;
+    info.lpszText = text.data();
+    SendMessageW(tooltip, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&info));
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
 
 void postAction(std::function<void()> action) {
     postedActions().push_back(std::move(action));

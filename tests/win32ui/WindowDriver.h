@@ -25,6 +25,14 @@ void clickRow(HWND list, int row);
 std::vector<std::wstring> rowsOf(HWND list);
 std::vector<int> selectedRowsOf(HWND list);
 
+// Handles every message waiting in this thread's queue, as the program's own loop would.
+void handlePendingMessages();
+
+// The tooltip control owned by `owner`, or null.
+HWND tooltipOf(HWND owner);
+// The text the tooltip shows for its tool `tool` of window `toolOwner`.
+std::wstring tooltipText(HWND tooltip, HWND toolOwner, UINT_PTR tool);
+
 // Runs `action` the next time a message loop of this thread handles its messages: the program's
 // own, a modal dialog's or the scan's pause once per folder.
 void postAction(std::function<void()> action);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace kelmora::platform::win32 {
+
+// Asks the shell to move the file at `path` (an ordinary drive-absolute path, which the caller has
+// checked and whose folders it holds) to the recycle bin, with no window of its own, and returns
+// what the shell answered. Nothing here tells whether the file left: the caller looks.
+//
+// First the shell's IFileOperation with FOFX_RECYCLEONDELETE and a RecycleOnlySink, so that the
+// shell either recycles the file or leaves it. Where that object cannot be made, or answers
+// E_NOTIMPL (Wine 8 makes one whose every method does), SHFileOperationW(FO_DELETE,
+// FOF_ALLOWUNDO) does the same, silently. That call would erase a file the bin cannot take, after
+// a question when asked for one (FOF_WANTNUKEWARNING): the question is asked, and refused before
+// it can be shown (see DialogRefusal.h), so the shell gives up and the file stays.
+HRESULT recycleWithShell(const std::wstring& path);
+
+}  // namespace kelmora::platform::win32

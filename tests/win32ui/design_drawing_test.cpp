@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/win32/DesignFont.h"
+#include "app/win32/DesignPlacement.h"
+#include "app/win32/PictureButton.h"
+#include "app/win32/Pictures.h"
+#include "app/win32/ResourceIds.h"
+#include "tests/win32ui/Pixels.h"
+#include "window/DesignLayout.h"
+
+namespace kelmora {
+namespace {
+
+using namespace win32ui;
+
+// The bold captions come out clearly heavier than the regular text at every DPI: some faces draw
+// their bold no heavier than their regular weight at some sizes (Wine's Tahoma Bold does above 12
+// pixels), and then the window draws the bold itself.
+TEST(DesignDrawing, BoldCaptionsAreBoldAtEveryDpi) {
+    const std::wstring caption = L"Uvolníte: Využití zásobníku";
+    for (int dpi : {96, 120, 144, 192}) {
+        const auto regular = createDesignFont(kFontPoints, FontWeight::Regular, dpi);
+        const auto bold = createDesignFont(kFontPoints, FontWeight::Bold, dpi);
+        const int overstrike = boldOverstrike(bold.get(), regular.get(), dpi);
+        const auto drawn = [&](HFONT font, int extra) {
+            return test::paint(600, 80, [&](HDC dc) {
+                SelectObject(dc, font);
+                SetBkMode(dc, TRANSPARENT);
+                drawOverstruckText(dc, caption, {4, 4, 596, 76}, DT_LEFT | DT_TOP | DT_NOPREFIX,
+                                   extra);
+            });
+        };
+        const auto light = drawn(regular.get(), 0).ink(),
+                   heavy = drawn(bold.get(), overstrike).ink();
+        EXPECT_GE(heavy * 10, light * 12) << "at " << dpi << " dpi";
+    }
+}
+
+// The focus rectangle of a picture button lies inside its bevel and never crosses its caption,
+// at 96 dpi, where the picture leaves the caption little room, and at 144 dpi.
+TEST(DesignDrawing, FocusRectangleStaysInsideTheBorderAndOffTheCaption) {
+    const HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 200, nullptr,
+                                        nullptr, GetModuleHandleW(nullptr), nullptr);
+    const auto picture = loadPictureIcon(KELMORA_PICTURE_STOP);
+    ASSERT_TRUE(picture);
+    const auto green = GdiHandle<HBRUSH>(CreateSolidBrush(designColour(kWindowGreen)));
+    for (int dpi : {96, 144}) {
+        const auto font = createDesignFont(kFontPoints, FontWeight::Regular, dpi);
+        const RECT place = designRect(kMainLayout, "cmdScan", dpi);
+        const int width = place.right - place.left, height = place.bottom - place.top;
+        const HWND button =
+            CreateWindowExW(0, L"BUTTON", L"Stop scan", WS_CHILD | kPictureButtonStyle, 0, 0, width,
+                            height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+        SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(picture.get()));
+        const auto drawn = [&](UINT state) {
+            return test::paint(width, height, [&](HDC dc) {
+                DRAWITEMSTRUCT item{};
+                item.CtlType = ODT_BUTTON;
+                item.itemAction = ODA_DRAWENTIRE;
+                item.itemState = state;
+                item.hwndItem = button;
+                item.hDC = dc;
+                item.rcItem = {0, 0, width, height};
+                drawPictureButton(item, green.get());
+            });
+        };
+        const test::Pixels plain = drawn(0), focused = drawn(ODS_FOCUS);
+        SetWindowTextW(button, L"");
+        const test::Pixels bare = drawn(0);
+        // Where the caption's letters are, and where the focus rectangle is.
+        RECT letters{width, height, 0, 0};
+        int focusPixels = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                if (plain.at(x, y) != bare.at(x, y)) {
+                    letters.left = std::min<LONG>(letters.left, x);
+                    letters.top = std::min<LONG>(letters.top, y);
+                    letters.right = std::max<LONG>(letters.right, x + 1);
+                    letters.bottom = std::max<LONG>(letters.bottom, y + 1);
+                }
+                if (focused.at(x, y) == plain.at(x, y)) continue;
+                ++focusPixels;
+                EXPECT_TRUE(x >= 2 && y >= 2 && x < width - 2 && y < height - 2)
+                    << "focus on the border at " << x << "," << y << ", " << dpi << " dpi";
+            }
+        ASSERT_LT(letters.left, letters.right) << "no caption drawn";
+        EXPECT_GT(focusPixels, 0);
+        for (int y = letters.top; y < letters.bottom; ++y)
+            for (int x = letters.left; x < letters.right; ++x)
+                EXPECT_EQ(focused.at(x, y), plain.at(x, y))
+                    << "focus over the caption at " << x << "," << y << ", " << dpi << " dpi";
+        DestroyWindow(button);
+    }
+    DestroyWindow(parent);
+}
+
+}  // namespace
+}  // namespace kelmora
