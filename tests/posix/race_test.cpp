@@ -26,6 +26,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/posix/listing/PosixFileSystem.h"
@@ -41,6 +42,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Random = std::mt19937_64;
+using Clock = std::chrono::steady_clock;
 
 constexpr auto kBudget = std::chrono::seconds(12);  // rounds start until this much has passed
 constexpr int kMaxRounds = 40;
@@ -69,9 +71,15 @@ class World {
   public:
     World(const std::string& root, const std::string& outside) : root_(root), outside_(outside) {}
 
+    // The identity is read from the new file's descriptor: a removal may take the name away
+    // again at any moment.
     void make(const std::string& path, const std::string& tag) {
-        std::ofstream(path, std::ios::binary) << tag;
-        const auto id = identityAt(AT_FDCWD, path.c_str());
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0) << path;
+        EXPECT_EQ(::write(fd, tag.data(), tag.size()), ssize_t(tag.size())) << path;
+        const auto id = identityOfFd(fd);
+        ::close(fd);
         ASSERT_TRUE(id) << path;
         std::lock_guard<std::mutex> held(lock_);
         // Two files, one made after the other was deleted, are two identities.
@@ -82,6 +90,17 @@ class World {
         std::lock_guard<std::mutex> held(lock_);
         deleted_.insert(tag);
     }
+    // A file made again at `path` in the place of one deleted, between `from` and `to`.
+    void replaced(const std::string& path, const std::string& tag, Clock::time_point from,
+                  Clock::time_point to) {
+        std::lock_guard<std::mutex> held(lock_);
+        replacements_[tag] = {fs::path(path).filename().native(), from, to};
+    }
+    struct Replacement {
+        std::string name;
+        Clock::time_point from, to;
+    };
+    const std::map<std::string, Replacement>& replacements() const { return replacements_; }
     std::string tagOf(const FileIdentity& id) const {
         const auto found = tags_.find(keyOf(id));
         return found == tags_.end() ? std::string() : found->second;
@@ -98,8 +117,9 @@ class World {
   private:
     std::string root_, outside_;
     std::mutex lock_;
-    std::map<std::string, std::string> tags_;  // by identity
-    std::set<std::string> deleted_;            // tags the changer itself deleted
+    std::map<std::string, std::string> tags_;          // by identity
+    std::set<std::string> deleted_;                    // tags the changer itself deleted
+    std::map<std::string, Replacement> replacements_;  // by the new file's tag
 };
 
 // The other thread: picks folders and files by walking the tree as it is now, never through a
@@ -174,9 +194,11 @@ class Changer {
                 if (files.empty()) return;
                 const std::string path = folder + "/" + files[random_() % files.size()];
                 const std::string tag = contents(AT_FDCWD, path);
+                const auto from = Clock::now();
                 if (::unlink(path.c_str()) != 0) return;
                 world_.deleted(tag);
                 world_.make(path, "R" + fresh);
+                world_.replaced(path, "R" + fresh, from, Clock::now());
                 ++done_[3];
                 return;
             }
@@ -267,10 +289,13 @@ void runRound(std::uint64_t seed, bool mounts, Tally& tally) {
     const std::vector<ResultRow>& rows = found.rows;
     std::vector<bool> byBin;
     std::vector<RemoveOutcome> outcomes;
+    std::vector<std::pair<Clock::time_point, Clock::time_point>> during;  // each removal's call
     for (const auto& row : rows) {
         byBin.push_back(random() % 2 == 0);
+        const auto from = Clock::now();
         outcomes.push_back(byBin.back() ? remover.moveToTrash(row).outcome
                                         : remover.deleteFile(row).outcome);
+        during.emplace_back(from, Clock::now());
     }
     remover.finishBatch();
     stop = true;
@@ -306,9 +331,25 @@ void runRound(std::uint64_t seed, bool mounts, Tally& tally) {
     for (std::size_t i = 0; i < rows.size(); ++i)
         if (outcomes[i] == RemoveOutcome::Removed)
             (byBin[i] ? movedTags : erasedTags).insert(tagByPath[rows[i].path]);
+    // The kernel unlinks by name only: a file deleted and made again at its name between the
+    // erase's identity check and its unlink, microseconds apart, is erased in its place. Only a
+    // replacement that overlaps the erase of a row of that name can have gone so; one made
+    // before the erase began must have been refused.
+    const auto erasedInItsPlace = [&](const std::string& t) {
+        const auto replacement = world.replacements().find(t);
+        if (replacement == world.replacements().end()) return false;
+        const auto& [name, from, to] = replacement->second;
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (!byBin[i] && outcomes[i] == RemoveOutcome::Removed &&
+                fs::path(rows[i].path).filename().native() == name && during[i].first <= to &&
+                from <= during[i].second)
+                return true;
+        return false;
+    };
     for (const auto& t : world.allTags()) {
         if (present.contains(t) || trashed.contains(t)) continue;
-        EXPECT_TRUE(erasedTags.contains(t) || world.deletedTags().contains(t))
+        EXPECT_TRUE(erasedTags.contains(t) || world.deletedTags().contains(t) ||
+                    erasedInItsPlace(t))
             << t << " is gone, though no listed file of that tag was erased";
     }
     for (const auto& t : trashed)
