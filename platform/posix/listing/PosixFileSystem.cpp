@@ -60,7 +60,11 @@ void PosixFileSystem::beginScan() {
     chain_.closeAll();
     notEntered_.clear();
     trashResolved_ = false;
-    packages_.reset();
+    // Read while the walk runs: the first file that may be a package's waits only for the rest.
+    if (sources_.dpkgRoot.empty())
+        packages_.reset();
+    else
+        packages_.prepare();
 }
 
 void PosixFileSystem::endScan() { readAhead_.end(); }

@@ -62,6 +62,8 @@ void ReadAhead::begin() {
     halted_ = options_.inFlight == 0;
     avoided_.clear();
     walkBlocks_ = blocksRead();
+    walkFromDisk_ = false;
+    nextAsk_ = {};
 }
 
 void ReadAhead::avoid(const NumberSet& folders) {
@@ -83,10 +85,15 @@ void ReadAhead::offer(int dirFd, std::uint64_t mountId, std::span<const DirEntry
         // A slow listing may have been slow for other reasons (a large folder, a busy processor):
         // only one that read from the disk, this one or one since the last such, counts.
         if (waited < options_.offerAfter) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!walkFromDisk_ && now < nextAsk_) return;
         const long blocks = blocksRead();
-        const bool fromDisk = blocks > walkBlocks_;
+        walkFromDisk_ = blocks > walkBlocks_;
         walkBlocks_ = blocks;
-        if (!fromDisk) return;
+        if (!walkFromDisk_) {
+            nextAsk_ = now + options_.askAgainAfter;
+            return;
+        }
     }
     const auto enters = [](const DirEntry& entry) {
         return entry.type == EntryType::Folder && !entry.system && !isDotEntry(entry.name);

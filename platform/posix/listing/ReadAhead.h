@@ -48,7 +48,8 @@ namespace kelmora::platform::posix {
 // When: the walk offers a folder's subfolders only when listing the folder made it wait (longer
 // than Options::offerAfter) and made its thread read from the disk, and the read-ahead goes on
 // below a folder only when reading it made its own thread read from the disk. On a warm cache it
-// therefore starts no thread and costs the walk two clock readings per folder.
+// therefore starts no thread and costs the walk two clock readings per folder, and a question to
+// the system about the blocks it read every Options::askAgainAfter.
 //
 // Bounds: at most Options::inFlight folders are read at once, one per thread, and at most
 // Options::queued wait; the oldest go first, being the walk's most distant future. It holds at
@@ -72,6 +73,10 @@ class ReadAhead {
         std::size_t queued = 512;
         // A listing that made the walk wait longer than this offers its subfolders.
         std::chrono::microseconds offerAfter{20};
+        // Whether the walk reads from the disk costs a system call to ask, and on a slow processor
+        // nearly every warm listing waits longer than offerAfter: once the answer was no, the walk
+        // is not asked again for this long.
+        std::chrono::microseconds askAgainAfter{500};
         // Offer every listing and go on below every folder, whatever the caches hold (tests).
         bool everywhere = false;
         // Told of every folder opened, with its descriptor, on the reading thread (tests).
@@ -141,9 +146,10 @@ class ReadAhead {
     std::vector<std::thread> threads_;
     std::size_t idle_ = 0;  // threads waiting for a folder
     std::atomic<bool> ending_{false};
-    std::atomic<bool> halted_{false};
-    long walkBlocks_ = 0;  // blocks the walk's thread had read from the disk when last asked  //
-                           // out of descriptors, or no threads: nothing more this scan
+    std::atomic<bool> halted_{false};  // out of descriptors, or no threads: nothing more this scan
+    long walkBlocks_ = 0;        // blocks the walk's thread had read from the disk when last asked
+    bool walkFromDisk_ = false;  // whether it had read any since the time before
+    std::chrono::steady_clock::time_point nextAsk_;  // after a "none", not asked again before
 };
 
 }  // namespace kelmora::platform::posix
