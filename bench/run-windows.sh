@@ -20,15 +20,9 @@ bench=$build/bench/win32/win_bench.exe
 rounds=${KELMORA_BENCH_ROUNDS:-7}
 removalRounds=${KELMORA_BENCH_REMOVAL_ROUNDS:-3}
 
-export LC_ALL=C.UTF-8 LANG=C.UTF-8
-unset LANGUAGE
 # shellcheck source=scripts/wine-prefix.sh
 source "$top/scripts/wine-prefix.sh"
-base=${TMPDIR:-/tmp}
-if [[ $(stat -f -c %T "$base") == tmpfs ]]; then
-    base=$build
-fi
-wine_prefix "$base"
+wine_prefix_on_disk "$build"
 wine_display 1280x1024
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
 wine_fonts

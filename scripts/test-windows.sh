@@ -15,17 +15,9 @@ cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.
     -DCMAKE_BUILD_TYPE=Debug -DKELMORA_BUILD_APP=OFF
 cmake --build "$build" -j"$jobs"
 
-# Wine turns Windows file names into Unix ones in the Unix locale's encoding: only a UTF-8 locale
-# can hold every name the tests make (Czech letters, emoji), whatever locale the caller has.
-export LC_ALL=C.UTF-8 LANG=C.UTF-8
-unset LANGUAGE
 # shellcheck source=scripts/wine-prefix.sh
 source "$top/scripts/wine-prefix.sh"
-base=${TMPDIR:-/tmp}
-if [[ $(stat -f -c %T "$base") == tmpfs ]]; then
-    base=$build
-fi
-wine_prefix "$base"
+wine_prefix_on_disk "$build"
 
 # The first tests need no display: the prefix's null graphics driver, set before its server is
 # restarted so that no process of the first boot keeps the display driver it started with.

@@ -18,6 +18,19 @@ wine_prefix() {
     trap wine_cleanup EXIT
 }
 
+# wine_prefix_on_disk FALLBACK: wine_prefix below $TMPDIR (or /tmp), or below FALLBACK where that
+# is tmpfs. It also pins a UTF-8 locale: Wine turns Windows file names into Unix ones in the Unix
+# locale's encoding, and only UTF-8 holds every name the programs make (Czech letters, emoji).
+wine_prefix_on_disk() {
+    export LC_ALL=C.UTF-8 LANG=C.UTF-8
+    unset LANGUAGE
+    local base=${TMPDIR:-/tmp}
+    if [[ $(stat -f -c %T "$base") == tmpfs ]]; then
+        base=$1
+    fi
+    wine_prefix "$base"
+}
+
 wine_cleanup() {
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
