@@ -49,6 +49,24 @@ const std::vector<FileSystemCase>& fileSystems() {
     return cases;
 }
 
+// Runs `check` on each of fileSystems(), mounted afresh at `top` (below `tree`) and holding an
+// empty folder "dir"; a file system that cannot be mounted fails its case.
+void onEachFileSystem(
+    const std::function<void(const FileSystemCase&, test::TempTree&, const std::string&)>& check) {
+    for (const auto& fsCase : fileSystems()) {
+        SCOPED_TRACE(fsCase.name);
+        test::TempTree tree;
+        test::ScratchMounts mounts;
+        const std::string top = tree.path("mnt");
+        if (!fsCase.mount(mounts, top)) {
+            ADD_FAILURE() << "cannot mount " << fsCase.name;
+            continue;
+        }
+        ASSERT_EQ(::mkdir((top + "/dir").c_str(), 0755), 0);
+        check(fsCase, tree, top);
+    }
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
@@ -87,16 +105,7 @@ void expectOneIdentity(int folderFd, const std::string& name, const std::string&
 
 TEST(LifeWitness, OneFileHasOneIdentityWhicheverWayAndAReusedNumberAnother) {
     if (!test::ScratchMounts::available()) GTEST_SKIP() << "this process cannot make mounts";
-    for (const auto& fsCase : fileSystems()) {
-        SCOPED_TRACE(fsCase.name);
-        test::TempTree tree;
-        test::ScratchMounts mounts;
-        const std::string top = tree.path("mnt");
-        if (!fsCase.mount(mounts, top)) {
-            ADD_FAILURE() << "cannot mount " << fsCase.name;
-            continue;
-        }
-        ASSERT_EQ(::mkdir((top + "/dir").c_str(), 0755), 0);
+    onEachFileSystem([](const FileSystemCase& fsCase, test::TempTree&, const std::string& top) {
         writeFile(top + "/dir/f.tmp", "listed");
         const UniqueFd topFd(::open(top.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         const UniqueFd dirFd(::open((top + "/dir").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -125,21 +134,13 @@ TEST(LifeWitness, OneFileHasOneIdentityWhicheverWayAndAReusedNumberAnother) {
         }
         EXPECT_NE(anew, listed);
         EXPECT_FALSE(sameFileSinceRename(anew, listed));
-    }
+    });
 }
 
 TEST(LifeWitness, FileRecreatedAtItsListedPathIsRefusedWhileItsNeighboursGo) {
     if (!test::ScratchMounts::available()) GTEST_SKIP() << "this process cannot make mounts";
-    for (const auto& fsCase : fileSystems()) {
-        SCOPED_TRACE(fsCase.name);
-        test::TempTree tree;
-        test::ScratchMounts mounts;
-        const std::string top = tree.path("mnt");
-        if (!fsCase.mount(mounts, top)) {
-            ADD_FAILURE() << "cannot mount " << fsCase.name;
-            continue;
-        }
-        ASSERT_EQ(::mkdir((top + "/dir").c_str(), 0755), 0);
+    onEachFileSystem([](const FileSystemCase& fsCase, test::TempTree& tree,
+                        const std::string& top) {
         for (const char* name : {"a", "b", "c", "d"})
             writeFile(top + "/dir/" + name + ".tmp", std::string(100, 'x'));
         // The home trash on the same mount: Move to bin renames into it.
@@ -180,7 +181,7 @@ TEST(LifeWitness, FileRecreatedAtItsListedPathIsRefusedWhileItsNeighboursGo) {
         EXPECT_FALSE(tree.exists("mnt/dir/b.tmp") || tree.exists("mnt/dir/c.tmp") ||
                      tree.exists("mnt/dir/d.tmp"));
         remover.finishBatch();
-    }
+    });
 }
 
 }  // namespace
