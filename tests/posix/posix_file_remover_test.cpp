@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits.h>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -24,6 +23,7 @@
 #include "platform/posix/shared/UniqueFd.h"
 #include "tests/support/ListedFileOf.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/posix/ScratchMounts.h"
 
 namespace {
 // Runs before every renameat2 of this program while a test sets it, so that the test can act there
@@ -393,50 +393,12 @@ TEST_F(PosixTrash, UnusableHomeTrashRefusesAndLeavesTheFile) {
     EXPECT_EQ(inodeOf(tree.path("keep.tmp")), inode);
 }
 
-// Mounts made for one test in a mount namespace of this process's own, so that nobody else sees
-// them and they vanish with the process whatever happens. Each is unmounted when the object goes
-// (declare it after the TempTree that holds its mount points).
-class TestMounts {
-  public:
-    // False when this process cannot make mounts (not root, or no CAP_SYS_ADMIN).
-    static bool available() {
-        static const bool ok = ::unshare(CLONE_NEWNS) == 0 &&
-                               ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-        return ok;
-    }
-    ~TestMounts() {
-        for (auto it = points_.rbegin(); it != points_.rend(); ++it)
-            ::umount2(it->c_str(), MNT_DETACH);
-    }
-    bool tmpfs(const std::string& at, const std::string& options) {
-        fs::create_directories(at);
-        return add(::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()), at);
-    }
-    bool ramfs(const std::string& at) {
-        fs::create_directories(at);
-        return add(::mount("ramfs", at.c_str(), "ramfs", 0, nullptr), at);
-    }
-    bool bind(const std::string& from, const std::string& at) {
-        fs::create_directories(from);
-        fs::create_directories(at);
-        return add(::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr), at);
-    }
-
-  private:
-    bool add(int result, const std::string& at) {
-        if (result != 0) return false;
-        points_.push_back(at);
-        return true;
-    }
-    std::vector<std::string> points_;
-};
-
 #define REQUIRE_MOUNTS() \
-    if (!TestMounts::available()) GTEST_SKIP() << "this process cannot make mounts"
+    if (!test::ScratchMounts::available()) GTEST_SKIP() << "this process cannot make mounts"
 
 class PosixTrashMounts : public PosixRemover {
   protected:
-    TestMounts mounts;  // after the tree: unmounted before the tree goes
+    test::ScratchMounts mounts;  // after the tree: unmounted before the tree goes
 };
 
 TEST_F(PosixTrashMounts, AnotherMountsFilesGoToTheTrashAtItsTop) {

@@ -32,9 +32,13 @@ class ScratchMounts {
         for (const auto& image : images_) std::filesystem::remove(image, ignored);
     }
 
-    bool tmpfs(const std::string& at) { return simple("tmpfs", at); }
+    // `options` as mount(8) takes them ("size=4m,nr_inodes=5").
+    bool tmpfs(const std::string& at, const std::string& options = {}) {
+        return simple("tmpfs", at, options);
+    }
     bool ramfs(const std::string& at) { return simple("ramfs", at); }
     bool bind(const std::string& from, const std::string& at) {
+        std::filesystem::create_directories(from);
         std::filesystem::create_directories(at);
         return add(::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr), at);
     }
@@ -53,9 +57,10 @@ class ScratchMounts {
     }
 
   private:
-    bool simple(const char* type, const std::string& at) {
+    bool simple(const char* type, const std::string& at, const std::string& options = {}) {
         std::filesystem::create_directories(at);
-        return add(::mount(type, at.c_str(), type, 0, nullptr), at);
+        return add(::mount(type, at.c_str(), type, 0, options.empty() ? nullptr : options.c_str()),
+                   at);
     }
     bool add(int result, const std::string& at) {
         if (result != 0) return false;
