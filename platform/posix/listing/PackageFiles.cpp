@@ -51,36 +51,19 @@ bool forEachLine(const std::string& path, Take take) {
 PackageFiles::PackageFiles(std::string dpkgRoot, NameFilter keepName)
     : root_(std::move(dpkgRoot)), keepName_(std::move(keepName)) {}
 
-PackageFiles::~PackageFiles() {
-    if (reading_.valid()) reading_.wait();
-}
-
 void PackageFiles::reset() {
-    if (reading_.valid()) reading_.wait();
-    reading_ = {};
     loaded_ = false;
     owned_.clear();
 }
 
-void PackageFiles::prepare() {
-    reset();
-    loaded_ = true;
-    ++loads_;
-    reading_ = std::async(std::launch::async, [this] { load(); });
-}
-
 bool PackageFiles::owns(const FileIdentity& file) {
-    if (reading_.valid()) {
-        reading_.get();
-    } else if (!loaded_) {
-        loaded_ = true;
-        ++loads_;
-        load();
-    }
+    if (!loaded_) load();
     return owned_.contains(file);
 }
 
 void PackageFiles::load() {
+    loaded_ = true;
+    ++loads_;
     owned_.clear();
 
     std::vector<std::string> recorded;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <future>
 #include <string>
 #include <string_view>
 
@@ -24,18 +23,11 @@ class PackageFiles {
 
     // `dpkgRoot` is dpkg's administrative folder, /var/lib/dpkg on a Debian system.
     PackageFiles(std::string dpkgRoot, NameFilter keepName);
-    // Waits for a read that prepare() started.
-    ~PackageFiles();
-    PackageFiles(const PackageFiles&) = delete;
-    PackageFiles& operator=(const PackageFiles&) = delete;
 
     // Forgets what was read, so that the next owns() reads the database again.
     void reset();
-    // Forgets what was read and starts reading the database afresh in a thread of its own, so that
-    // a scan's first owns() need not wait the whole read: the walk goes on meanwhile.
-    void prepare();
     // True when a package owns the file with identity `file`. Reads the database on the first call
-    // after construction or reset(), or waits for the read that prepare() started.
+    // after construction or reset().
     bool owns(const FileIdentity& file);
 
     // How often the database has been read, for tests of the once-per-scan rule.
@@ -48,8 +40,7 @@ class PackageFiles {
     NameFilter keepName_;
     bool loaded_ = false;
     int loads_ = 0;
-    IdentitySet owned_;  // only the reading thread touches it while `reading_` runs
-    std::future<void> reading_;
+    IdentitySet owned_;
 };
 
 }  // namespace kelmora::platform::posix

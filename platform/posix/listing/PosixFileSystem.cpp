@@ -60,11 +60,7 @@ void PosixFileSystem::beginScan() {
     chain_.closeAll();
     notEntered_.clear();
     trashResolved_ = false;
-    // Read while the walk runs: the first file that may be a package's waits only for the rest.
-    if (sources_.dpkgRoot.empty())
-        packages_.reset();
-    else
-        packages_.prepare();
+    packages_.reset();
 }
 
 void PosixFileSystem::endScan() { readAhead_.end(); }
