@@ -23,12 +23,7 @@ removalRounds=${KELMORA_BENCH_REMOVAL_ROUNDS:-3}
 # shellcheck source=scripts/wine-prefix.sh
 source "$top/scripts/wine-prefix.sh"
 wine_prefix_on_disk "$build"
-wine_display 1280x1024
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
-wine_fonts
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
-wine_restart
+wine_desktop 1280x1024
 
 planted=$WINEPREFIX/drive_c/bench-scan
 for folder in $(seq 0 99); do

@@ -28,15 +28,8 @@ wine_restart
 
 ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE gui
 
-# The windows' tests need a display: Wine's X11 driver on a virtual X server started here and
-# stopped at the end, with Wine's own virtual desktop inside it, so that windows come and go
-# without a window manager.
+# The windows' tests need a display, started here and stopped at the end.
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w >/dev/null 2>&1 || true
-wine_display 1024x768
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
-wine_fonts
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-wine_restart
+wine_desktop 1024x768
 ctest --test-dir "$build" --output-on-failure -L gui

@@ -65,6 +65,18 @@ wine_fonts() {
     cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 }
 
+# wine_desktop WIDTHxHEIGHT shows Wine's windows on a virtual X server of that size (wine_display),
+# through Wine's X11 driver with its own fonts, inside Wine's own virtual desktop, so that windows
+# come and go without a window manager; then restarts the prefix's server to take it up.
+wine_desktop() {
+    wine_display "$1"
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
+    wine_fonts
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$1" /f >/dev/null 2>&1
+    wine_restart
+}
+
 # wine_fat_drive LETTER makes drive LETTER: of the prefix a volume that Wine reports as FAT32, so
 # that tests see a file system whose file IDs carry no reuse counter: Wine reads the file system's
 # name from the drive's device (a FAT32 image on a loop device) while the files live in a folder
