@@ -11,11 +11,6 @@ namespace {
 
 constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
-bool driveRoot(const std::wstring& path) {
-    return path.size() == 3 && path[1] == L':' && path[2] == L'\\' &&
-           ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
-}
-
 // 0 when the entry open at `handle` is a folder and no link, else why not.
 DWORD folderNoLink(HANDLE handle) {
     FILE_ATTRIBUTE_TAG_INFO tag{};
@@ -54,8 +49,7 @@ DWORD FolderChain::reach(const std::wstring& folder, const FileIdentity& expecte
 }
 
 DWORD FolderChain::extend(const std::wstring& folder) {
-    if (folder.size() < 3 || !driveRoot(folder.substr(0, 3)) ||
-        (folder.size() > 3 && folder.back() == L'\\'))
+    if (!isDriveAbsolute(folder) || (folder.size() > 3 && folder.back() == L'\\'))
         return ERROR_BAD_PATHNAME;
     // The folders shared with the chain as it is stay open; the rest go.
     std::size_t kept = 0;

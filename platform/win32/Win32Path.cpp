@@ -2,11 +2,13 @@
 
 namespace kelmora::platform::win32 {
 
+bool isDriveAbsolute(std::wstring_view path) {
+    return path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
+           ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+}
+
 std::wstring extendedPath(const std::wstring& path) {
-    const bool driveAbsolute =
-        path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
-        ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
-    return driveAbsolute ? L"\\\\?\\" + path : path;
+    return isDriveAbsolute(path) ? L"\\\\?\\" + path : path;
 }
 
 std::optional<FileFacts> readFileFacts(const std::wstring& path, DWORD& error) {

@@ -5,8 +5,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kelmora::platform::win32 {
+
+// True when `path` begins with a drive letter, a colon and a separator ("C:\...").
+bool isDriveAbsolute(std::wstring_view path);
 
 // The form of `path` handed to the file system's W functions: a drive-absolute path ("C:\...")
 // gets the "\\?\" prefix, so that it may exceed MAX_PATH and so that a name ending in a dot or a
