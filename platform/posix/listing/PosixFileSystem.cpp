@@ -1,16 +1,15 @@
 #include "platform/posix/listing/PosixFileSystem.h"
 
 #include <dirent.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
 
 #include "platform/Platform.h"
+#include "platform/posix/listing/Dirents.h"
 
 namespace kelmora::platform::posix {
 namespace {
@@ -22,19 +21,10 @@ std::string readMountInfo() {
     return text.str();
 }
 
-// The layout of the kernel's linux_dirent64 records: inode (8 bytes), offset (8), record length
-// (2), type (1), then the name with its terminating zero.
-constexpr std::size_t kRecordLengthAt = 16;
-constexpr std::size_t kTypeAt = 18;
-constexpr std::size_t kNameAt = 19;
 constexpr std::size_t kListingBuffer = 64 * 1024;
 
 bool isDotEntry(const char* name) {
     return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
-}
-
-bool isMountTrashName(std::string_view name) {
-    return name == ".Trash" || name.starts_with(".Trash-");
 }
 
 }  // namespace
@@ -107,48 +97,37 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
     // Where the mount table names no mount point, a subfolder's inode in the listing is its own.
     const bool lookClosely = mounts_.mayHoldMountPoints(folder);
 
-    // Linux's getdents64 straight into a buffer kept for the whole scan: a directory stream would
-    // make the same calls, plus an fstat and a buffer allocation for every folder.
+    // A buffer kept for the whole scan.
     if (buffer_.empty()) buffer_.resize(kListingBuffer);
-    for (;;) {
-        const long read = syscall(SYS_getdents64, dirFd, buffer_.data(), buffer_.size());
-        if (read <= 0) break;  // the end, or a failing continuation, ends the listing
-        for (long at = 0; at < read;) {
-            const char* record = buffer_.data() + at;
-            unsigned short length = 0;
-            std::memcpy(&length, record + kRecordLengthAt, sizeof length);
-            std::uint64_t inode = 0;
-            std::memcpy(&inode, record, sizeof inode);
-            at += length;
-            const auto type = static_cast<unsigned char>(record[kTypeAt]);
-            const char* name = record + kNameAt;
-            DirEntry entry;
-            entry.name = name;
-            entry.hidden = name[0] == '.';
-            entry.id = {here.id.device, inode, {}};
-            if (type == DT_REG) {
-                entry.type = EntryType::File;
-            } else if (isDotEntry(name)) {
-                entry.type = type == DT_DIR ? EntryType::Folder : EntryType::Other;
-            } else if (type == DT_DIR && !lookClosely) {
+    readDirents(dirFd, buffer_, [&](const Dirent& listed) {
+        const char* name = listed.name;
+        DirEntry entry;
+        entry.name = name;
+        entry.hidden = name[0] == '.';
+        entry.id = {here.id.device, listed.inode, {}};
+        if (listed.type == DT_REG) {
+            entry.type = EntryType::File;
+        } else if (isDotEntry(name)) {
+            entry.type = listed.type == DT_DIR ? EntryType::Folder : EntryType::Other;
+        } else if (listed.type == DT_DIR && !lookClosely) {
+            entry.type = EntryType::Folder;
+            entry.system = isSystemFolder(here, name, entry.id, nullptr);
+        } else if (listed.type == DT_DIR || listed.type == DT_UNKNOWN) {
+            // A folder's own identity and mount, never through a link: at a mount point the
+            // listing's inode is the covered folder's, statx's the mounted root's.
+            const auto sub = factsAt(dirFd, name, Witness::Skip);
+            if (!sub) return true;  // gone since the listing
+            if (sub->isFolder()) {
                 entry.type = EntryType::Folder;
-                entry.system = isSystemFolder(here, name, entry.id, nullptr);
-            } else if (type == DT_DIR || type == DT_UNKNOWN) {
-                // A folder's own identity and mount, never through a link: at a mount point the
-                // listing's inode is the covered folder's, statx's the mounted root's.
-                const auto sub = factsAt(dirFd, name, Witness::Skip);
-                if (!sub) continue;  // gone since the listing
-                if (sub->isFolder()) {
-                    entry.type = EntryType::Folder;
-                    entry.id = sub->id;
-                    entry.system = isSystemFolder(here, name, sub->id, &*sub);
-                } else if (sub->isRegularFile()) {
-                    entry.type = EntryType::File;
-                }
+                entry.id = sub->id;
+                entry.system = isSystemFolder(here, name, sub->id, &*sub);
+            } else if (sub->isRegularFile()) {
+                entry.type = EntryType::File;
             }
-            out.push_back(std::move(entry));
         }
-    }
+        out.push_back(std::move(entry));
+        return true;
+    });
     if (here.mountId)
         readAhead_.offer(dirFd, *here.mountId, std::span(out).subspan(first),
                          std::chrono::steady_clock::now() - began);

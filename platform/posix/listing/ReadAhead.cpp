@@ -9,27 +9,21 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string_view>
 #include <system_error>
 
+#include "platform/posix/listing/Dirents.h"
+#include "platform/posix/removal/TrashFolders.h"
 #include "platform/posix/shared/Facts.h"
 
 namespace kelmora::platform::posix {
 namespace {
 
-// The layout of the kernel's linux_dirent64 records: inode (8 bytes), offset (8), record length
-// (2), type (1), then the name with its terminating zero.
-constexpr std::size_t kRecordLengthAt = 16;
-constexpr std::size_t kTypeAt = 18;
-constexpr std::size_t kNameAt = 19;
 constexpr std::size_t kListingBuffer = 32 * 1024;
 // Below this descriptor limit the walk and the window may need every descriptor there is.
 constexpr rlim_t kLeastDescriptorLimit = 512;
 
 bool isDotEntry(std::string_view name) { return name == "." || name == ".."; }
-
-bool isTrashName(std::string_view name) { return name == ".Trash" || name.starts_with(".Trash-"); }
 
 // Blocks this thread has read from the disk so far.
 long blocksRead() {
@@ -254,27 +248,20 @@ ReadAhead::Read ReadAhead::read(const Slot& parent, const std::string& name,
         return done;
     }
     if (options_.opened) options_.opened(fd);
-    while (!ending_) {
-        const long read = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
-        if (read <= 0) break;
-        for (long at = 0; at < read;) {
-            const char* record = buffer.data() + at;
-            unsigned short length = 0;
-            std::memcpy(&length, record + kRecordLengthAt, sizeof length);
-            at += length;
-            const auto type = static_cast<unsigned char>(record[kTypeAt]);
-            const std::string_view entry(record + kNameAt);
-            if ((type == DT_DIR || type == DT_UNKNOWN) && !isDotEntry(entry) &&
-                !isTrashName(entry)) {
-                // The last ones listed are read first; no more than may wait are kept.
-                subfolders.emplace_back(entry);
-                if (subfolders.size() > options_.queued) subfolders.pop_front();
-            } else if (type == DT_REG && asked_ && asked_(entry)) {
-                // The file's inode, which the walk reads next with the same call.
-                (void)factsAt(fd, entry.data());
-            }
+    // An ending scan stops the listing at its next entry.
+    readDirents(fd, buffer, [&](const Dirent& listed) {
+        const std::string_view entry(listed.name);
+        if ((listed.type == DT_DIR || listed.type == DT_UNKNOWN) && !isDotEntry(entry) &&
+            !isMountTrashName(entry)) {
+            // The last ones listed are read first; no more than may wait are kept.
+            subfolders.emplace_back(entry);
+            if (subfolders.size() > options_.queued) subfolders.pop_front();
+        } else if (listed.type == DT_REG && asked_ && asked_(entry)) {
+            // The file's inode, which the walk reads next with the same call.
+            (void)factsAt(fd, entry.data());
         }
-    }
+        return !ending_;
+    });
     done.fromDisk = blocksRead() > before;
     done.fd = fd;
     return done;

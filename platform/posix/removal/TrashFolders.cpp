@@ -40,9 +40,13 @@ std::optional<FileIdentity> resolve(const TrashLocation& location, MountPolicy& 
     return here->id;
 }
 
+}  // namespace
+
 bool isMountTrashName(std::string_view name) {
     return name == ".Trash" || name.starts_with(".Trash-");
 }
+
+namespace {
 
 // Adds to `found` the trash folders at the top of `mount`.
 void addMountTrashFolders(const Mount& mount, NumberSet& found) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/posix/mounts/MountTable.h"
@@ -26,6 +27,9 @@ std::vector<TrashLocation> homeTrashLocations();
 // not looked into (the walk never reaches it, and an automounter, a remote or a FUSE file system
 // could make the lookup wait); neither is one whose way down crosses into such a mount or a link.
 NumberSet resolveTrashFolders(const std::vector<TrashLocation>& locations, MountPolicy& mounts);
+
+// True for the names a freedesktop.org trash folder has at the top of a mount: .Trash, .Trash-*.
+bool isMountTrashName(std::string_view name);
 
 // The freedesktop.org trash folders at the top of every mount of `mounts`' table (.Trash and
 // .Trash-*), bind mounts included, by identity: the walk may reach a bind mount's top through its
