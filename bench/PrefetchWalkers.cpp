@@ -12,32 +12,14 @@
 #include <memory>
 #include <vector>
 
+#include "platform/posix/listing/Dirents.h"
 #include "platform/posix/shared/Facts.h"
 
 namespace kelmora::bench {
 namespace {
 
-constexpr std::size_t kTypeAt = 18;
-constexpr std::size_t kNameAt = 19;
-
 bool isDot(const char* name) {
     return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
-}
-
-// Calls `each(type, name)` for every record of the open folder `fd`.
-template <typename Each>
-void listFolder(int fd, std::vector<char>& buffer, Each each) {
-    for (;;) {
-        const long n = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
-        if (n <= 0) return;
-        for (long at = 0; at < n;) {
-            const char* record = buffer.data() + at;
-            unsigned short length = 0;
-            std::memcpy(&length, record + 16, sizeof length);
-            at += length;
-            each(static_cast<unsigned char>(record[kTypeAt]), record + kNameAt);
-        }
-    }
 }
 
 void statMatching(int fd, const char* name, WalkResult& result) {
@@ -69,13 +51,14 @@ WalkResult referenceWalkWithReadAhead(const std::string& root,
         if (fd < 0) continue;
         if (folder == root) mountId = platform::posix::factsOf(fd)->mountId.value_or(0);
         entries.clear();
-        listFolder(fd, buffer, [&](unsigned char type, const char* name) {
-            if (type == DT_DIR && !isDot(name)) {
-                pending.push_back(folder + "/" + name);
-                entries.push_back({name, platform::EntryType::Folder, false, false, {}, -1});
-            } else if (type == DT_REG) {
-                statMatching(fd, name, result);
+        platform::posix::readDirents(fd, buffer, [&](const platform::posix::Dirent& entry) {
+            if (entry.type == DT_DIR && !isDot(entry.name)) {
+                pending.push_back(folder + "/" + entry.name);
+                entries.push_back({entry.name, platform::EntryType::Folder, false, false, {}, -1});
+            } else if (entry.type == DT_REG) {
+                statMatching(fd, entry.name, result);
             }
+            return true;
         });
         readAhead.offer(fd, mountId, entries, std::chrono::steady_clock::now() - began);
         close(fd);
@@ -113,11 +96,12 @@ WalkResult referenceWalkWithUring(const std::string& root, unsigned inFlight) {
         pending.pop_back();
         const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) continue;
-        listFolder(fd, buffer, [&](unsigned char type, const char* name) {
-            if (type == DT_DIR && !isDot(name))
-                pending.push_back({folder + "/" + name});
-            else if (type == DT_REG)
-                statMatching(fd, name, result);
+        platform::posix::readDirents(fd, buffer, [&](const platform::posix::Dirent& entry) {
+            if (entry.type == DT_DIR && !isDot(entry.name))
+                pending.push_back({folder + "/" + entry.name});
+            else if (entry.type == DT_REG)
+                statMatching(fd, entry.name, result);
+            return true;
         });
         close(fd);
         // The folders visited next are the last ones pushed.
