@@ -18,6 +18,7 @@ namespace kelmora::platform::posix {
 namespace {
 
 constexpr int kPartFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr int kTrashFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr std::string_view kRecordSuffix = ".trashinfo";
 constexpr int kMostNames = 1000;  // names tried before a put gives up (EEXIST)
 
@@ -143,7 +144,6 @@ int makeParents(const std::string& path) {
 }  // namespace
 
 std::optional<TrashFolder> TrashFolder::openHome(const HomeTrashPlace& place, int& error) {
-    constexpr int kTrashFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     const uid_t user = ::geteuid();
     if (place.way == HomeTrashWay::Verified) {
         auto trash = openTrustedFolder(place.base, place.below, user, error);
@@ -170,7 +170,6 @@ std::optional<TrashFolder> TrashFolder::openHome(const HomeTrashPlace& place, in
 }
 
 std::optional<TrashFolder> TrashFolder::openOnTop(int topFd, uid_t uid, int& error) {
-    constexpr int kTrashFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     // Whoever may change the top's names may swap the trash for one of their own.
     if ((error = checkTrustedFolder(topFd, uid)) != 0) return std::nullopt;
     const std::string uidText = std::to_string(uid);
