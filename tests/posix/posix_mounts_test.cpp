@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -49,6 +50,38 @@ class ScopedMount {
   private:
     std::string at_;
     bool mounted_ = false;
+};
+
+// Runs `onTimeout` on a thread of its own unless finish() comes within 30 s: a test that could
+// wait for ever on a FUSE daemon has the daemon ended, which fails the waiting request and lets the
+// test report it. `onTimeout` runs holding lock(), which guards what it shares with the test.
+class Watchdog {
+  public:
+    explicit Watchdog(std::function<void()> onTimeout)
+        : thread_([this, onTimeout = std::move(onTimeout)] {
+              std::unique_lock<std::mutex> held(lock_);
+              if (!done_.wait_for(held, std::chrono::seconds(30), [this] { return finished_; }))
+                  onTimeout();
+          }) {}
+    ~Watchdog() { finish(); }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    std::mutex& lock() { return lock_; }
+    void finish() {
+        {
+            std::lock_guard<std::mutex> held(lock_);
+            finished_ = true;
+        }
+        done_.notify_one();
+        if (thread_.joinable()) thread_.join();
+    }
+
+  private:
+    std::mutex lock_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread thread_;  // last: it starts once the rest is made
 };
 
 // A FUSE file system whose daemon answers the kernel's greeting and nothing else: any access
@@ -172,29 +205,17 @@ TEST(PosixMounts, EntersLocalDiskMountsOnlyAndNeverAsksAFuseDaemon) {
     tree.folder("later/fuse");
     std::optional<SilentFuse> late;
 
-    // A scan that touched the FUSE mount would wait for its daemon for ever; the watchdog ends the
-    // daemon after a while, which fails the waiting request and lets the test report it.
-    std::mutex lock;
-    std::condition_variable done;
-    bool finished = false;
-    std::thread watchdog([&] {
-        std::unique_lock<std::mutex> held(lock);
-        if (!done.wait_for(held, std::chrono::seconds(30), [&] { return finished; })) {
-            fuse.killDaemon();
-            if (late) late->killDaemon();
-        }
+    // A scan that touched the FUSE mount would wait for its daemon for ever.
+    Watchdog watchdog([&] {
+        fuse.killDaemon();
+        if (late) late->killDaemon();
     });
     PosixFileSystem fs(realMounts());
     const auto found = test::scanTree(fs, tree.root(), [&](MainState&) {
-        std::lock_guard<std::mutex> held(lock);
+        std::lock_guard<std::mutex> held(watchdog.lock());
         if (withFuse && !late) late.emplace(tree.path("later/fuse"));
     });
-    {
-        std::lock_guard<std::mutex> held(lock);
-        finished = true;
-    }
-    done.notify_one();
-    watchdog.join();
+    watchdog.finish();
 
     EXPECT_THAT(found.relative, UnorderedElementsAre("plain.tmp", "tmpfs/in-tmpfs.tmp",
                                                      "tmpfs/huge1.tmp", "tmpfs/huge2.tmp"));
@@ -266,24 +287,11 @@ TEST(PosixMounts, ReadAheadCrossesNoMountAndNeverAsksAFuseDaemon) {
     tree.file("m/tmpfs/.Trash-0/files/g/thrown.tmp", 1);  // at the top of a mount: a trash folder
     tree.file("m/ramfs/h/i/in-ramfs.tmp", 1);
     SilentFuse fuse(tree.path("m/fuse"));
-    // Should anything wait for the FUSE daemon, the watchdog ends it so that the test can report.
-    std::mutex lock;
-    std::condition_variable done;
-    bool finished = false;
-    std::thread watchdog([&] {
-        std::unique_lock<std::mutex> held(lock);
-        if (!done.wait_for(held, std::chrono::seconds(30), [&] { return finished; }))
-            fuse.killDaemon();
-    });
+    Watchdog watchdog([&] { fuse.killDaemon(); });  // should anything wait for the daemon
 
     test::OpenedFolders opened;
     const auto walked = test::walk(test::readingAhead(opened, realMounts()), tree.root(), &opened);
-    {
-        std::lock_guard<std::mutex> held(lock);
-        finished = true;
-    }
-    done.notify_one();
-    watchdog.join();
+    watchdog.finish();
 
     EXPECT_THAT(walked.found.relative, ::testing::Contains("m/tmpfs/e/f/in-tmpfs.tmp"));
     const auto read = opened.folders();
