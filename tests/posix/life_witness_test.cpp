@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -17,6 +16,7 @@
 #include "platform/posix/shared/Facts.h"
 #include "platform/posix/shared/StatIdentity.h"
 #include "platform/posix/shared/UniqueFd.h"
+#include "tests/support/FileText.h"
 #include "tests/support/ScanTree.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/posix/ScratchMounts.h"
@@ -67,14 +67,8 @@ void onEachFileSystem(
     }
 }
 
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using test::contents;
+using test::writeFile;
 
 // File systems keep times to the clock's tick: changes made within one tick leave them as they
 // were. Waiting past a tick lets every later change show.

@@ -15,12 +15,12 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/posix/removal/HomeTrash.h"
 #include "platform/posix/shared/UniqueFd.h"
+#include "tests/support/FileText.h"
 #include "tests/support/ListedFileOf.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/posix/ScratchMounts.h"
@@ -49,16 +49,8 @@ ino_t inodeOf(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using test::contents;
+using test::writeFile;
 
 // The bytes that a percent-encoded text stands for.
 std::string percentDecoded(const std::string& text) {
