@@ -99,7 +99,7 @@ EngineRun runEngine(const std::string& root, bool packageDatabase, bool print = 
                     unsigned readAhead = kReadAhead) {
     auto sources = platform::posix::PosixFileSystem::systemSources(
         [](std::string_view name) { return isListableName(NativeStringView(name)); });
-    if (!packageDatabase) sources.dpkgRoot.clear();
+    if (!packageDatabase) sources.packageDatabases.clear();
     sources.readAhead.inFlight = readAhead;
     platform::posix::PosixFileSystem fs(std::move(sources));
     NullView view;

@@ -7,6 +7,7 @@
 
 #include <fstream>
 
+#include "platform/posix/listing/DpkgDatabase.h"
 #include "platform/posix/listing/PosixFileSystem.h"
 #include "platform/posix/shared/StatIdentity.h"
 #include "scan/Masks.h"
@@ -21,7 +22,8 @@ using ::testing::UnorderedElementsAre;
 
 bool listable(std::string_view name) { return isListableName(NativeStringView(name)); }
 
-// A fake dpkg database and a tree of files, both in temporary folders.
+// A fake dpkg database and a tree of files, both in temporary folders. What every database shares
+// (spellings of an owned file, broken databases) is in package_databases_test.cpp.
 class PackageOwnership : public ::testing::Test {
   protected:
     PackageOwnership() {
@@ -45,25 +47,12 @@ class PackageOwnership : public ::testing::Test {
 
     // The files a scan of the tree lists, relative to its root.
     std::vector<std::string> scan(const std::string& dpkgRoot) {
-        PosixFileSystem fs({{}, {}, dpkgRoot, listable, {}, {}});
+        PosixFileSystem fs({{}, {}, {std::make_shared<DpkgDatabase>(dpkgRoot)}, listable, {}, {}});
         return test::scanTree(fs, tree.root()).relative;
     }
 
     test::TempTree db, tree;
 };
-
-TEST_F(PackageOwnership, OwnedFileIsNotListedItsUnownedTwinIs) {
-    tree.file("usr/lib/x/libnss.chk", 10);
-    tree.file("usr/lib/x/mine.chk", 10);
-    writeList("libnss3", {at("usr"), at("usr/lib"), at("usr/lib/x"), at("usr/lib/x/libnss.chk")});
-    EXPECT_THAT(scan(db.root()), UnorderedElementsAre("usr/lib/x/mine.chk"));
-}
-
-TEST_F(PackageOwnership, MergedUsrAliasIsTheSameFile) {
-    tree.file("usr/lib/x/libfreebl.chk", 10);
-    writeList("libnss3", {at("lib/x/libfreebl.chk")});  // recorded through the /lib link
-    EXPECT_TRUE(scan(db.root()).empty());
-}
 
 TEST_F(PackageOwnership, DivertedFileIsOwnedAtItsDivertToPath) {
     tree.file("usr/lib/x/tool.conf.old", 1);  // the package's copy, moved aside
@@ -81,19 +70,12 @@ TEST_F(PackageOwnership, ChangedConfigurationStaysOwnedUserBackupsAreListed) {
     EXPECT_THAT(scan(db.root()), UnorderedElementsAre("usr/lib/x/app.bak.old"));
 }
 
-TEST_F(PackageOwnership, MissingOrUnreadableDatabaseChangesNothing) {
-    tree.file("usr/lib/x/a.tmp", 1);
-    EXPECT_THAT(scan(db.path("nowhere")), UnorderedElementsAre("usr/lib/x/a.tmp"));
-    db.folder("empty");
-    EXPECT_THAT(scan(db.path("empty")), UnorderedElementsAre("usr/lib/x/a.tmp"));
-}
-
 TEST_F(PackageOwnership, ReadOncePerScanAndKeepsOnlyListableNames) {
     tree.file("usr/lib/x/a.tmp", 1);
     tree.file("usr/lib/x/readme.txt", 1);
     const auto a = identity("usr/lib/x/a.tmp");
     writeList("p", {at("usr/lib/x/a.tmp"), at("usr/lib/x/readme.txt")});
-    PackageFiles packages(db.root(), listable);
+    PackageFiles packages({std::make_shared<DpkgDatabase>(db.root())}, listable);
     EXPECT_EQ(packages.loads(), 0);
     EXPECT_TRUE(packages.owns(a));
     EXPECT_FALSE(packages.owns(identity("usr/lib/x/readme.txt")));  // no mask matches: not kept

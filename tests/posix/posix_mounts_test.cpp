@@ -20,6 +20,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/posix/listing/DpkgDatabase.h"
 #include "platform/posix/listing/PosixFileSystem.h"
 #include "scan/Masks.h"
 #include "tests/support/ReadAheadWatch.h"
@@ -179,7 +180,7 @@ PosixFileSystem::Sources realMounts() {
     auto sources = PosixFileSystem::systemSources(
         [](std::string_view name) { return isListableName(NativeStringView(name)); });
     sources.trashLocations = {};
-    sources.dpkgRoot.clear();
+    sources.packageDatabases.clear();
     return sources;
 }
 
@@ -240,7 +241,7 @@ TEST(PosixMounts, PackageFileReachedThroughABindMountIsStillOwned) {
     ScopedMount bind("", tree.path("elsewhere"), {}, MS_BIND, tree.path("usr/lib/x"));
     if (!bind.mounted()) GTEST_SKIP() << "this process cannot mount (needs CAP_SYS_ADMIN)";
     auto sources = realMounts();
-    sources.dpkgRoot = db.root();
+    sources.packageDatabases = {std::make_shared<platform::posix::DpkgDatabase>(db.root())};
     PosixFileSystem fs(sources);
     // The bind mount is entered where its file system is on the allowlist; either way the
     // package's file is offered under neither name.

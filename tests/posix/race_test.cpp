@@ -266,7 +266,7 @@ void runRound(std::uint64_t seed, bool mounts, Tally& tally) {
 
     auto sources = PosixFileSystem::systemSources(
         [](std::string_view name) { return isListableName(NativeStringView(name)); });
-    sources.dpkgRoot.clear();
+    sources.packageDatabases.clear();
     sources.trashLocations = [trash] {
         return std::vector<TrashLocation>{{trash.substr(0, trash.rfind('/')), {"Trash"}}};
     };

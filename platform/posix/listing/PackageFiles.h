@@ -1,46 +1,52 @@
 #pragma once
 
-#include <functional>
+#include <memory>
 #include <string>
-#include <string_view>
+#include <vector>
 
+#include "platform/posix/listing/PackageDatabase.h"
 #include "platform/posix/shared/IdentitySet.h"
 
 namespace kelmora::platform::posix {
 
-// The files that installed Debian packages own, as dpkg records them: every path of the package
-// file lists (info/*.list) and, for a diverted file, its divert-to path, where the package's copy
-// really lives. Files are known by identity (device, inode), read once per load with the recorded
-// path resolved as the system resolves it but its last part not followed: any other spelling of
-// the same file (/lib for /usr/lib on a merged-/usr system, a bind mount, a hard link) is owned
-// too. A configuration file the user changed is still at its recorded path and stays owned.
+// The files that installed packages own, as the system's package databases record them (see
+// PackageDatabase). Files are known by identity (device, inode), read once per load with each
+// recorded path resolved as the system resolves it but its last part not followed: any other
+// spelling of the same file (/lib for /usr/lib on a merged-/usr system, a bind mount, a hard link)
+// is owned too.
 //
-// Only paths whose file name passes `keepName` are looked up, so memory and time stay small
-// whatever the size of the database. A missing or unreadable database owns nothing.
+// Only paths whose file name passes `keepName` are looked up or kept, so memory and time stay small
+// whatever the size of the databases. A missing, unreadable or damaged database owns what could be
+// read of it, maybe nothing, and the others are read all the same.
 class PackageFiles {
   public:
-    using NameFilter = std::function<bool(std::string_view name)>;
+    using NameFilter = PackageDatabase::NameFilter;
+    using Databases = std::vector<std::shared_ptr<PackageDatabase>>;
 
-    // `dpkgRoot` is dpkg's administrative folder, /var/lib/dpkg on a Debian system.
-    PackageFiles(std::string dpkgRoot, NameFilter keepName);
+    PackageFiles(Databases databases, NameFilter keepName);
 
-    // Forgets what was read, so that the next owns() reads the database again.
+    // Forgets what was read, so that the next owns() reads the databases again.
     void reset();
-    // True when a package owns the file with identity `file`. Reads the database on the first call
-    // after construction or reset().
+    // True when a package owns the file with identity `file`. Reads the databases on the first
+    // call after construction or reset().
     bool owns(const FileIdentity& file);
 
-    // How often the database has been read, for tests of the once-per-scan rule.
+    // How often the databases have been read, for tests of the once-per-scan rule.
     int loads() const { return loads_; }
 
   private:
     void load();
 
-    std::string root_;
+    Databases databases_;
     NameFilter keepName_;
     bool loaded_ = false;
     int loads_ = 0;
     IdentitySet owned_;
 };
+
+// The running system's package databases, each where its package manager keeps it: dpkg's in
+// /var/lib/dpkg, rpm's in /usr/lib/sysimage/rpm or /var/lib/rpm, pacman's in /var/lib/pacman. A
+// system without one of them reads nothing from it.
+PackageFiles::Databases systemPackageDatabases();
 
 }  // namespace kelmora::platform::posix

@@ -30,8 +30,12 @@ bool isDotEntry(const char* name) {
 }  // namespace
 
 PosixFileSystem::Sources PosixFileSystem::systemSources(PackageFiles::NameFilter listableName) {
-    return {
-        readMountInfo, homeTrashLocations, "/var/lib/dpkg", std::move(listableName), "/sys", {}};
+    return {readMountInfo,
+            homeTrashLocations,
+            systemPackageDatabases(),
+            std::move(listableName),
+            "/sys",
+            {}};
 }
 
 PosixFileSystem::PosixFileSystem(Sources sources)
@@ -41,7 +45,7 @@ PosixFileSystem::PosixFileSystem(Sources sources)
                   return !sysfs.empty() && isRemovableBlockDevice(sysfs, major, minor);
               }),
       chain_(mounts_),
-      packages_(sources_.dpkgRoot, sources_.listableName),
+      packages_(sources_.packageDatabases, sources_.listableName),
       readAhead_(sources_.readAhead, sources_.listableName) {}
 
 void PosixFileSystem::beginScan() {
@@ -56,7 +60,7 @@ void PosixFileSystem::beginScan() {
 void PosixFileSystem::endScan() { readAhead_.end(); }
 
 bool PosixFileSystem::isProtected(const NativeString&, const FileIdentity& file) {
-    return !sources_.dpkgRoot.empty() && packages_.owns(file);
+    return !sources_.packageDatabases.empty() && packages_.owns(file);
 }
 
 bool PosixFileSystem::isSystemFolder(const Facts& folder, std::string_view name,

@@ -50,8 +50,9 @@ class PosixFileSystem : public FileSystem {
         std::function<std::string()> mountInfo;
         // Where the trash folders are, asked at each scan start.
         std::function<std::vector<TrashLocation>()> trashLocations;
-        // dpkg's administrative folder; empty for a system without a package database.
-        std::string dpkgRoot;
+        // The package databases whose files are protected (see PackageFiles); none protects
+        // nothing.
+        std::vector<std::shared_ptr<PackageDatabase>> packageDatabases;
         // The names the scan can list: only package files with such names are remembered.
         PackageFiles::NameFilter listableName;
         // Where sysfs is mounted, for the removable flag of block devices; empty for none.

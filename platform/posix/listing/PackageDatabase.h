@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+namespace kelmora::platform::posix {
+
+// How one read of a package database went.
+enum class DatabaseRead {
+    Whole,    // the database was read to its end
+    Absent,   // there is no such database here (or nothing to read it with): it owns nothing
+    Damaged,  // parts could not be read: what was read was handed over, the rest owns nothing
+};
+
+// One package manager's record of the files that its installed packages own.
+//
+// read() hands `take` every absolute path the database records, spelled as the running system
+// reaches it, whose file name (the part after the last "/") passes `keepName`; a path may come more
+// than once. It asks nothing else of the paths and never throws for a missing, unreadable or
+// damaged database: it says so in what it returns, having handed over what it could read. Each call
+// reads the database afresh; a database may be read from one thread at a time.
+class PackageDatabase {
+  public:
+    using NameFilter = std::function<bool(std::string_view name)>;
+    using PathSink = std::function<void(std::string_view path)>;
+
+    virtual ~PackageDatabase() = default;
+    virtual DatabaseRead read(const NameFilter& keepName, const PathSink& take) = 0;
+};
+
+// The part of `path` after its last "/", or all of it.
+inline std::string_view lastPart(std::string_view path) {
+    const auto cut = path.rfind('/');
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+}  // namespace kelmora::platform::posix

@@ -1,0 +1,276 @@
+#include "platform/posix/listing/RpmDatabase.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+namespace kelmora::platform::posix {
+namespace {
+
+// librpm's objects, only ever handled through its own functions.
+struct RpmTs;
+struct RpmDb;
+struct RpmMatchIterator;
+struct RpmIndexIterator;
+struct RpmHeader;
+struct RpmFiles;
+
+// The values of librpm's public interface used here (rpmtag.h, rpmdb.h, rpmfiles.h, rpmlog.h,
+// rpmmacro.h), the same in every accepted version: tag numbers are part of the package format.
+constexpr std::int32_t kTagBasenames = 1117;  // RPMTAG_BASENAMES, and its index RPMDBI_BASENAMES
+constexpr std::int32_t kIndexPackages = 0;    // RPMDBI_PACKAGES: headers by number
+constexpr int kMacroLevelCommandLine = -7;    // RMIL_CMDLINE
+constexpr int kLogEmergenciesOnly = 1;        // RPMLOG_MASK(RPMLOG_EMERG)
+constexpr std::uint32_t kFilesNamesOnly = 0xffffe;  // every RPMFI_NOFILE* flag: names alone
+
+// The librpm functions used, found by name in the loaded library. The signatures are those of
+// librpm's headers, unchanged from rpm 4.16 to 4.20.
+struct Rpm {
+    int (*readConfigFiles)(const char* file, const char* target);
+    void (*freeRpmrc)();
+    void (*freeMacros)(void* context);
+    int (*pushMacro)(void* context, const char* name, const char* options, const char* body,
+                     int level);
+    int (*popMacro)(void* context, const char* name);
+    int (*logSetMask)(int mask);
+    RpmTs* (*tsCreate)();
+    RpmTs* (*tsFree)(RpmTs* ts);
+    int (*tsOpenDB)(RpmTs* ts, int mode);
+    RpmDb* (*tsGetRdb)(RpmTs* ts);
+    RpmMatchIterator* (*tsInitIterator)(RpmTs* ts, std::int32_t tag, const void* key,
+                                        std::size_t keyLength);
+    RpmHeader* (*nextIterator)(RpmMatchIterator* mi);
+    RpmMatchIterator* (*freeIterator)(RpmMatchIterator* mi);
+    RpmIndexIterator* (*indexInit)(RpmDb* db, int tag);
+    int (*indexNext)(RpmIndexIterator* ii, const void** key, std::size_t* keyLength);
+    unsigned (*indexCount)(RpmIndexIterator* ii);
+    unsigned (*indexPackage)(RpmIndexIterator* ii, unsigned nr);
+    unsigned (*indexFile)(RpmIndexIterator* ii, unsigned nr);
+    RpmIndexIterator* (*indexFree)(RpmIndexIterator* ii);
+    RpmFiles* (*filesNew)(void* pool, RpmHeader* h, std::int32_t tag, std::uint32_t flags);
+    RpmFiles* (*filesFree)(RpmFiles* files);
+    std::uint32_t (*filesCount)(RpmFiles* files);
+    const char* (*filesName)(RpmFiles* files, int index);
+    char* (*filesPath)(RpmFiles* files, int index);
+};
+
+template <typename Function>
+bool find(void* library, const char* name, Function& slot) {
+    slot = reinterpret_cast<Function>(dlsym(library, name));
+    return slot != nullptr;
+}
+
+std::unique_ptr<Rpm> bind(void* rpm) {
+    auto f = std::make_unique<Rpm>();
+    const bool all =
+        find(rpm, "rpmReadConfigFiles", f->readConfigFiles) &&
+        find(rpm, "rpmFreeRpmrc", f->freeRpmrc) && find(rpm, "rpmFreeMacros", f->freeMacros) &&
+        find(rpm, "rpmPushMacro", f->pushMacro) && find(rpm, "rpmPopMacro", f->popMacro) &&
+        find(rpm, "rpmlogSetMask", f->logSetMask) && find(rpm, "rpmtsCreate", f->tsCreate) &&
+        find(rpm, "rpmtsFree", f->tsFree) && find(rpm, "rpmtsOpenDB", f->tsOpenDB) &&
+        find(rpm, "rpmtsGetRdb", f->tsGetRdb) &&
+        find(rpm, "rpmtsInitIterator", f->tsInitIterator) &&
+        find(rpm, "rpmdbNextIterator", f->nextIterator) &&
+        find(rpm, "rpmdbFreeIterator", f->freeIterator) &&
+        find(rpm, "rpmdbIndexIteratorInit", f->indexInit) &&
+        find(rpm, "rpmdbIndexIteratorNext", f->indexNext) &&
+        find(rpm, "rpmdbIndexIteratorNumPkgs", f->indexCount) &&
+        find(rpm, "rpmdbIndexIteratorPkgOffset", f->indexPackage) &&
+        find(rpm, "rpmdbIndexIteratorTagNum", f->indexFile) &&
+        find(rpm, "rpmdbIndexIteratorFree", f->indexFree) &&
+        find(rpm, "rpmfilesNew", f->filesNew) && find(rpm, "rpmfilesFree", f->filesFree) &&
+        find(rpm, "rpmfilesFC", f->filesCount) && find(rpm, "rpmfilesBN", f->filesName) &&
+        find(rpm, "rpmfilesFN", f->filesPath);
+    return all ? std::move(f) : nullptr;
+}
+
+// librpm keeps its configuration and macros for the whole process, so every read holds this lock.
+std::mutex& rpmLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// The first of `libraries` that loads with every function, or null. A library once loaded stays
+// loaded for the life of the process (librpm leaves handlers behind that must not be unmapped), and
+// is bound once.
+const Rpm* load(const std::vector<RpmDatabase::Library>& libraries) {
+    static std::map<std::string, std::unique_ptr<Rpm>> bound;
+    for (const auto& library : libraries) {
+        if (const auto it = bound.find(library.rpm); it != bound.end()) return it->second.get();
+        // librpmio first, so that librpm finds its own (librpm names it as a dependency too).
+        if (!dlopen(library.rpmio.c_str(), RTLD_NOW | RTLD_LOCAL)) continue;
+        void* rpm = dlopen(library.rpm.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!rpm) continue;
+        if (auto functions = bind(rpm))
+            return bound.emplace(library.rpm, std::move(functions)).first->second.get();
+    }
+    return nullptr;
+}
+
+// One database folder, opened read-only with librpm's configuration read for it and its macro
+// pushed; everything is undone when it goes, so that the next read starts from the same state.
+class OpenDatabase {
+  public:
+    OpenDatabase(const Rpm& rpm, const std::string& folder) : rpm_(rpm) {
+        rpm_.pushMacro(nullptr, "_dbpath", nullptr, folder.c_str(), kMacroLevelCommandLine);
+        ts_ = rpm_.tsCreate();
+        if (ts_ && rpm_.tsOpenDB(ts_, O_RDONLY) == 0) db_ = rpm_.tsGetRdb(ts_);
+    }
+    ~OpenDatabase() {
+        if (ts_) rpm_.tsFree(ts_);
+        rpm_.popMacro(nullptr, "_dbpath");
+    }
+    OpenDatabase(const OpenDatabase&) = delete;
+    OpenDatabase& operator=(const OpenDatabase&) = delete;
+
+    bool opened() const { return db_ != nullptr; }
+
+    // Hands `visit` the file list of every package, or of package `number` alone; false when a
+    // package asked for by number is not there.
+    template <typename Visit>
+    bool forEachPackage(const unsigned* number, Visit visit) {
+        RpmMatchIterator* mi =
+            rpm_.tsInitIterator(ts_, kIndexPackages, number, number ? sizeof *number : 0);
+        if (!mi) return !number;  // an empty database has no iterator at all
+        bool found = false;
+        while (RpmHeader* h = rpm_.nextIterator(mi)) {
+            found = true;
+            if (RpmFiles* files = rpm_.filesNew(nullptr, h, kTagBasenames, kFilesNamesOnly)) {
+                visit(files);
+                rpm_.filesFree(files);
+            }
+        }
+        rpm_.freeIterator(mi);
+        return found || !number;
+    }
+
+    std::uint32_t fileCount(RpmFiles* files) { return rpm_.filesCount(files); }
+
+    // Hands `take` the full path of file `index` of `files` when its name passes `keepName`.
+    void takeFile(RpmFiles* files, int index, const PackageDatabase::NameFilter& keepName,
+                  const PackageDatabase::PathSink& take) {
+        const char* name = rpm_.filesName(files, index);
+        if (!name || !keepName(name)) return;
+        if (char* path = rpm_.filesPath(files, index)) {
+            take(path);
+            std::free(path);
+        }
+    }
+
+    // The (package, file) pairs that the file name index holds under kept names, sorted by
+    // package; nullopt when the database has no usable index.
+    std::optional<std::vector<std::pair<unsigned, unsigned>>> namedFiles(
+        const PackageDatabase::NameFilter& keepName) {
+        RpmIndexIterator* ii = rpm_.indexInit(db_, kTagBasenames);
+        if (!ii) return std::nullopt;
+        std::vector<std::pair<unsigned, unsigned>> found;
+        const void* key;
+        std::size_t length;
+        while (rpm_.indexNext(ii, &key, &length) == 0) {
+            if (!keepName(std::string_view(static_cast<const char*>(key), length))) continue;
+            for (unsigned i = 0, n = rpm_.indexCount(ii); i < n; ++i)
+                found.emplace_back(rpm_.indexPackage(ii, i), rpm_.indexFile(ii, i));
+        }
+        rpm_.indexFree(ii);
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+  private:
+    const Rpm& rpm_;
+    RpmTs* ts_ = nullptr;
+    RpmDb* db_ = nullptr;
+};
+
+// True when `folder` holds a database of one of rpm's formats: librpm makes a new one in a folder
+// that has none, even when asked to read, and Debian's rpm ships an empty /var/lib/rpm.
+bool holdsDatabase(const std::string& folder) {
+    for (const char* name : {"rpmdb.sqlite", "Packages", "Packages.db"}) {  // sqlite, bdb, ndb
+        struct stat facts;
+        if (stat((folder + "/" + name).c_str(), &facts) == 0 && S_ISREG(facts.st_mode)) return true;
+    }
+    return false;
+}
+
+// Reads one opened database; false when a part of it could not be read.
+bool readDatabase(OpenDatabase& db, RpmDatabase::Lookup lookup,
+                  const PackageDatabase::NameFilter& keepName,
+                  const PackageDatabase::PathSink& take) {
+    const auto named =
+        lookup == RpmDatabase::Lookup::ByNameIndex ? db.namedFiles(keepName) : std::nullopt;
+    if (!named)
+        return db.forEachPackage(nullptr, [&](RpmFiles* files) {
+            for (std::uint32_t i = 0, n = db.fileCount(files); i < n; ++i)
+                db.takeFile(files, static_cast<int>(i), keepName, take);
+        });
+    bool whole = true;
+    for (std::size_t at = 0; at < named->size();) {
+        const unsigned package = (*named)[at].first;
+        std::size_t end = at;
+        while (end < named->size() && (*named)[end].first == package) ++end;
+        whole &= db.forEachPackage(&package, [&](RpmFiles* files) {
+            for (std::size_t k = at; k < end; ++k)
+                db.takeFile(files, static_cast<int>((*named)[k].second), keepName, take);
+        });
+        at = end;
+    }
+    return whole;
+}
+
+}  // namespace
+
+std::vector<std::string> RpmDatabase::systemFolders() {
+    return {"/usr/lib/sysimage/rpm", "/var/lib/rpm"};
+}
+
+std::vector<RpmDatabase::Library> RpmDatabase::acceptedLibraries() {
+    return {{"librpm.so.10", "librpmio.so.10"}, {"librpm.so.9", "librpmio.so.9"}};
+}
+
+DatabaseRead RpmDatabase::read(const NameFilter& keepName, const PathSink& take) {
+    // Each database once, whichever of its names lead to it (/var/lib/rpm is often a link).
+    std::vector<std::string> folders;
+    std::vector<std::pair<dev_t, ino_t>> seen;
+    for (const auto& folder : folders_) {
+        struct stat facts;
+        if (stat(folder.c_str(), &facts) != 0 || !S_ISDIR(facts.st_mode) || !holdsDatabase(folder))
+            continue;
+        const std::pair identity(facts.st_dev, facts.st_ino);
+        if (std::find(seen.begin(), seen.end(), identity) != seen.end()) continue;
+        seen.push_back(identity);
+        folders.push_back(folder);
+    }
+    if (folders.empty()) return DatabaseRead::Absent;
+
+    std::lock_guard<std::mutex> held(rpmLock());
+    const Rpm* rpm = load(libraries_);
+    if (!rpm) return DatabaseRead::Absent;
+    // librpm reports a damaged database on stderr; here that is an answer, not a message.
+    const int logMask = rpm->logSetMask(kLogEmergenciesOnly);
+    auto result = DatabaseRead::Whole;
+    if (rpm->readConfigFiles(nullptr, nullptr) != 0) {
+        result = DatabaseRead::Damaged;
+    } else {
+        for (const auto& folder : folders) {
+            OpenDatabase db(*rpm, folder);
+            if (!db.opened() || !readDatabase(db, lookup_, keepName, take))
+                result = DatabaseRead::Damaged;
+        }
+    }
+    rpm->freeMacros(nullptr);
+    rpm->freeRpmrc();
+    rpm->logSetMask(logMask);
+    return result;
+}
+
+}  // namespace kelmora::platform::posix

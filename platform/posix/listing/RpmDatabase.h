@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/posix/listing/PackageDatabase.h"
+
+namespace kelmora::platform::posix {
+
+// The files that installed rpm packages own (Fedora, RHEL and its rebuilds, openSUSE), read from
+// rpm's database through librpm. The program does not link librpm: it loads it when a database
+// folder exists, so that a system without rpm needs none. rpm records absolute paths as the running
+// system spells them.
+//
+// Accepted libraries: librpm.so.10 with librpmio.so.10 (rpm 4.19 and later), else librpm.so.9 with
+// librpmio.so.9 (rpm 4.16 to 4.18). Older ones (librpm.so.8, rpm 4.14: RHEL 8, openSUSE Leap 15)
+// are not loaded, and their databases own nothing here.
+class RpmDatabase : public PackageDatabase {
+  public:
+    // One librpm to try: the library's file name and that of its librpmio.
+    struct Library {
+        std::string rpm;
+        std::string rpmio;
+    };
+    // How the files whose names pass the filter are found.
+    enum class Lookup {
+        // From rpm's index of file names: only the packages holding a kept name are read.
+        ByNameIndex,
+        // Every package's file list, name by name: what ByNameIndex falls back to where the
+        // database has no usable index.
+        EveryPackage,
+    };
+
+    // Where rpm keeps its database on the running system: /usr/lib/sysimage/rpm (rpm 4.16 and
+    // later, and openSUSE), /var/lib/rpm (before, and where the other is a link to it).
+    static std::vector<std::string> systemFolders();
+    // The libraries tried, first found first used.
+    static std::vector<Library> acceptedLibraries();
+
+    // Reads the databases in `folders`, each folder once however many of its names are given.
+    explicit RpmDatabase(std::vector<std::string> folders,
+                         std::vector<Library> libraries = acceptedLibraries(),
+                         Lookup lookup = Lookup::ByNameIndex)
+        : folders_(std::move(folders)), libraries_(std::move(libraries)), lookup_(lookup) {}
+
+    // Absent when none of the folders holds a database or no accepted librpm could be loaded;
+    // Damaged when a database could not be opened or read whole. Nothing is ever written.
+    DatabaseRead read(const NameFilter& keepName, const PathSink& take) override;
+
+  private:
+    std::vector<std::string> folders_;
+    std::vector<Library> libraries_;
+    Lookup lookup_;
+};
+
+}  // namespace kelmora::platform::posix
