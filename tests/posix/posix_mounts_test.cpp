@@ -307,5 +307,40 @@ TEST(PosixMounts, ReadAheadCrossesNoMountAndNeverAsksAFuseDaemon) {
     }
 }
 
+// btrfs as Fedora and openSUSE install it: a whole btrfs below an ext4 or tmpfs folder, and the
+// system's root and the homes as subvolumes mounted on their own, with subvolumes nested in them.
+TEST(PosixMounts, BtrfsMountsAndWritableSubvolumesAreScannedOnceSnapshotsNever) {
+    if (!test::ScratchMounts::available()) GTEST_SKIP() << "this process cannot make mounts";
+    test::TempTree tree;
+    test::ScratchMounts mounts;
+    if (!mounts.btrfs(tree.path("bt"))) GTEST_SKIP() << "no btrfs here (btrfs-progs, loop)";
+    const auto shell = [&](const std::string& command) {
+        ASSERT_EQ(std::system(("cd '" + tree.path("bt") + "' && " + command).c_str()), 0);
+    };
+    shell("btrfs -q subvolume create sub && btrfs -q subvolume create sub/nested && "
+          "btrfs -q subvolume create fedroot && btrfs -q subvolume create fedhome && "
+          "mkdir -p fedroot/var/lib fedhome/u && btrfs -q subvolume create fedroot/var/lib/machines");
+    for (const char* file : {"outside.tmp", "bt/top.tmp", "bt/sub/s.tmp", "bt/sub/nested/n.tmp",
+                             "bt/fedroot/r.tmp", "bt/fedroot/var/lib/machines/m.tmp",
+                             "bt/fedhome/u/h.tmp"})
+        tree.file(file, 1);
+    // Read-only snapshots, as snapper and Timeshift keep them, inside the tree and at its top.
+    shell("btrfs -q subvolume snapshot -r sub snap && btrfs -q subvolume snapshot -r fedroot "
+          "fedroot/snap");
+    ASSERT_TRUE(mounts.btrfsSubvolume(tree.path("bt"), "fedroot", tree.path("fed")));
+    ASSERT_TRUE(mounts.btrfsSubvolume(tree.path("bt"), "fedhome", tree.path("fed/home")));
+
+    // From the folder that holds the whole btrfs: every writable subvolume once, the Fedora
+    // mounts being a second view of subvolumes the walk lists inside the btrfs.
+    PosixFileSystem fs(realMounts());
+    EXPECT_THAT(test::scanTree(fs, tree.root()).relative,
+                UnorderedElementsAre("outside.tmp", "bt/top.tmp", "bt/sub/s.tmp",
+                                     "bt/sub/nested/n.tmp", "bt/fedroot/r.tmp",
+                                     "bt/fedroot/var/lib/machines/m.tmp", "bt/fedhome/u/h.tmp"));
+    // From the root subvolume's mount: the homes' mount below it, and the nested subvolume.
+    EXPECT_THAT(test::scanTree(fs, tree.path("fed")).relative,
+                UnorderedElementsAre("r.tmp", "var/lib/machines/m.tmp", "home/u/h.tmp"));
+}
+
 }  // namespace
 }  // namespace kelmora

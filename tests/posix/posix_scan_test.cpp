@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "platform/posix/listing/PosixFileSystem.h"
+#include "platform/posix/listing/SoftwareStores.h"
 #include "platform/posix/shared/StatIdentity.h"
 #include "scan/Masks.h"
 #include "scan/Scan.h"
@@ -190,6 +191,24 @@ TEST_F(PosixScan, HomeTrashIsKnownByIdentityHoweverTheHomeIsSpelled) {
     };
     EXPECT_THAT(scanTree(),
                 UnorderedElementsAre("var/home/u/work.tmp", "var/home/u/.Trash-1000/mine.tmp"));
+}
+
+TEST_F(PosixScan, SoftwareStoresAreNeverEntered) {
+    // Flatpak's deployed files are hard links into its object store; Nix's and Guix's stores are
+    // read-only trees that only their own tools change.
+    tree.file("h/.local/share/flatpak/repo/objects/ab/cd.tmp", 1);
+    tree.file("h/.local/share/flatpak/app/org.x/current/active/files/lib.chk", 1);
+    tree.file("h/.local/share/other/own.tmp", 1);
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", tree.path("h").c_str(), 1);
+    const auto stores = platform::posix::softwareStoreLocations();
+    setenv("HOME", savedHome.c_str(), 1);
+    for (const char* system : {"/var/lib/flatpak", "/nix/store", "/gnu/store"})
+        EXPECT_TRUE(std::any_of(stores.begin(), stores.end(),
+                                [&](const auto& at) { return at.base == system; }))
+            << system;
+    sources.storeLocations = [stores] { return stores; };
+    EXPECT_THAT(scanTree(), UnorderedElementsAre("h/.local/share/other/own.tmp"));
 }
 
 TEST_F(PosixScan, FoldersWaitingBeyondTheStackCostMemoryByTheirNames) {

@@ -13,18 +13,27 @@
 #include <string_view>
 
 #include "platform/posix/shared/StatIdentity.h"
+#include "platform/posix/shared/Subvolume.h"
 
 namespace kelmora::platform::posix {
 namespace {
 
-// True when `found`, opened on its parent's mount, is the folder a listing reported as `expected`.
-// A listing tells a subfolder's number, not its witness, and its device only as the listed
-// folder's: inside one mount a btrfs subvolume has a device of its own, so there the inode alone
-// must match.
-bool isExpected(const FileIdentity* expected, const FileIdentity& found,
-                const FileIdentity& parent) {
+// btrfs's magic number in statfs's f_type.
+constexpr std::int64_t kBtrfsMagic = 0x9123683E;
+
+// True when `found`, a folder on its parent's mount, is the folder a listing reported as
+// `expected`. A listing tells a subfolder's number, not its witness, and its device only as the
+// listed folder's. Inside one mount a folder with a device of its own is a btrfs subvolume's
+// root, inode 256, which the listing names by the subvolume's id: it is expected only when btrfs,
+// asked through `fd` (open for reading; -1 when not yet open), confirms that id, and never when it
+// is read-only (a snapshot, where nothing can be removed and every leftover would show again).
+bool isExpected(const FileIdentity* expected, const FileIdentity& found, const FileIdentity& parent,
+                int fd) {
+    if (found.device == parent.device) return !expected || found.sameNumber(*expected);
+    const auto subvolume = fd >= 0 ? subvolumeAt(fd) : std::nullopt;
+    if (!subvolume || subvolume->readOnly) return false;
     return !expected || found.sameNumber(*expected) ||
-           (expected->device == parent.device && expected->inode == found.inode);
+           (expected->device == parent.device && expected->inode == subvolume->id);
 }
 
 // How many leading bytes two paths share; a block at a time, since paths may be megabytes long.
@@ -68,6 +77,8 @@ bool FolderChain::openRoot(const std::string& folder) {
     }
     // Without the kernel's word, the system's root is the one mount root known for sure.
     if (!facts->mountRootKnown) facts->mountRoot = folder == "/";
+    struct statfs fs {};
+    facts->btrfs = fstatfs(fd, &fs) == 0 && static_cast<std::int64_t>(fs.f_type) == kBtrfsMagic;
     root_ = {fd, folder.size() - 1, *facts};
     path_ = folder;
     held_ = kMaxOpen;
@@ -169,7 +180,7 @@ int FolderChain::step(const OpenFolder& parent, const char* name, const FileIden
             facts.mountRoot = false;
             facts.mountRootKnown = true;
             facts.automount = false;
-            if (!isExpected(expected, facts.id, parent.facts.id)) {
+            if (!isExpected(expected, facts.id, parent.facts.id, fd)) {
                 close(fd);
                 return -1;
             }
@@ -193,17 +204,25 @@ int FolderChain::stepThroughPath(const OpenFolder& parent, const char* name,
     // The number only: the witness is read once the folder is open for reading.
     const auto read = factsOf(pathFd, Witness::Skip);
     const bool crossing = read && !sameMount(*read, parent.facts);
+    // Inside the mount, a folder with a device of its own is a btrfs subvolume: checked once open.
+    const bool subvolume = read && !crossing && read->id.device != parent.facts.id.device;
     int fd = -1;
     // Across a mount the identity must be the one statx reported at the listing: the mounted root.
-    const bool expectedHere = read && (crossing ? !expected || read->id.sameNumber(*expected)
-                                                : isExpected(expected, read->id, parent.facts.id));
+    const bool expectedHere =
+        read && (crossing ? !expected || read->id.sameNumber(*expected)
+                          : subvolume || isExpected(expected, read->id, parent.facts.id, -1));
+    struct statfs fs {};
     if (expectedHere && read->isFolder() && !read->automount &&
         (!crossing || mounts_.enters(read->mountId, read->major, read->minor))) {
         fd = openat(pathFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        struct statfs fs {};
         if (fd >= 0 && crossing &&
             (fstatfs(fd, &fs) != 0 ||
-             !isLocalFileSystemMagic(static_cast<std::int64_t>(fs.f_type)))) {
+             !isLocalFileSystemMagic(static_cast<std::int64_t>(fs.f_type)) ||
+             (fs.f_type == kBtrfsMagic && subvolumeAt(fd).value_or(Subvolume{}).readOnly))) {
+            close(fd);
+            fd = -1;
+        }
+        if (fd >= 0 && subvolume && !isExpected(expected, read->id, parent.facts.id, fd)) {
             close(fd);
             fd = -1;
         }
@@ -220,6 +239,7 @@ int FolderChain::stepThroughPath(const OpenFolder& parent, const char* name,
     facts = *read;
     facts.id = *id;
     if (!facts.mountRootKnown) facts.mountRoot = crossing;
+    facts.btrfs = crossing ? fs.f_type == kBtrfsMagic : parent.facts.btrfs;
     return fd;
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/Platform.h"
 #include "platform/posix/listing/Dirents.h"
+#include "platform/posix/listing/SoftwareStores.h"
 
 namespace kelmora::platform::posix {
 namespace {
@@ -30,12 +31,9 @@ bool isDotEntry(const char* name) {
 }  // namespace
 
 PosixFileSystem::Sources PosixFileSystem::systemSources(PackageFiles::NameFilter listableName) {
-    return {readMountInfo,
-            homeTrashLocations,
-            systemPackageDatabases(),
-            std::move(listableName),
-            "/sys",
-            {}};
+    return {readMountInfo,           homeTrashLocations, systemPackageDatabases(),
+            std::move(listableName), "/sys",             {},
+            softwareStoreLocations};
 }
 
 PosixFileSystem::PosixFileSystem(Sources sources)
@@ -69,7 +67,9 @@ bool PosixFileSystem::isSystemFolder(const Facts& folder, std::string_view name,
         !mounts_.enters(looked->mountId, looked->major, looked->minor))
         return true;
     if (folder.mountRoot && isMountTrashName(name)) return true;
-    return notEntered_.contains(id);
+    // On btrfs a listed number may be a subvolume's id rather than an inode: only the folder's
+    // own identity tells, once it is opened.
+    return !(folder.btrfs && !looked) && notEntered_.contains(id);
 }
 
 std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
@@ -86,6 +86,8 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
             if (sources_.trashLocations)
                 notEntered_ = resolveTrashFolders(sources_.trashLocations(), mounts_);
             notEntered_.merge(resolveMountTrashFolders(mounts_));
+            if (sources_.storeLocations)
+                notEntered_.merge(resolveTrashFolders(sources_.storeLocations(), mounts_));
         }
         trashResolved_ = true;
         // Met again below itself, through a mount that shows more of its file system.

@@ -29,7 +29,8 @@ namespace kelmora::platform::posix {
 //   mount is one the MountPolicy enters (a local disk file system or tmpfs, not removable, not
 //   mounted under /media or /run/media, and not showing files that another entered mount shows;
 //   see MountTable.h for the allowlist and why); the home trash folders, known by identity however
-//   the home is spelled; .Trash and .Trash-* at the top of every mount, bind mounts included, known
+//   the home is spelled; the software stores of Flatpak, Nix and Guix, likewise (see
+//   SoftwareStores.h); .Trash and .Trash-* at the top of every mount, bind mounts included, known
 //   by identity before the walk and by name at the top of a mount it meets; and the scan root
 //   itself, met again through a mount that shows more of its file system. In a folder where the
 //   mount table names mount points, subfolders are looked at with statx, which reports a mounted
@@ -37,6 +38,10 @@ namespace kelmora::platform::posix {
 //   touched. Elsewhere the listing's inode stands for the subfolder; a mount point made there since
 //   the table was read shows another identity when it is opened and is refused then, before
 //   anything is asked of its file system.
+// - btrfs: a btrfs mount is entered like any local one, and a subvolume inside an entered folder
+//   like any folder, once btrfs confirms it is the subvolume the listing named (see FolderChain);
+//   a read-only subvolume (a snapshot) is never entered. A subvolume mounted on its own as well
+//   is listed once, as for any folder that two mounts show.
 // - hidden: the name starts with ".".
 // - File is a regular file only; FIFOs, sockets and devices are Other, and nothing here ever opens
 //   them. A file's size and identity are read together by name relative to the listed folder.
@@ -59,6 +64,8 @@ class PosixFileSystem : public FileSystem {
         std::string sysfs;
         // How the folders the walk is about to visit are read ahead (see ReadAhead).
         ReadAhead::Options readAhead;
+        // Where the software stores are (see SoftwareStores.h), asked at each scan start.
+        std::function<std::vector<TrashLocation>()> storeLocations{};
     };
     // The running system's sources, remembering package files whose names pass `listableName`.
     static Sources systemSources(PackageFiles::NameFilter listableName);

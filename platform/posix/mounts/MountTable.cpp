@@ -1,6 +1,8 @@
 #include "platform/posix/mounts/MountTable.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -75,6 +77,13 @@ std::optional<std::string> readLine(const std::string& path) {
     return line.substr(0, line.find('\n'));
 }
 
+// True when files of `mount` may report the device major:minor: the table's device, or on btrfs,
+// whose subvolumes each report an anonymous device of their own, any device, when the mount is
+// known by its id.
+bool reportsDevice(const Mount& mount, unsigned major, unsigned minor, bool byId) {
+    return (mount.major == major && mount.minor == minor) || (byId && mount.type == "btrfs");
+}
+
 }  // namespace
 
 std::vector<Mount> parseMountInfo(std::string_view text) {
@@ -102,6 +111,7 @@ std::vector<Mount> parseMountInfo(std::string_view text) {
         mount.path = decodeOctal(parts[4]);
         mount.root = decodeOctal(parts[3]);
         mount.type = parts[dash + 1];
+        if (dash + 2 < parts.size()) mount.source = decodeOctal(parts[dash + 2]);
         try {
             mount.parent = std::stoull(parts[1]);
         } catch (const std::exception&) {
@@ -122,6 +132,14 @@ bool isLocalFileSystemMagic(std::int64_t magic) {
     for (const auto& local : kLocalTypes)
         if (local.magic == magic) return true;
     return false;
+}
+
+std::pair<unsigned, unsigned> mediumOf(const Mount& mount) {
+    struct stat device {};
+    if (mount.major == 0 && mount.source.starts_with("/dev/") &&
+        stat(mount.source.c_str(), &device) == 0 && S_ISBLK(device.st_mode))
+        return {major(device.st_rdev), minor(device.st_rdev)};
+    return {mount.major, mount.minor};
 }
 
 bool isRemovableBlockDevice(const std::string& sysfs, unsigned major, unsigned minor) {
@@ -220,12 +238,12 @@ void MountPolicy::leaveOutDuplicates() {
         const Mount& mount = mounts_[i];
         if (i == root || covered[i] || !within(mount.path, rootPath_) || mount.path == rootPath_)
             continue;
-        const std::uint64_t device = (std::uint64_t{mount.major} << 32) | mount.minor;
+        const auto [major, minor] = mediumOf(mount);
+        const std::uint64_t device = (std::uint64_t{major} << 32) | minor;
         const auto known = removable.find(device);
-        const bool onRemovable =
-            known != removable.end()
-                ? known->second
-                : (removable[device] = removable_ && removable_(mount.major, mount.minor));
+        const bool onRemovable = known != removable.end()
+                                     ? known->second
+                                     : (removable[device] = removable_ && removable_(major, minor));
         candidate[i] = entersMount(mount, onRemovable);
     }
 
@@ -271,7 +289,8 @@ void MountPolicy::leaveOutDuplicates() {
 const Mount* MountPolicy::find(std::optional<std::uint64_t> mountId, unsigned major,
                                unsigned minor) const {
     for (const auto& mount : mounts_)
-        if ((mountId ? mount.id == *mountId : true) && mount.major == major && mount.minor == minor)
+        if ((mountId ? mount.id == *mountId : true) &&
+            reportsDevice(mount, major, minor, mountId.has_value()))
             return &mount;
     return nullptr;
 }
@@ -311,7 +330,8 @@ bool MountPolicy::mayLook(std::optional<std::uint64_t> mountId, unsigned major, 
         load();
         mount = find(mountId, major, minor);
     }
-    const bool entered = mount && entersMount(*mount, removable_ && removable_(major, minor));
+    const bool entered =
+        mount && entersMount(*mount, removable_ && std::apply(removable_, mediumOf(*mount)));
     if (mountId) decided_[*mountId] = {major, minor, entered};
     return entered;
 }

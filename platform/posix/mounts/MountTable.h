@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace kelmora::platform::posix {
@@ -20,6 +21,7 @@ struct Mount {
     std::string type;          // file-system type, such as "ext4", "proc" or "fuse.sshfs"
     std::uint64_t parent = 0;  // the id of the mount it is mounted on
     std::string root = "/";    // the folder of its file system that it shows, decoded
+    std::string source{};      // what was mounted, such as "/dev/sda2", decoded
 };
 
 // Reads the mount table text of /proc/self/mountinfo. Malformed lines are skipped.
@@ -36,6 +38,10 @@ std::vector<Mount> parseMountInfo(std::string_view text);
 bool isLocalFileSystem(std::string_view type);
 // The same allowlist by statfs's f_type, to confirm an opened folder's file system.
 bool isLocalFileSystemMagic(std::int64_t magic);
+
+// The block device that holds `mount`'s files: the table's device, or for a file system that
+// reports an anonymous device there (btrfs), the device file its source names, where it is one.
+std::pair<unsigned, unsigned> mediumOf(const Mount& mount);
 
 // True when the block device major:minor is removable media: the kernel's removable flag of the
 // device, or for a partition of its disk, read below `sysfs` (/sys). False for devices without a
@@ -87,7 +93,9 @@ class MountPolicy {
     void admit(std::optional<std::uint64_t> mountId, unsigned major, unsigned minor,
                const std::string& rootPath = {});
     // True when the walk enters the mount `mountId` (nothing where the kernel does not report
-    // mount ids: then the mount is found by device), whose files report device major:minor. A mount
+    // mount ids: then the mount is found by device), whose files report device major:minor. btrfs
+    // gives each subvolume an anonymous device of its own, never the one the table names, so a
+    // btrfs mount is known by its id alone. A mount
     // the table does not know, or knows with another device (its id was reused), makes the policy
     // read the table again, once per mount id; one that is still unknown is not entered. A mount
     // whose files the walk lists through another mount (see the class comment) is not entered.

@@ -17,9 +17,13 @@ struct Facts {
     std::optional<std::uint64_t> mountId;  // nothing on kernels that do not report it
     std::uint32_t mode = 0;                // the S_IFMT bits
     std::int64_t size = 0;
+    std::uint32_t links = 0;      // how many names the file has
     bool mountRoot = false;       // the root of a mount, where the kernel tells it
     bool mountRootKnown = false;  // the kernel tells whether it is one
     bool automount = false;       // an automount point not yet mounted
+    // On btrfs, where a listing may give a subvolume's id as a folder's number; told by statfs,
+    // which FolderChain asks of the folders it opens, never by statx.
+    bool btrfs = false;
 
     bool isFolder() const;
     bool isRegularFile() const;

@@ -46,17 +46,33 @@ class ScratchMounts {
     // which keep no birth time (only the generation tells a reused inode number apart). False
     // where there is no mkfs.ext4 or no loop device.
     bool ext4(const std::string& at, bool smallInodes = false) {
+        return image(at, "32M", std::string("mkfs.ext4 -q -F ") + (smallInodes ? "-I 128 " : ""));
+    }
+    // A fresh btrfs of 128 MiB on a loop device, its top-level subvolume at `at`; false where
+    // there is no mkfs.btrfs (btrfs-progs) or no loop device.
+    bool btrfs(const std::string& at) { return image(at, "128M", "mkfs.btrfs -q -f "); }
+    // The subvolume `subvolume` of the btrfs that btrfs() mounted at `first`, mounted again at
+    // `at`.
+    bool btrfsSubvolume(const std::string& first, const std::string& subvolume,
+                        const std::string& at) {
         std::filesystem::create_directories(at);
-        const std::string image = at + ".img";
-        images_.push_back(image);
-        const std::string make = "truncate -s 32M '" + image + "' && mkfs.ext4 -q -F " +
-                                 (smallInodes ? "-I 128 " : "") + "'" + image +
-                                 "' >/dev/null 2>&1 && mount -o loop '" + image + "' '" + at +
-                                 "' >/dev/null 2>&1";
-        return add(std::system(make.c_str()) == 0 ? 0 : -1, at);
+        return add(run("mount -o loop,subvol=" + subvolume + " '" + first + ".img' '" + at + "'"),
+                   at);
     }
 
   private:
+    static int run(const std::string& command) {
+        return std::system((command + " >/dev/null 2>&1").c_str()) == 0 ? 0 : -1;
+    }
+    // Makes a file system of `size` with `mkfs` in an image beside `at` and mounts it there.
+    bool image(const std::string& at, const std::string& size, const std::string& mkfs) {
+        std::filesystem::create_directories(at);
+        const std::string image = at + ".img";
+        images_.push_back(image);
+        return add(run("truncate -s " + size + " '" + image + "' && " + mkfs + "'" + image +
+                       "' >/dev/null 2>&1 && mount -o loop '" + image + "' '" + at + "'"),
+                   at);
+    }
     bool simple(const char* type, const std::string& at, const std::string& options = {}) {
         std::filesystem::create_directories(at);
         return add(::mount(type, at.c_str(), type, 0, options.empty() ? nullptr : options.c_str()),
