@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/NativeString.h"
@@ -38,6 +39,13 @@ struct FileIdentity {
     // The same number on the same device, whichever life: what a folder listing can tell.
     bool sameNumber(const FileIdentity& other) const {
         return device == other.device && inode == other.inode;
+    }
+};
+
+// Hashes identities by their number, for sets of files known by identity.
+struct FileIdentityHash {
+    std::size_t operator()(const FileIdentity& id) const noexcept {
+        return static_cast<std::size_t>(id.inode * 0x9E3779B97F4A7C15ULL ^ id.device);
     }
 };
 

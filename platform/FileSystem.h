@@ -14,6 +14,9 @@ namespace kelmora::platform {
 struct FileDetails {
     std::int64_t size = 0;
     FileIdentity id;
+    // How many names (hard links) the file has; 0 where the listing does not tell. A file of
+    // several names is listed once per name, but frees its size once.
+    std::uint32_t links = 0;
 };
 
 // Read access to the file system that the scan walks. One object serves one window and is used on

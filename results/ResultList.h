@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/FileIdentity.h"
@@ -13,6 +14,22 @@ namespace kelmora {
 // bytes when the scan read it.
 struct ResultRow : platform::ListedFile {
     std::int64_t size = 0;
+    // The file may have other names (hard links), listed as rows of their own: totals count its
+    // size once, however many of its rows they take in.
+    bool mayShare = false;
+};
+
+// The size a total adds for each of a run of rows: a row's size the first time its file comes,
+// nothing when another row of the same file came before.
+class CountOncePerFile {
+  public:
+    std::int64_t sizeToAdd(const ResultRow& row) {
+        return !row.mayShare || seen_.insert(row.file).second ? row.size : 0;
+    }
+    void clear() { seen_.clear(); }
+
+  private:
+    std::unordered_set<platform::FileIdentity, platform::FileIdentityHash> seen_;
 };
 
 // The files a scan found, in the order found. The window's list shows row i of this list as its

@@ -17,9 +17,10 @@ void showTotal(MainState& state, MainView& view) {
 std::int64_t selectedTotal(const MainState& state, const MainView& view) {
     constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
     std::int64_t total = 0;
+    CountOncePerFile counted;
     for (const std::size_t row : view.selectedRows()) {
         if (row >= state.Results.size()) continue;  // the list and the results are kept in step
-        const std::int64_t size = state.Results[row].size;
+        const std::int64_t size = counted.sizeToAdd(state.Results[row]);
         // Sparse files can claim sizes near the 64-bit limit; a few of them must not wrap around.
         total = size > 0 && total > kMax - size ? kMax : total + size;
     }

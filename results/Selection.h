@@ -21,7 +21,8 @@ void listClick(MainState& state, MainView& view);
 void selectAll(MainState& state, MainView& view);
 void deselectAll(MainState& state, MainView& view);
 
-// The sum of the sizes of `state.Results` rows that `view` has selected, in 64 bits; a sum beyond
+// The sum of the sizes of `state.Results` rows that `view` has selected, each file once however
+// many of its names (hard links) are selected, in 64 bits; a sum beyond
 // the largest 64-bit count stays at that count instead of wrapping around.
 std::int64_t selectedTotal(const MainState& state, const MainView& view);
 

@@ -46,6 +46,7 @@ void Scan::start() {
     view_.setCaption(Control::cmdScan, scanCaption(state_.Lang, state_.Idle));
     view_.setScanPicture(ScanPicture::Stop);
     state_.FoundBytes = 0;
+    counted_.clear();
     if (!state_.Folders) state_.Folders = std::make_unique<Stack>();
     state_.Folders->Init();
     state_.Spill.clear();
@@ -112,9 +113,11 @@ void Scan::pass() {
             path.assign(folder).append(entry.name);
             // Installed software's own file: not a leftover.
             if (fs_.isProtected(path, details->id)) continue;
-            state_.Results.append({{path, details->id, *folderId}, details->size});
+            ResultRow row{{path, details->id, *folderId}, details->size, details->links != 1};
+            // A file of several names frees its size once, whichever of its names go.
+            state_.FoundBytes = addSaturating(state_.FoundBytes, counted_.sizeToAdd(row));
+            state_.Results.append(std::move(row));
             view_.appendRow(path);
-            state_.FoundBytes = addSaturating(state_.FoundBytes, details->size);
             view_.setFreedText(sizeText(state_.FoundBytes));
         }
     }

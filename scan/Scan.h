@@ -25,7 +25,8 @@ namespace kelmora {
 // that cannot be listed contributes what was read of it, a file whose size cannot be read is left
 // out, and nothing stops the walk. A folder refused by the full stack waits in MainState::Spill
 // and is pushed back when the stack runs empty. Each row records the file's and its folder's
-// identities for the removal to check; FoundBytes stops at the 64-bit maximum.
+// identities for the removal to check; FoundBytes counts a file of several names (hard links)
+// once, whichever of its rows come, and stops at the 64-bit maximum.
 //
 // The handler does not own time: after each folder it calls `handlePendingEvents`, during which
 // the window may run other handlers nested, a second click on the scan button among them.
@@ -63,7 +64,8 @@ class Scan {
     // Level by level beside the stack's texts: the identity each stacked folder must still have
     // when it is listed; nothing for the root.
     std::array<std::optional<platform::FileIdentity>, Stack::kCapacity> expected_{};
-    NativeString spilled_;  // reused by refillFromSpill
+    NativeString spilled_;      // reused by refillFromSpill
+    CountOncePerFile counted_;  // the files FoundBytes holds, where they may have several names
 };
 
 }  // namespace kelmora

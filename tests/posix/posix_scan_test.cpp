@@ -12,6 +12,7 @@
 #include "platform/posix/listing/PosixFileSystem.h"
 #include "platform/posix/listing/SoftwareStores.h"
 #include "platform/posix/shared/StatIdentity.h"
+#include "results/Selection.h"
 #include "scan/Masks.h"
 #include "scan/Scan.h"
 #include "tests/support/RecordingView.h"
@@ -311,6 +312,36 @@ TEST_F(PosixScan, FifoMatchingAMaskIsNeitherListedNorOpened) {
     ASSERT_EQ(mkfifo(tree.path("pipe.tmp").c_str(), 0600), 0);
     tree.file("real.tmp", 1);
     EXPECT_THAT(scanTree(), ElementsAre("real.tmp"));  // returns at all: the FIFO was not opened
+}
+
+TEST_F(PosixScan, FileOfTwoNamesIsListedTwiceAndCountedOnceInEachTotal) {
+    tree.file("a/one.tmp", 1000);
+    tree.folder("b");
+    ASSERT_EQ(link(tree.path("a/one.tmp").c_str(), tree.path("b/two.bak").c_str()), 0);
+    tree.file("c.old", 24);
+    PosixFileSystem fs(sources);
+    auto found = test::scanTree(fs, tree.root());
+    ASSERT_THAT(found.relative, UnorderedElementsAre("a/one.tmp", "b/two.bak", "c.old"));
+    EXPECT_EQ(found.foundBytes, 1024);
+
+    MainState state;
+    for (const auto& row : found.rows) state.Results.append(row);
+    const auto rowOf = [&](const char* rel) {
+        return static_cast<std::size_t>(
+            std::find(found.relative.begin(), found.relative.end(), rel) - found.relative.begin());
+    };
+    const std::vector<std::pair<std::vector<const char*>, std::int64_t>> selections = {
+        {{"a/one.tmp"}, 1000},
+        {{"b/two.bak"}, 1000},
+        {{"a/one.tmp", "b/two.bak"}, 1000},
+        {{"a/one.tmp", "b/two.bak", "c.old"}, 1024},
+        {{"b/two.bak", "c.old"}, 1024},
+    };
+    for (const auto& [names, total] : selections) {
+        found.view.setAllRowsSelected(false);
+        for (const char* name : names) found.view.toggle(rowOf(name));
+        EXPECT_EQ(selectedTotal(state, found.view), total) << names.size() << " " << names[0];
+    }
 }
 
 TEST_F(PosixScan, UnreadableFolderIsPassedOver) {

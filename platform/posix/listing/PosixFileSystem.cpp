@@ -147,7 +147,7 @@ std::optional<FileDetails> PosixFileSystem::fileDetails(const DirEntry& entry) {
     // A file mounted over the listed name belongs to another file system: not this folder's.
     if (!facts || !facts->isRegularFile() || !sameMount(*facts, chain_.current()))
         return std::nullopt;
-    return FileDetails{facts->size, facts->id};
+    return FileDetails{facts->size, facts->id, facts->links};
 }
 
 }  // namespace kelmora::platform::posix

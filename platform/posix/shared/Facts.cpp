@@ -8,7 +8,7 @@
 namespace kelmora::platform::posix {
 namespace {
 
-constexpr unsigned kWanted = kIdentityFields | STATX_MNT_ID;
+constexpr unsigned kWanted = kIdentityFields | STATX_MNT_ID | STATX_NLINK;
 
 std::optional<Facts> read(int dirFd, const char* name, int flags, Witness witness) {
     struct statx sx {};
@@ -28,6 +28,7 @@ std::optional<Facts> read(int dirFd, const char* name, int flags, Witness witnes
     if (sx.stx_mask & STATX_MNT_ID) facts.mountId = sx.stx_mnt_id;
     facts.mode = sx.stx_mode & S_IFMT;
     facts.size = static_cast<std::int64_t>(sx.stx_size);
+    if (sx.stx_mask & STATX_NLINK) facts.links = sx.stx_nlink;
     facts.mountRootKnown = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0;
     facts.mountRoot = (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
     facts.automount = (sx.stx_attributes & STATX_ATTR_AUTOMOUNT) != 0;

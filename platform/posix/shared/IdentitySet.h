@@ -8,11 +8,7 @@
 
 namespace kelmora::platform::posix {
 
-struct IdentityHash {
-    std::size_t operator()(const FileIdentity& id) const noexcept {
-        return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ULL ^ id.device);
-    }
-};
+using IdentityHash = FileIdentityHash;
 
 struct SameNumber {
     bool operator()(const FileIdentity& a, const FileIdentity& b) const noexcept {
