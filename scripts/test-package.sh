@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package of the program alone (Release, no tests, no benchmark), makes a clean
-# minimal Debian 12 root from Debian's archive, installs the package into it with apt (so that apt
+# minimal Debian 12 root from the archive this machine's apt is set up with (its Debian 12 sources,
+# whichever mirror they name), installs the package into it with apt (so that apt
 # resolves its Depends and nothing of this machine helps), starts kelmora there on a virtual
 # display, checks that its window appears with the class its desktop entry names, and stops it.
 # The root exists only while mmdebstrap runs: it is made in the build folder and removed with it.
@@ -16,8 +17,6 @@ self=$top/scripts/test-package.sh
 export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 export LC_ALL=C.UTF-8
 suite=bookworm
-archive=http://deb.debian.org/debian
-security=http://deb.debian.org/debian-security
 desktop_entry=/usr/share/applications/org.kelmora.Kelmora.desktop
 
 fail() {
@@ -125,6 +124,14 @@ debs=("$build"/kelmora_*.deb)
 echo "package test: built ${debs[0]##*/} in $((SECONDS - start)) s"
 dpkg-deb --field "${debs[0]}" Depends
 
+# The machine's own Debian 12 sources, as apt reads them from its configuration (one-line or
+# deb822 files alike): the suite, its updates and its security updates, each with its components.
+mapfile -t sources < <(apt-get indextargets --format '$(TARGET_OF) $(REPO_URI) $(RELEASE) $(COMPONENT) $(IDENTIFIER)' |
+    awk -v suite="$suite" '$1 == "deb" && $5 == "Packages" &&
+        ($3 == suite || $3 == suite "-updates" || $3 == suite "-security") {print "deb", $2, $3, $4}' |
+    sort -u)
+((${#sources[@]})) || fail "apt is set up with no $suite sources to make the root from"
+
 start=$SECONDS
 export KELMORA_DEB=${debs[0]}
 # The root is made in the build folder (on a disk) and deleted by mmdebstrap at the end ("null"
@@ -132,8 +139,6 @@ export KELMORA_DEB=${debs[0]}
 TMPDIR=$build mmdebstrap --mode=unshare --variant=minbase --format=null \
     --customize-hook="bash '$self' --install \"\$1\"" \
     --customize-hook="bash '$self' --window \"\$1\"" \
-    "$suite" /dev/null \
-    "deb $archive $suite main" "deb $archive $suite-updates main" \
-    "deb $security $suite-security main"
+    "$suite" /dev/null "${sources[@]}"
 echo "package test: the minimal root, the install and the window took $((SECONDS - start)) s"
 echo "package test: passed"
