@@ -22,6 +22,7 @@
 
 #include "platform/posix/listing/DpkgDatabase.h"
 #include "platform/posix/listing/PosixFileSystem.h"
+#include "platform/posix/removal/PosixFileRemover.h"
 #include "scan/Masks.h"
 #include "tests/support/ReadAheadWatch.h"
 #include "tests/support/ScanTree.h"
@@ -338,8 +339,13 @@ TEST(PosixMounts, BtrfsMountsAndWritableSubvolumesAreScannedOnceSnapshotsNever) 
                                      "bt/sub/nested/n.tmp", "bt/fedroot/r.tmp",
                                      "bt/fedroot/var/lib/machines/m.tmp", "bt/fedhome/u/h.tmp"));
     // From the root subvolume's mount: the homes' mount below it, and the nested subvolume.
-    EXPECT_THAT(test::scanTree(fs, tree.path("fed")).relative,
+    const auto fed = test::scanTree(fs, tree.path("fed"));
+    EXPECT_THAT(fed.relative,
                 UnorderedElementsAre("r.tmp", "var/lib/machines/m.tmp", "home/u/h.tmp"));
+    // What the walk lists in a nested subvolume, Erase removes.
+    platform::posix::PosixFileRemover remover(tree.path("trash"));
+    for (const auto& row : fed.rows)
+        EXPECT_EQ(remover.deleteFile(row).outcome, platform::RemoveOutcome::Removed) << row.path;
 }
 
 }  // namespace
