@@ -32,12 +32,13 @@ bool rpmAvailable() {
            (dlopen("librpm.so.10", RTLD_LAZY) || dlopen("librpm.so.9", RTLD_LAZY));
 }
 
-// Builds two packages that hold `files` between them and records them, files untouched, in a new
-// rpm database at `db`; false when rpm could not.
+// Builds two packages `name` and `name`-two that hold `files` between them and records them, files
+// untouched, in the rpm database at `db`, made if missing; false when rpm could not.
 bool makeRpmDatabase(const test::TempTree& top, const std::vector<std::string>& files,
-                     const std::string& db) {
+                     const std::string& db, const std::string& name = "nss") {
     std::string spec =
-        "Name: nss\nVersion: 3\nRelease: 1\nSummary: s\nLicense: none\nBuildArch: noarch\n"
+        "Name: " + name +
+        "\nVersion: 3\nRelease: 1\nSummary: s\nLicense: none\nBuildArch: noarch\n"
         "AutoReqProv: no\n%description\ns\n%package two\nSummary: s\n%description two\ns\n"
         "%install\n";
     for (const auto& f : files)
@@ -47,11 +48,11 @@ bool makeRpmDatabase(const test::TempTree& top, const std::vector<std::string>& 
                  : i == files.size() / 2 ? "%files two\n"
                                          : "") +
                 files[i] + "\n";
-    test::writeFile(top.path("nss.spec"), spec);
-    const std::string work = top.path("rpmbuild");
+    test::writeFile(top.path(name + ".spec"), spec);
+    const std::string work = top.path("rpmbuild-" + name);
     const std::string command =
         "rpmbuild -bb --quiet --define '_topdir " + work + "' --define 'debug_package %{nil}' '" +
-        top.path("nss.spec") + "' >/dev/null 2>&1 && rpm --initdb --dbpath '" + db +
+        top.path(name + ".spec") + "' >/dev/null 2>&1 && rpm --initdb --dbpath '" + db +
         "' && rpm -i --justdb --nodeps $(rpm --help | grep -o -- --force-debian) --dbpath '" + db +
         "' '" + work + "'/RPMS/noarch/*.rpm";
     return std::system(command.c_str()) == 0;
@@ -227,6 +228,24 @@ TEST(PackageDatabases, BrokenOnesOwnNothingAndTheScanGoesOn) {
         EXPECT_THAT(test::scanTree(fs, top.path("scan")).relative,
                     UnorderedElementsAreArray(std::vector<NativeString>{"free.chk"}));
     }
+}
+
+// rpm's database is read again for a scan once rpm has written to it.
+TEST(PackageDatabases, RpmIsReadAgainOnceWritten) {
+    if (!rpmAvailable()) GTEST_SKIP() << "no rpmbuild or librpm";
+    test::TempTree top;
+    top.file("scan/a.chk", 1);
+    top.file("scan/b.chk", 1);
+    ASSERT_TRUE(makeRpmDatabase(top, {top.path("scan/a.chk")}, top.path("rpmdb")));
+    PosixFileSystem fs({{},
+                        {},
+                        {std::make_shared<RpmDatabase>(std::vector{top.path("rpmdb")})},
+                        listable,
+                        {},
+                        {}});
+    EXPECT_THAT(test::scanTree(fs, top.path("scan")).relative, ::testing::ElementsAre("b.chk"));
+    ASSERT_TRUE(makeRpmDatabase(top, {top.path("scan/b.chk")}, top.path("rpmdb"), "nspr"));
+    EXPECT_THAT(test::scanTree(fs, top.path("scan")).relative, ::testing::IsEmpty());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace kelmora::platform::posix {
@@ -26,6 +28,10 @@ class PackageDatabase {
 
     virtual ~PackageDatabase() = default;
     virtual DatabaseRead read(const NameFilter& keepName, const PathSink& take) = 0;
+    // A token that differs whenever what read() hands over may differ (the database's files were
+    // written since), so that a reader costly to read is read again only then; none where the
+    // reader cannot tell, and then it is read every time.
+    virtual std::optional<std::string> state() const { return std::nullopt; }
 };
 
 // The part of `path` after its last "/", or all of it.

@@ -26,12 +26,19 @@ void PackageFiles::load() {
     loaded_ = true;
     ++loads_;
     owned_.clear();
-    std::string path;  // each recorded path, given its terminating zero
-    for (const auto& database : databases_)
-        database->read(keepName_, [&](std::string_view recorded) {
-            path.assign(recorded);
+    kept_.resize(databases_.size());
+    for (std::size_t i = 0; i < databases_.size(); ++i) {
+        auto& kept = kept_[i];
+        auto state = databases_[i]->state();
+        if (!state || state != kept.state) {
+            kept.paths.clear();
+            const auto read = databases_[i]->read(
+                keepName_, [&](std::string_view recorded) { kept.paths.emplace_back(recorded); });
+            kept.state = read == DatabaseRead::Whole ? std::move(state) : std::nullopt;
+        }
+        for (const auto& path : kept.paths)
             if (const auto facts = factsAt(AT_FDCWD, path.c_str())) owned_.insert(facts->id);
-        });
+    }
 }
 
 PackageFiles::Databases systemPackageDatabases() {

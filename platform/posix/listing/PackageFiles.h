@@ -17,7 +17,8 @@ namespace kelmora::platform::posix {
 //
 // Only paths whose file name passes `keepName` are looked up or kept, so memory and time stay small
 // whatever the size of the databases. A missing, unreadable or damaged database owns what could be
-// read of it, maybe nothing, and the others are read all the same.
+// read of it, maybe nothing, and the others are read all the same. A database whose state() is as
+// when it was last read whole is not read again: its kept paths are resolved afresh.
 class PackageFiles {
   public:
     using NameFilter = PackageDatabase::NameFilter;
@@ -37,7 +38,14 @@ class PackageFiles {
   private:
     void load();
 
+    // What one database's last whole read kept, and its state then.
+    struct Kept {
+        std::optional<std::string> state;
+        std::vector<std::string> paths;
+    };
+
     Databases databases_;
+    std::vector<Kept> kept_;  // by database
     NameFilter keepName_;
     bool loaded_ = false;
     int loads_ = 0;

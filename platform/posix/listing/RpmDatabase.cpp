@@ -1,5 +1,6 @@
 #include "platform/posix/listing/RpmDatabase.h"
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -237,7 +238,7 @@ std::vector<RpmDatabase::Library> RpmDatabase::acceptedLibraries() {
     return {{"librpm.so.10", "librpmio.so.10"}, {"librpm.so.9", "librpmio.so.9"}};
 }
 
-DatabaseRead RpmDatabase::read(const NameFilter& keepName, const PathSink& take) {
+std::vector<std::string> RpmDatabase::databaseFolders() const {
     // Each database once, whichever of its names lead to it (/var/lib/rpm is often a link).
     std::vector<std::string> folders;
     std::vector<std::pair<dev_t, ino_t>> seen;
@@ -250,6 +251,37 @@ DatabaseRead RpmDatabase::read(const NameFilter& keepName, const PathSink& take)
         seen.push_back(identity);
         folders.push_back(folder);
     }
+    return folders;
+}
+
+std::optional<std::string> RpmDatabase::state() const {
+    std::string state;
+    for (const auto& folder : databaseFolders()) {
+        DIR* dir = opendir(folder.c_str());
+        if (!dir) return std::nullopt;
+        std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, closedir);
+        state += folder + '\n';
+        while (const dirent* ent = readdir(dir)) {
+            // Readers write these too (sqlite's shared memory, bdb's environment, the lock).
+            const std::string_view name = ent->d_name;
+            if (name.ends_with("-shm") || name.starts_with("__db.") || name == ".rpm.lock")
+                continue;
+            struct stat facts;
+            if (fstatat(dirfd(dir), ent->d_name, &facts, AT_SYMLINK_NOFOLLOW) != 0)
+                return std::nullopt;
+            if (!S_ISREG(facts.st_mode)) continue;
+            state += std::string(name) + ' ' + std::to_string(facts.st_ino) + ' ' +
+                     std::to_string(facts.st_size) + ' ' + std::to_string(facts.st_mtim.tv_sec) +
+                     '.' + std::to_string(facts.st_mtim.tv_nsec) + ' ' +
+                     std::to_string(facts.st_ctim.tv_sec) + '.' +
+                     std::to_string(facts.st_ctim.tv_nsec) + '\n';
+        }
+    }
+    return state;
+}
+
+DatabaseRead RpmDatabase::read(const NameFilter& keepName, const PathSink& take) {
+    const auto folders = databaseFolders();
     if (folders.empty()) return DatabaseRead::Absent;
 
     std::lock_guard<std::mutex> held(rpmLock());
