@@ -239,17 +239,14 @@ std::vector<RpmDatabase::Library> RpmDatabase::acceptedLibraries() {
 }
 
 std::vector<std::string> RpmDatabase::databaseFolders() const {
-    // Each database once, whichever of its names lead to it (/var/lib/rpm is often a link).
+    // Each database once, by its full path without links, whichever of its names lead to it
+    // (/var/lib/rpm is often a link): librpm takes a relative path from "/", not from here.
     std::vector<std::string> folders;
-    std::vector<std::pair<dev_t, ino_t>> seen;
     for (const auto& folder : folders_) {
-        struct stat facts;
-        if (stat(folder.c_str(), &facts) != 0 || !S_ISDIR(facts.st_mode) || !holdsDatabase(folder))
-            continue;
-        const std::pair identity(facts.st_dev, facts.st_ino);
-        if (std::find(seen.begin(), seen.end(), identity) != seen.end()) continue;
-        seen.push_back(identity);
-        folders.push_back(folder);
+        std::unique_ptr<char, void (*)(void*)> full(realpath(folder.c_str(), nullptr), std::free);
+        if (!full || !holdsDatabase(full.get())) continue;
+        if (std::find(folders.begin(), folders.end(), full.get()) == folders.end())
+            folders.emplace_back(full.get());
     }
     return folders;
 }

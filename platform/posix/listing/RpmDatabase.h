@@ -22,13 +22,15 @@ class RpmDatabase : public PackageDatabase {
         std::string rpm;
         std::string rpmio;
     };
-    // How the files whose names pass the filter are found.
+    // How the files whose names pass the filter are found. On a database of 2,000 packages and
+    // 300,000 files (sqlite, rpm 4.18) every package's list took 170 ms, the index 630 ms: rpm
+    // reads the index one entry at a time (see bench/README.md).
     enum class Lookup {
-        // From rpm's index of file names: only the packages holding a kept name are read.
-        ByNameIndex,
-        // Every package's file list, name by name: what ByNameIndex falls back to where the
-        // database has no usable index.
+        // Every package's file list, name by name.
         EveryPackage,
+        // From rpm's index of file names, reading only the packages that hold a kept name; falls
+        // back to EveryPackage where the database has no usable index.
+        ByNameIndex,
     };
 
     // Where rpm keeps its database on the running system: /usr/lib/sysimage/rpm (rpm 4.16 and
@@ -40,7 +42,7 @@ class RpmDatabase : public PackageDatabase {
     // Reads the databases in `folders`, each folder once however many of its names are given.
     explicit RpmDatabase(std::vector<std::string> folders,
                          std::vector<Library> libraries = acceptedLibraries(),
-                         Lookup lookup = Lookup::ByNameIndex)
+                         Lookup lookup = Lookup::EveryPackage)
         : folders_(std::move(folders)), libraries_(std::move(libraries)), lookup_(lookup) {}
 
     // Absent when none of the folders holds a database or no accepted librpm could be loaded;
