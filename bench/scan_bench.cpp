@@ -7,6 +7,7 @@
 //   scan_bench cold ROOT [ROUNDS]                   the same, each walker from empty caches
 //   scan_bench scaling ROOT [ROUNDS]                the window cold by folders read ahead at once
 //   scan_bench engine ROOT [--no-db|--print]        one engine scan alone, for profilers
+//   scan_bench packages DBS [ROUNDS]                each package database read alone
 //   scan_bench window ROOT                          one shown window's scan alone, for profilers
 //
 // Each round runs the reference walker, the scan engine without a window (with and without the
@@ -16,7 +17,9 @@
 // find with the ten masks and fd with 8 threads where they are installed; the table gives medians,
 // the median of the per-round ratios to the reference and the processor time (user and system, of
 // every thread of the process and of the child processes). The engine's peak heap is counted by
-// this binary's operator new and set against what the result rows hold.
+// this binary's operator new and set against what the result rows hold. With
+// KELMORA_BENCH_PACKAGE_DBS naming the folder that bench/make-package-dbs.sh made, `run` also times
+// the engine reading a desktop-size rpm and pacman database beside the system's own.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,6 +33,7 @@
 #include <functional>
 #include <map>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -43,7 +47,9 @@
 #include "bench/TreeGenerator.h"
 #include "bench/WalkerTable.h"
 #include "platform/Platform.h"
+#include "platform/posix/listing/PacmanDatabase.h"
 #include "platform/posix/listing/PosixFileSystem.h"
+#include "platform/posix/listing/RpmDatabase.h"
 #include "scan/Masks.h"
 #include "scan/Scan.h"
 
@@ -95,13 +101,37 @@ struct EngineRun {
     std::size_t peakHeap = 0;  // heap in use at the worst moment of the scan, above the start
 };
 
-EngineRun runEngine(const std::string& root, bool packageDatabase, bool print = false,
-                    unsigned readAhead = kReadAhead) {
-    auto sources = platform::posix::PosixFileSystem::systemSources(
-        [](std::string_view name) { return isListableName(NativeStringView(name)); });
+using platform::posix::PackageDatabase;
+using platform::posix::RpmDatabase;
+using Databases = std::vector<std::shared_ptr<PackageDatabase>>;
+
+bool listable(std::string_view name) { return isListableName(NativeStringView(name)); }
+
+// The rpm and pacman databases that bench/make-package-dbs.sh made in `folder`.
+Databases generatedDatabases(const std::string& folder, RpmDatabase::Lookup lookup) {
+    return {std::make_shared<RpmDatabase>(std::vector{folder + "/rpm"},
+                                          RpmDatabase::acceptedLibraries(), lookup),
+            std::make_shared<platform::posix::PacmanDatabase>("/", folder + "/pacman")};
+}
+
+// The running system's file system, reading `more` package databases beside the system's own.
+platform::posix::PosixFileSystem::Sources engineSources(bool packageDatabase, unsigned readAhead,
+                                                        const Databases& more = {}) {
+    auto sources = platform::posix::PosixFileSystem::systemSources(listable);
     if (!packageDatabase) sources.packageDatabases.clear();
+    sources.packageDatabases.insert(sources.packageDatabases.end(), more.begin(), more.end());
     sources.readAhead.inFlight = readAhead;
-    platform::posix::PosixFileSystem fs(std::move(sources));
+    return sources;
+}
+
+// One engine scan, on a new file system unless `kept` is given: the program keeps one for all its
+// scans.
+EngineRun runEngine(const std::string& root, bool packageDatabase, bool print = false,
+                    unsigned readAhead = kReadAhead,
+                    platform::posix::PosixFileSystem* kept = nullptr) {
+    std::optional<platform::posix::PosixFileSystem> fresh;
+    if (!kept) fresh.emplace(engineSources(packageDatabase, readAhead));
+    auto& fs = kept ? *kept : *fresh;
     NullView view;
     MainState state;
     state.Idle = 1;
@@ -169,6 +199,30 @@ int run(const std::string& root, int rounds, bool cold) {
         {"window", [&] { return runWindow(root, windowRows); }},
         {"window, no read-ahead", [&] { return runWindow(root, windowRows, 0); }},
     };
+    // With the generated databases: the program's later scans (one file system kept, as the
+    // program keeps it), and a first scan, on a new file system every time, by either lookup.
+    std::vector<std::unique_ptr<platform::posix::PosixFileSystem>> withDatabases;
+    if (const char* dbs = std::getenv("KELMORA_BENCH_PACKAGE_DBS")) {
+        using Lookup = RpmDatabase::Lookup;
+        const std::pair<const char*, Lookup> kinds[] = {
+            {"engine, + rpm and pacman dbs", Lookup::EveryPackage},
+            {"engine, + dbs, first scan", Lookup::EveryPackage},
+            {"engine, + dbs, first, by name index", Lookup::ByNameIndex}};
+        for (const auto& [name, lookup] : kinds) {
+            const bool keep = withDatabases.empty();
+            withDatabases.push_back(std::make_unique<platform::posix::PosixFileSystem>(
+                engineSources(true, kReadAhead, generatedDatabases(dbs, lookup))));
+            auto* sources = withDatabases.back().get();
+            walkers.push_back(
+                {name, [&root, dbs, lookup, keep, sources] {
+                     if (keep)
+                         return seconds([&] { runEngine(root, true, false, kReadAhead, sources); });
+                     platform::posix::PosixFileSystem fs(
+                         engineSources(true, kReadAhead, generatedDatabases(dbs, lookup)));
+                     return seconds([&] { runEngine(root, true, false, kReadAhead, &fs); });
+                 }});
+        }
+    }
     if (have("find"))
         walkers.push_back({"GNU find", [&] { return seconds([&] { runFind(root); }); }});
     if (have("fdfind"))
@@ -186,6 +240,34 @@ int run(const std::string& root, int rounds, bool cold) {
     std::printf("engine peak heap without read-ahead %.2f MiB: the read-ahead's %.2f MiB\n",
                 double(engineAlone.peakHeap) / 1048576,
                 (double(engine.peakHeap) - double(engineAlone.peakHeap)) / 1048576);
+    return 0;
+}
+
+// Each package database read alone, as a scan reads it: the system's own and the generated ones in
+// `folder`, the rpm database by its file name index and package by package.
+int packages(const std::string& folder, int rounds) {
+    auto databases = platform::posix::systemPackageDatabases();
+    std::vector<std::string> names = {"system dpkg", "system rpm", "system pacman"};
+    for (const auto lookup : {RpmDatabase::Lookup::ByNameIndex, RpmDatabase::Lookup::EveryPackage})
+        databases.push_back(generatedDatabases(folder, lookup).front());
+    databases.push_back(generatedDatabases(folder, RpmDatabase::Lookup::ByNameIndex).back());
+    names.insert(names.end(), {"generated rpm, by name index", "generated rpm, every package",
+                               "generated pacman"});
+    for (std::size_t i = 0; i < databases.size(); ++i) {
+        std::vector<double> times;
+        std::size_t paths = 0;
+        int read = 0;
+        for (int round = 0; round <= rounds; ++round) {  // round 0 warms the caches
+            paths = 0;
+            const double time = seconds([&] {
+                read = static_cast<int>(
+                    databases[i]->read(listable, [&](std::string_view) { ++paths; }));
+            });
+            if (round) times.push_back(time);
+        }
+        std::printf("%-32s %8.1f ms  %zu paths kept (read %d)\n", names[i].c_str(),
+                    median(times) * 1000, paths, read);
+    }
     return 0;
 }
 
@@ -238,6 +320,8 @@ int main(int argc, char* argv[]) {
                     double(result.peakHeap) / 1048576);
         return 0;
     }
+    if (command == "packages" && argc >= 3)
+        return packages(argv[2], argc > 3 ? std::stoi(argv[3]) : 5);
     if (command == "window" && argc >= 3) {  // one shown window's scan alone, for profilers
         if (!std::getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
         QApplication app(argc, argv);
@@ -258,7 +342,7 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr,
                  "usage: %s generate ROOT FILES FOLDERS [SEED [MATCHING%%]] | deep ROOT LEVELS | "
                  "copy-shape FROM TO | run ROOT [ROUNDS] | cold ROOT [ROUNDS] | scaling ROOT "
-                 "[ROUNDS] | engine ROOT [--no-db|--print] | window ROOT\n",
+                 "[ROUNDS] | engine ROOT [--no-db|--print] | packages DBS [ROUNDS] | window ROOT\n",
                  argv[0]);
     return 2;
 }

@@ -47,4 +47,11 @@ DatabaseRead PacmanDatabase::read(const NameFilter& keepName, const PathSink& ta
     return result;
 }
 
+std::optional<std::string> PacmanDatabase::state() const {
+    struct stat facts;
+    if (stat((database_ + "/local").c_str(), &facts) != 0) return std::nullopt;
+    return std::to_string(facts.st_dev) + ' ' + std::to_string(facts.st_ino) + ' ' +
+           std::to_string(facts.st_mtim.tv_sec) + '.' + std::to_string(facts.st_mtim.tv_nsec);
+}
+
 }  // namespace kelmora::platform::posix

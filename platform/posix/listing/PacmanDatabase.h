@@ -20,6 +20,9 @@ class PacmanDatabase : public PackageDatabase {
     // Absent when there is no local folder; Damaged when a package's `files` is missing or could
     // not be read.
     DatabaseRead read(const NameFilter& keepName, const PathSink& take) override;
+    // The local folder's inode and modification time: pacman makes a package's folder anew
+    // whenever it installs or upgrades the package, and removes it with the package.
+    std::optional<std::string> state() const override;
 
   private:
     std::string root_;

@@ -48,7 +48,7 @@ class RpmDatabase : public PackageDatabase {
     // Absent when none of the folders holds a database or no accepted librpm could be loaded;
     // Damaged when a database could not be opened or read whole. Nothing is ever written.
     DatabaseRead read(const NameFilter& keepName, const PathSink& take) override;
-    // Each database file's inode, size and times: rpm writes them at every change.
+    // Each database file's inode, size and modification time: rpm writes them at every change.
     std::optional<std::string> state() const override;
 
   private:
