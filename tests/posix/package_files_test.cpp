@@ -87,6 +87,12 @@ TEST_F(PackageOwnership, ReadOncePerScanAndKeepsOnlyListableNames) {
     packages.reset();  // the next scan reads it afresh
     EXPECT_FALSE(packages.owns(a));
     EXPECT_EQ(packages.loads(), 2);
+
+    // Changed while it was first read, as the program started: the first scan reads it again.
+    writeList("p", {at("usr/lib/x/a.tmp")});
+    PackageFiles started({std::make_shared<DpkgDatabase>(db.root())}, listable);
+    writeList("p", {});
+    EXPECT_FALSE(started.owns(a));
 }
 
 }  // namespace

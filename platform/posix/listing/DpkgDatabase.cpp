@@ -1,6 +1,7 @@
 #include "platform/posix/listing/DpkgDatabase.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 
 #include <fstream>
 #include <memory>
@@ -34,6 +35,26 @@ DatabaseRead DpkgDatabase::read(const NameFilter& keepName, const PathSink& take
                                    std::getline(diversions, by);)
         record(to);
     return result;
+}
+
+std::optional<std::string> DpkgDatabase::state() const {
+    std::string state;
+    for (const char* part : {"/status", "/diversions"}) {
+        struct stat facts;
+        state += stat((root_ + part).c_str(), &facts) == 0 ? stampOf(facts) : "-";
+        state += '\n';
+    }
+    DIR* dir = opendir((root_ + "/info").c_str());
+    if (!dir) return state;
+    std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, closedir);
+    while (const dirent* ent = readdir(dir)) {
+        const std::string_view name = ent->d_name;
+        struct stat facts;
+        if (!name.ends_with(".list")) continue;
+        if (fstatat(dirfd(dir), ent->d_name, &facts, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+        state.append(name).append(" ").append(stampOf(facts)).push_back('\n');
+    }
+    return state;
 }
 
 }  // namespace kelmora::platform::posix

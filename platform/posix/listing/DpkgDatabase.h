@@ -18,6 +18,8 @@ class DpkgDatabase : public PackageDatabase {
 
     // Absent when there is no info folder; Damaged when a file list could not be read whole.
     DatabaseRead read(const NameFilter& keepName, const PathSink& take) override;
+    // Every package's file list, the status and the diversions, as written last.
+    std::optional<std::string> state() const override;
 
   private:
     std::string root_;

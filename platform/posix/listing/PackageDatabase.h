@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -33,6 +35,14 @@ class PackageDatabase {
     // reader cannot tell, and then it is read every time.
     virtual std::optional<std::string> state() const { return std::nullopt; }
 };
+
+// What a state() token holds of one file or folder: its inode, size and last write time, which
+// change whenever it is written or replaced. Not the change time: readers change it too (sqlite
+// gives its log file its owner again at every close).
+inline std::string stampOf(const struct stat& facts) {
+    return std::to_string(facts.st_ino) + ' ' + std::to_string(facts.st_size) + ' ' +
+           std::to_string(facts.st_mtim.tv_sec) + '.' + std::to_string(facts.st_mtim.tv_nsec);
+}
 
 // The part of `path` after its last "/", or all of it.
 inline std::string_view lastPart(std::string_view path) {

@@ -10,7 +10,14 @@
 namespace kelmora::platform::posix {
 
 PackageFiles::PackageFiles(Databases databases, NameFilter keepName)
-    : databases_(std::move(databases)), keepName_(std::move(keepName)) {}
+    : databases_(std::move(databases)),
+      kept_(databases_.size()),
+      keepName_(std::move(keepName)),
+      readAhead_(std::async(std::launch::async, [this] { readChanged(false); })) {}
+
+PackageFiles::~PackageFiles() {
+    if (readAhead_.valid()) readAhead_.wait();
+}
 
 void PackageFiles::reset() {
     loaded_ = false;
@@ -22,23 +29,33 @@ bool PackageFiles::owns(const FileIdentity& file) {
     return owned_.contains(file);
 }
 
-void PackageFiles::load() {
-    loaded_ = true;
-    ++loads_;
-    owned_.clear();
-    kept_.resize(databases_.size());
+void PackageFiles::readChanged(bool forScan) {
     for (std::size_t i = 0; i < databases_.size(); ++i) {
         auto& kept = kept_[i];
         auto state = databases_[i]->state();
-        if (!state || state != kept.state) {
+        const bool unchanged = state && state == kept.state;
+        // What the read ahead of the first scan found stands for that scan, unless it changed.
+        const bool justRead = forScan && kept.fresh && state == kept.state;
+        if (!unchanged && !justRead) {
             kept.paths.clear();
             const auto read = databases_[i]->read(
                 keepName_, [&](std::string_view recorded) { kept.paths.emplace_back(recorded); });
             kept.state = read == DatabaseRead::Whole ? std::move(state) : std::nullopt;
         }
+        kept.fresh = !forScan;
+    }
+}
+
+void PackageFiles::load() {
+    loaded_ = true;
+    ++loads_;
+    owned_.clear();
+    if (readAhead_.valid()) readAhead_.get();
+    readChanged(true);
+    // Resolved at each load: a recorded path may now reach another file than it did.
+    for (const auto& kept : kept_)
         for (const auto& path : kept.paths)
             if (const auto facts = factsAt(AT_FDCWD, path.c_str())) owned_.insert(facts->id);
-    }
 }
 
 PackageFiles::Databases systemPackageDatabases() {

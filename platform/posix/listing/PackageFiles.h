@@ -1,5 +1,6 @@
 #pragma once
 
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,12 +20,18 @@ namespace kelmora::platform::posix {
 // whatever the size of the databases. A missing, unreadable or damaged database owns what could be
 // read of it, maybe nothing, and the others are read all the same. A database whose state() is as
 // when it was last read whole is not read again: its kept paths are resolved afresh.
+//
+// The databases are first read on a thread of its own as soon as this object is made (when the
+// program starts), so that a first scan finds them read; the first owns() waits for that read.
 class PackageFiles {
   public:
     using NameFilter = PackageDatabase::NameFilter;
     using Databases = std::vector<std::shared_ptr<PackageDatabase>>;
 
     PackageFiles(Databases databases, NameFilter keepName);
+    ~PackageFiles();
+    PackageFiles(const PackageFiles&) = delete;
+    PackageFiles& operator=(const PackageFiles&) = delete;
 
     // Forgets what was read, so that the next owns() reads the databases again.
     void reset();
@@ -37,11 +44,15 @@ class PackageFiles {
 
   private:
     void load();
+    // Reads again the databases whose state changed since their last whole read, or that tell
+    // no state; `forScan` when a scan will use what was read, which may then be the read ahead.
+    void readChanged(bool forScan);
 
     // What one database's last whole read kept, and its state then.
     struct Kept {
         std::optional<std::string> state;
         std::vector<std::string> paths;
+        bool fresh = false;  // read ahead of the first scan, not used yet
     };
 
     Databases databases_;
@@ -50,6 +61,7 @@ class PackageFiles {
     bool loaded_ = false;
     int loads_ = 0;
     IdentitySet owned_;
+    std::future<void> readAhead_;  // the first read, until the first load() has waited for it
 };
 
 // The running system's package databases, each where its package manager keeps it: dpkg's in

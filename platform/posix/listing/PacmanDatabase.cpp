@@ -50,8 +50,7 @@ DatabaseRead PacmanDatabase::read(const NameFilter& keepName, const PathSink& ta
 std::optional<std::string> PacmanDatabase::state() const {
     struct stat facts;
     if (stat((database_ + "/local").c_str(), &facts) != 0) return std::nullopt;
-    return std::to_string(facts.st_dev) + ' ' + std::to_string(facts.st_ino) + ' ' +
-           std::to_string(facts.st_mtim.tv_sec) + '.' + std::to_string(facts.st_mtim.tv_nsec);
+    return std::to_string(facts.st_dev) + ' ' + stampOf(facts);
 }
 
 }  // namespace kelmora::platform::posix

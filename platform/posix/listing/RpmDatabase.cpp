@@ -267,10 +267,7 @@ std::optional<std::string> RpmDatabase::state() const {
             if (fstatat(dirfd(dir), ent->d_name, &facts, AT_SYMLINK_NOFOLLOW) != 0)
                 return std::nullopt;
             if (!S_ISREG(facts.st_mode)) continue;
-            // Not the change time: sqlite gives its log file its owner again at every close.
-            state += std::string(name) + ' ' + std::to_string(facts.st_ino) + ' ' +
-                     std::to_string(facts.st_size) + ' ' + std::to_string(facts.st_mtim.tv_sec) +
-                     '.' + std::to_string(facts.st_mtim.tv_nsec) + '\n';
+            state += std::string(name) + ' ' + stampOf(facts) + '\n';
         }
     }
     return state;
