@@ -5,7 +5,7 @@ set -euo pipefail
 # cmake finds its own files through PATH, which a bare environment (env -i) leaves unexported.
 export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/deps.sh"
+"$top/scripts/deps.sh" "$top/scripts/packages.txt" "$top/scripts/packages-test.txt"
 jobs=$(nproc)
 
 run_suite() {
