@@ -10,6 +10,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -26,9 +27,10 @@
 #include "tests/support/posix/ScratchMounts.h"
 
 namespace {
-// Runs before every renameat2 of this program while a test sets it, so that the test can act there
-// as another process racing the removal would.
+// Run before every renameat2 and unlinkat of this program while a test sets them, so that the test
+// can act there as another process racing the removal would.
 std::function<void()> beforeRenameAt2;
+std::function<void()> beforeUnlinkAt;
 }  // namespace
 
 // The system's renameat2, after beforeRenameAt2.
@@ -36,6 +38,12 @@ extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const c
                          unsigned int flags) noexcept {
     if (beforeRenameAt2) beforeRenameAt2();
     return static_cast<int>(::syscall(SYS_renameat2, fromFolder, from, toFolder, to, flags));
+}
+
+// The system's unlinkat, after beforeUnlinkAt.
+extern "C" int unlinkat(int folder, const char* name, int flags) noexcept {
+    if (beforeUnlinkAt) beforeUnlinkAt();
+    return static_cast<int>(::syscall(SYS_unlinkat, folder, name, flags));
 }
 
 namespace kelmora::platform::posix {
@@ -319,7 +327,11 @@ TEST_F(PosixTrash, MovesTheFileIntoTheHomeTrashMadeForIt) {
     // The same name again takes a free one; the first stays as it was.
     ASSERT_EQ(remover.moveToTrash(listed("elsewhere/trash me.tmp")).outcome,
               RemoveOutcome::Removed);
-    expectInHomeTrash("elsewhere/trash me.tmp", second, "trash me.tmp.2");
+    const auto names = namesIn(trash("files"));
+    ASSERT_EQ(names.size(), 2u);
+    const std::string other = names[0] == "trash me.tmp" ? names[1] : names[0];
+    EXPECT_EQ(other.rfind("trash me.tmp.", 0), 0u) << other;
+    expectInHomeTrash("elsewhere/trash me.tmp", second, other);
     EXPECT_EQ(inodeOf(trash("files/trash me.tmp")), first);
 }
 
@@ -393,6 +405,37 @@ class PosixTrashMounts : public PosixRemover {
     test::ScratchMounts mounts;  // after the tree: unmounted before the tree goes
 };
 
+TEST_F(PosixTrashMounts, AnyNumberOfFilesOfOneNameGoToTheSameTrash) {
+    // The home trash, and where this process may mount, the trash at the top of another mount
+    // (which, once it gave up, left the rest to be copied into the home trash).
+    const std::string own = ".Trash-" + std::to_string(::geteuid());
+    std::vector<std::pair<std::string, std::string>> places = {{"home/", trash()}};
+    if (test::ScratchMounts::available() && mounts.bind(tree.path("disk"), tree.path("mnt")))
+        places.emplace_back("mnt/", tree.path("mnt/" + own));
+    for (const auto& [at, trashFolder] : places) {
+        SCOPED_TRACE(at);
+        constexpr int kFiles = 1'100;
+        std::map<ino_t, std::string> listedPaths;
+        for (int i = 0; i < kFiles; ++i) {
+            const std::string rel = at + std::to_string(i) + "/config.bak";
+            tree.file(rel, 1);
+            listedPaths[inodeOf(tree.path(rel))] =
+                at == "mnt/" ? std::to_string(i) + "/config.bak" : tree.path(rel);
+            const RemoveResult result = remover.moveToTrash(listed(rel));
+            ASSERT_EQ(result.outcome, RemoveOutcome::Removed) << i << ": " << result.osError;
+        }
+        // Every one was moved (not copied) into that trash, under a name that begins with its own.
+        const auto names = namesIn(trashFolder + "/files");
+        EXPECT_EQ(names.size(), std::size_t{kFiles});
+        for (const std::string& name : names) {
+            EXPECT_EQ(name.rfind("config.bak", 0), 0u) << name;
+            EXPECT_EQ(recordedPath(trashFolder + "/info/" + name + ".trashinfo"),
+                      listedPaths[inodeOf(trashFolder + "/files/" + name)]);
+        }
+        fs::remove_all(trashFolder);
+    }
+}
+
 TEST_F(PosixTrashMounts, AnotherMountsFilesGoToTheTrashAtItsTop) {
     REQUIRE_MOUNTS();
     // A bind mount: the same file system as the home trash, but another mount, across which
@@ -455,6 +498,92 @@ TEST_F(PosixTrashMounts, FilesOfATmpfsAreCopiedIntoTheHomeTrash) {
     EXPECT_EQ(recordedPath(trash("info/x.tmp.trashinfo")), tree.path("ram/sub/x.tmp"));
     // No trash was made on the tmpfs itself.
     EXPECT_EQ(namesIn(tree.path("ram")), std::vector<std::string>{"sub"});
+}
+
+TEST_F(PosixTrashMounts, TheCopyRemovesOnlyTheFileItChecked) {
+    REQUIRE_MOUNTS();
+    ASSERT_TRUE(mounts.tmpfs(tree.path("ram"), "size=4m"));
+    // Another process moves the listed file away and puts its own at the path: before the last
+    // unlink, before the original is set aside, and then once more before it can go back.
+    enum class When { BeforeUnlink, BeforeSettingAside, AgainBeforePutBack };
+    for (const When when :
+         {When::BeforeUnlink, When::BeforeSettingAside, When::AgainBeforePutBack}) {
+        SCOPED_TRACE(static_cast<int>(when));
+        const std::string at = "ram/" + std::to_string(static_cast<int>(when)) + "/";
+        tree.folder(at);
+        writeFile(tree.path(at + "x.tmp"), "listed");
+        const ListedFile file = listed(at + "x.tmp");
+        const auto swap = [&] {
+            std::error_code ignored;
+            fs::rename(tree.path(at + "x.tmp"), tree.path(at + "moved.tmp"), ignored);
+            writeFile(tree.path(at + "x.tmp"), "theirs");
+        };
+        int renames = 0;
+        if (when == When::BeforeUnlink) {
+            beforeUnlinkAt = [&] {
+                beforeUnlinkAt = nullptr;
+                swap();
+            };
+        } else {
+            beforeRenameAt2 = [&] {
+                if (++renames == 1) swap();
+                if (renames == 2 && when == When::AgainBeforePutBack)
+                    writeFile(tree.path(at + "x.tmp"), "again");
+            };
+        }
+        const RemoveResult result = remover.moveToTrash(file);
+        beforeRenameAt2 = nullptr;
+        beforeUnlinkAt = nullptr;
+        // Their file is never deleted, and the listed one is in the trash or where it was moved.
+        std::vector<std::string> left;
+        for (const std::string& name : namesIn(tree.path(at)))
+            left.push_back(contents(tree.path(at + name)));
+        std::sort(left.begin(), left.end());
+        if (when == When::BeforeUnlink) {
+            EXPECT_EQ(result.outcome, RemoveOutcome::Removed) << result.osError;
+            EXPECT_EQ(left, std::vector<std::string>{"theirs"});
+            EXPECT_EQ(contents(trash("files/x.tmp")), "listed");
+        } else {
+            EXPECT_EQ(result.outcome, RemoveOutcome::Refused);
+            EXPECT_EQ(result.osError, ESTALE);
+            EXPECT_EQ(contents(tree.path(at + "moved.tmp")), "listed");
+            // Theirs is back at the path, or where the path was taken again, still in the folder.
+            const std::vector<std::string> expected =
+                when == When::BeforeSettingAside
+                    ? std::vector<std::string>{"listed", "theirs"}
+                    : std::vector<std::string>{"again", "listed", "theirs"};
+            EXPECT_EQ(left, expected);
+            EXPECT_EQ(contents(tree.path(at + "x.tmp")),
+                      when == When::BeforeSettingAside ? "theirs" : "again");
+        }
+        fs::remove_all(trash());
+    }
+}
+
+TEST_F(PosixTrashMounts, FilesOfAnotherBtrfsSubvolumeAreCopied) {
+    REQUIRE_MOUNTS();
+    if (!mounts.btrfs(tree.path("bt"))) GTEST_SKIP() << "no btrfs here (btrfs-progs, loop)";
+    ASSERT_EQ(
+        std::system(("cd '" + tree.path("bt") + "' && btrfs -q subvolume create sub").c_str()), 0);
+    // A subvolume on the home trash's mount, and one below the top of another mount: no rename
+    // reaches the trash of either from it.
+    struct Case {
+        std::string home, file, trashFile;
+    };
+    const std::vector<Case> cases = {
+        {"bt/Trash", "bt/sub/a.tmp", "bt/Trash/files/a.tmp"},
+        {"data/Trash", "bt/sub/b.tmp", "data/Trash/files/b.tmp"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        tree.file(c.file);
+        writeFile(tree.path(c.file), c.file);
+        PosixFileRemover binner{tree.path(c.home)};
+        const RemoveResult result = binner.moveToTrash(listed(c.file));
+        EXPECT_EQ(result.outcome, RemoveOutcome::Removed) << result.osError;
+        EXPECT_FALSE(tree.exists(c.file));
+        EXPECT_EQ(contents(tree.path(c.trashFile)), c.file);
+    }
 }
 
 TEST_F(PosixTrashMounts, NoRoomInTheHomeTrashRefusesAndLeavesNothingBehind) {

@@ -119,8 +119,14 @@ RemoveResult PosixFileRemover::moveToTrash(const ListedFile& file) {
     // Without knowing the home's mount there is no telling which trash a file belongs in.
     const auto homeMount = home ? std::optional(home->mountKey()) : homeTrashParentMount();
     if (!homeMount) return refused(homeError);
-    if (*homeMount == found.mountKey)
-        return home ? home->moveIn(found.folder, name_, file.file, file.path) : refused(homeError);
+    if (*homeMount == found.mountKey) {
+        if (!home) return refused(homeError);
+        const RemoveResult moved = home->moveIn(found.folder, name_, file.file, file.path);
+        // One mount can span file systems that no rename crosses: a btrfs subvolume other than
+        // the trash's. The file is then copied, as from any other file system.
+        if (moved.outcome != RemoveOutcome::Refused || moved.osError != EXDEV) return moved;
+        return home->copyIn(found.folder, name_, file.file, file.path);
+    }
 
     if (!isVolatile(found.folder)) {
         if (auto top = findMountTop(found.folder, found.mountKey)) {

@@ -39,8 +39,10 @@ namespace kelmora::platform::posix {
 //    restart), it is renamed into the trash at the top of its own mount, found by mount identity:
 //    $topdir/.Trash/$uid or $topdir/.Trash-$uid, used only while no one else owns or may write
 //    to the top (see TrashFolder::openOnTop).
-// 3. Where no trash on its own mount takes it, it is copied into the home trash, and into no
-//    other place, flushed to disk, checked to be the listed file still, and only then removed.
+// 3. Where no trash on its own mount takes it, or the rename meant for step 1 crosses a file
+//    system within the mount (EXDEV: a btrfs subvolume), it is copied into the home trash, and
+//    into no other place, flushed to disk, checked to be the listed file still, and only then
+//    removed.
 // It is never deleted without a copy in a trash, and the call reports Removed only once it is in
 // one; each refusal leaves the file where it was and no record of it in any trash.
 //

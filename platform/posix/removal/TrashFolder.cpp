@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/random.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <random>
 
 #include "platform/posix/mounts/MountTop.h"
 #include "platform/posix/removal/FileCopy.h"
@@ -20,7 +22,10 @@ namespace {
 constexpr int kPartFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr int kTrashFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr std::string_view kRecordSuffix = ".trashinfo";
-constexpr int kMostNames = 1000;  // names tried before a put gives up (EEXIST)
+// Random names tried in a row before a put gives up (EEXIST). Each is one of 2^32, so even a
+// trash holding millions of one name's files takes a second try about once in a thousand puts: only
+// a folder that calls every name taken (a broken file system) ever reaches this.
+constexpr int kMostRandomNames = 64;
 
 RemoveResult refused(int error) { return {RemoveOutcome::Refused, error}; }
 constexpr RemoveResult kRemoved{RemoveOutcome::Removed, 0};
@@ -79,17 +84,36 @@ std::size_t cutBefore(std::string_view text, std::size_t keep) {
     return keep;
 }
 
+// `digits` random hexadecimal digits: from the kernel's generator, else (no getrandom, seccomp)
+// from a generator seeded once per thread.
+std::string randomHex(std::size_t digits) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    unsigned char bytes[16] = {};
+    const std::size_t wanted = (digits + 1) / 2;
+    if (wanted > sizeof bytes ||
+        ::getrandom(bytes, wanted, GRND_NONBLOCK) != static_cast<ssize_t>(wanted)) {
+        thread_local std::mt19937_64 fallback{std::random_device{}()};
+        for (std::size_t i = 0; i < wanted && i < sizeof bytes; ++i)
+            bytes[i] = static_cast<unsigned char>(fallback());
+    }
+    std::string out;
+    for (std::size_t i = 0; i < digits; ++i) out += kHex[(bytes[i / 2] >> (i % 2 ? 0 : 4)) & 15];
+    return out;
+}
+
 // The name tried at `attempt` (0, 1, ...) for a file called `name`: the name itself, then
-// "name.2", "name.3"..., shortened so that its record's name fits in one path component. A
-// shortened name loses the end of its stem and keeps its extension (up to kLongestExtension
-// bytes from its last dot), so the file's type still shows. The room left is at least
-// NAME_MAX - 10 - 5 = 240 bytes, so the stem keeps more than 200 of them: a shortened name is
-// never empty, "." or "..". Two long names that shorten alike get different numbers, as the
-// record of each is made exclusively.
+// "name.XXXXXXXX" with eight random hexadecimal digits, new at each attempt, so that a free one
+// is found at once however many files of that name the trash holds (no name is probed in turn).
+// The file's own name comes first, so that a trash reader shows it. Each is shortened so that its
+// record's name fits in one path component: a shortened name loses the end of its stem and keeps
+// its extension (up to kLongestExtension bytes from its last dot), so the file's type still shows.
+// The room left is at least NAME_MAX - 10 - 9 = 236 bytes, so the stem keeps more than 200 of
+// them: a shortened name is never empty, "." or "..". Two long names that shorten alike get
+// different suffixes, as the record of each is made exclusively.
 constexpr std::size_t kLongestExtension = 16;
 std::string candidateName(const std::string& name, int attempt) {
     std::string suffix;
-    if (attempt > 0) suffix.append(".").append(std::to_string(attempt + 1));
+    if (attempt > 0) suffix.append(".").append(randomHex(8));
     const std::size_t room = NAME_MAX - kRecordSuffix.size() - suffix.size();
     if (name.size() <= room) return name + suffix;
     const std::size_t dot = name.rfind('.');
@@ -139,6 +163,17 @@ int makeParents(const std::string& path) {
         if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
     }
     return 0;
+}
+
+// Renames `from` in `fromFd` to `to` in `toFd` unless `to` exists. Where the file system cannot
+// refuse to replace (EINVAL), `to` is looked for first. 0 or an errno (EEXIST: `to` is taken).
+int renameNoReplace(int fromFd, const std::string& from, int toFd, const std::string& to) {
+    if (::renameat2(fromFd, from.c_str(), toFd, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL) return errno;
+    struct stat there {};
+    if (::fstatat(toFd, to.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    if (errno != ENOENT) return errno;
+    return ::renameat(fromFd, from.c_str(), toFd, to.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -242,7 +277,10 @@ template <typename Place>
 RemoveResult TrashFolder::putUnderFreeName(const std::string& name, std::string_view recordedPath,
                                            bool flushRecord, Place place) {
     const std::string record = recordText(recordedPath);
-    for (int attempt = 0; attempt < kMostNames; ++attempt) {
+    // Two operations per put whatever the trash holds: the exclusive record, then the file under
+    // its name. Only a name taken in files/ by something without a record, or by chance a random
+    // one taken already, costs another pair.
+    for (int attempt = 0; attempt <= kMostRandomNames; ++attempt) {
         const std::string trashName = candidateName(name, attempt);
         if (const int error = writeRecord(trashName, record, flushRecord)) {
             if (error == EEXIST) continue;
@@ -265,18 +303,7 @@ RemoveResult TrashFolder::moveIn(int folderFd, const std::string& name,
 std::optional<RemoveResult> TrashFolder::renameInto(int folderFd, const std::string& name,
                                                     const FileIdentity& expected,
                                                     const std::string& trashName) {
-    int moved =
-        ::renameat2(folderFd, name.c_str(), files_.get(), trashName.c_str(), RENAME_NOREPLACE);
-    if (moved != 0 && errno == EINVAL) {
-        // A file system that cannot refuse to replace: make sure the place is free first.
-        struct stat there {};
-        if (::fstatat(files_.get(), trashName.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0)
-            errno = EEXIST;
-        else if (errno == ENOENT)
-            moved = ::renameat(folderFd, name.c_str(), files_.get(), trashName.c_str());
-    }
-    if (moved != 0) {
-        const int error = errno;
+    if (const int error = renameNoReplace(folderFd, name, files_.get(), trashName)) {
         if (error == EEXIST) return std::nullopt;
         dropRecord(trashName);
         struct stat st {};
@@ -292,7 +319,7 @@ std::optional<RemoveResult> TrashFolder::renameInto(int folderFd, const std::str
     // over whatever may have taken that meanwhile; where it cannot, it stays in files/ with no
     // record, where no trash reader offers it as anything and the next put passes over its name.
     dropRecord(trashName);
-    ::renameat2(files_.get(), trashName.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE);
+    renameNoReplace(files_.get(), trashName, folderFd, name);
     return refused(ESTALE);
 }
 
@@ -354,9 +381,31 @@ std::optional<RemoveResult> TrashFolder::copyInto(int source, const struct stat&
         now.st_mtim.tv_sec == st.st_mtim.tv_sec && now.st_mtim.tv_nsec == st.st_mtim.tv_nsec &&
         now.st_ctim.tv_sec == st.st_ctim.tv_sec && now.st_ctim.tv_nsec == st.st_ctim.tv_nsec;
     if (!same) return undo(refused(ESTALE));
-    if (::unlinkat(folderFd, name.c_str(), 0) != 0)
-        return undo(errno == ENOENT ? kGone : refused(errno));
-    return kRemoved;
+
+    // Something could take the name between that check and an unlink of it, and would be deleted
+    // for good. So the original first goes aside under a private name in its own folder, is checked
+    // there and only then unlinked: what the unlink removes is what was checked, unless someone
+    // who may write the folder finds the private name and swaps it too, which they could do to
+    // any file of theirs there anyway.
+    const std::string aside = ".kelmora-trash-" + randomHex(16);
+    if (const int error = renameNoReplace(folderFd, name, folderFd, aside))
+        return undo(error == ENOENT ? kGone : refused(error));
+    const auto moved = identityAt(folderFd, aside.c_str(), nullptr);
+    struct stat asideNow {};
+    const bool stillSame =
+        moved && sameFileSinceRename(*moved, expected) &&
+        ::fstatat(folderFd, aside.c_str(), &asideNow, AT_SYMLINK_NOFOLLOW) == 0 &&
+        asideNow.st_size == st.st_size && asideNow.st_mtim.tv_sec == st.st_mtim.tv_sec &&
+        asideNow.st_mtim.tv_nsec == st.st_mtim.tv_nsec;
+    const int unlinked =
+        !stillSame ? ESTALE : (::unlinkat(folderFd, aside.c_str(), 0) == 0 ? 0 : errno);
+    if (unlinked == 0) return kRemoved;
+    // What was set aside goes back under its name, never over what may have taken the name
+    // meanwhile. Where it cannot (the name taken again, the folder made read-only), it stays in
+    // its folder under the private name: nothing is lost, the copy and its record go, and the call
+    // is a refusal, as the file was never removed.
+    renameNoReplace(folderFd, aside, folderFd, name);
+    return undo(refused(unlinked));
 }
 
 }  // namespace kelmora::platform::posix

@@ -20,11 +20,13 @@ namespace kelmora::platform::posix {
 //
 // Putting a file in always writes its record first: info/NAME.trashinfo, created exclusively
 // (which reserves NAME), with Path= (the raw bytes, percent-encoded) and DeletionDate= (local
-// time). NAME is the file's own name, or the first of "NAME.2", "NAME.3"... that is free in both
-// folders. A name too long for its record is shortened by bytes: the end of its stem goes, its
-// extension stays, a UTF-8 character is not cut in two, and it is never empty. A failed put
-// removes the record again and leaves the file where it was. The record stays only once what
-// arrived is checked to be the listed file: nothing else keeps one.
+// time). NAME is the file's own name or, where that is taken in either folder, "NAME.XXXXXXXX" with
+// eight random hexadecimal digits: a free name costs the same however many files of one name the
+// trash holds, and there is no limit to how many it takes. A name too long for its record is
+// shortened by bytes: the end of its stem goes, its extension stays, a UTF-8 character is not cut
+// in two, and it is never empty. A failed put removes the record again and leaves the file where it
+// was. The record stays only once what arrived is checked to be the listed file: nothing else keeps
+// one.
 //
 // The trash folder and its two parts are real folders (not links) owned by the user, to which no
 // one else may write.
@@ -59,8 +61,11 @@ class TrashFolder {
 
     // Puts the regular file `name` of `folderFd` in by copying it (from any mount): copies it
     // with what a move would keep (see copyFile), flushes the copy, its record and both folders to
-    // disk, checks that the name still holds `expected`, unchanged since the copy began, and only
-    // then removes it. Refused, with no copy and no record left, when the trash's file system lacks
+    // disk, checks that the name still holds `expected`, unchanged since the copy began, renames it
+    // aside to a private name in its folder, checks it again there and only then removes it, so
+    // that nothing put at the name meanwhile is ever deleted. What fails the second check goes back
+    // under its name (or, where that is taken again, stays under the private one) and is refused
+    // (ESTALE). Refused, with no copy and no record left, when the trash's file system lacks
     // the space (ENOSPC), the file's own is read-only (EROFS), it cannot keep the file's extended
     // attributes or access control list (EOPNOTSUPP), or any step fails.
     RemoveResult copyIn(int folderFd, const std::string& name, const FileIdentity& expected,
@@ -73,10 +78,10 @@ class TrashFolder {
     // missing and each owned by `owner` with no write right for anyone else.
     static std::optional<TrashFolder> openParts(int trashFd, uid_t owner, int& error);
 
-    // Puts the file `name` in under the first free name (see the class comment), its record
+    // Puts the file `name` in under a free name (see the class comment), its record
     // (flushed when `flushRecord`) first: `place(trashName)` then puts the file there and gives
     // the result, or nothing when files/ already holds that name, which drops the record and
-    // tries the next name. On any other failure `place` has dealt with the record itself.
+    // tries another. On any other failure `place` has dealt with the record itself.
     template <typename Place>
     RemoveResult putUnderFreeName(const std::string& name, std::string_view recordedPath,
                                   bool flushRecord, Place place);
