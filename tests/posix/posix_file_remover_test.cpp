@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -307,6 +308,29 @@ TEST_F(PosixRemover, FilesPastPathMaxAreErasedAndBinnedTheSameWay) {
     EXPECT_EQ(binned.outcome, RemoveOutcome::Removed) << binned.osError;
     EXPECT_FALSE(deep.has("bin.tmp"));
     EXPECT_EQ(recordedPath(trash("info/bin.tmp.trashinfo")), deep.path() + "/bin.tmp");
+}
+
+TEST_F(PosixRemover, FewDescriptorsLeftStillReachDeepFiles) {
+    // Deeper than 40 descriptors reach, in a process allowed 40 (`ulimit -n 40`), as the walk
+    // finds such files.
+    std::string deep;
+    for (int level = 0; level < 60; ++level) deep += "d/";
+    for (const Way way : {Way::Erase, Way::MoveToBin}) {
+        SCOPED_TRACE(way == Way::Erase ? "erase" : "move to bin");
+        const std::string rel = deep + (way == Way::Erase ? "erase.tmp" : "bin.tmp");
+        tree.file(rel, 1);
+        const ListedFile file = listed(rel);
+        const auto removeWithFewDescriptors = [&] {
+            rlimit few{};
+            few.rlim_cur = few.rlim_max = 40;
+            if (::setrlimit(RLIMIT_NOFILE, &few) != 0) ::_exit(100);
+            PosixFileRemover fresh{trash()};
+            const RemoveResult result = removeBy(fresh, way, file);
+            ::_exit(result.outcome == RemoveOutcome::Removed ? 0 : 1 + result.osError % 99);
+        };
+        EXPECT_EXIT(removeWithFewDescriptors(), ::testing::ExitedWithCode(0), "");
+        EXPECT_FALSE(tree.exists(rel));
+    }
 }
 
 using PosixTrash = PosixRemover;

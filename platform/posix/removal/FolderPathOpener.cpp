@@ -25,6 +25,22 @@ void FolderPathOpener::dropBeyond(std::size_t keep) {
 }
 
 int FolderPathOpener::open(std::string_view folder) {
+    // Out of descriptors: hold fewer levels and go on from the deepest one still held.
+    for (;;) {
+        const int fd = openOnce(folder);
+        if ((fd != -EMFILE && fd != -ENFILE) || !holdFewer()) return fd;
+    }
+}
+
+bool FolderPathOpener::holdFewer() {
+    const std::size_t now = std::min(held_, levels_.size());
+    if (now <= 1) return false;  // the root alone, or nothing: there is nothing to let go
+    held_ = now / 2;
+    dropBeyond(held_);
+    return true;
+}
+
+int FolderPathOpener::openOnce(std::string_view folder) {
     if (!folder.empty() && folder.front() != '/') return -EINVAL;
     if (!levels_.empty() && folder == path_) return deepest();
 
@@ -64,7 +80,7 @@ int FolderPathOpener::open(std::string_view folder) {
             dropBeyond(levels_.size());
             return -error;
         }
-        if (levels_.size() < kHeldLevels) {
+        if (levels_.size() < held_) {
             levels_.push_back({next, UniqueFd(child)});
             path_.assign(folder.substr(0, next));
         } else {
@@ -92,6 +108,7 @@ const FolderPathOpener::Facts* FolderPathOpener::facts() {
 }
 
 void FolderPathOpener::release() {
+    held_ = kHeldLevels;
     tail_.reset();
     facts_.reset();
     levels_.clear();

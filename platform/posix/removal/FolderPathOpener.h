@@ -22,6 +22,12 @@ namespace kelmora::platform::posix {
 // of one folder, and of neighbouring folders, come one after another. A kept folder is the one
 // opened then, whatever its path reaches now; its identity is what callers check. release() lets
 // all of them go, so that no mount stays busy.
+//
+// Like the walk's FolderChain, it backs off when the process runs out of descriptors (EMFILE,
+// ENFILE): it then holds half as many levels, again and again down to the root alone, opening the
+// folders beyond them one at a time (at most two open at once), and holds no more than that until
+// release(). So a folder is given up for want of descriptors only when not even the root and two
+// more can be open at once.
 class FolderPathOpener {
   public:
     static constexpr std::size_t kHeldLevels = 64;
@@ -42,8 +48,13 @@ class FolderPathOpener {
     // once per folder. Nothing when the system will not tell them, with errno set.
     const Facts* facts();
 
-    // Closes every folder kept.
+    // Closes every folder kept, and lets later calls hold kHeldLevels again.
     void release();
+
+    // Holds half as many levels as now (the deepest go), for a caller that ran out of descriptors
+    // after open(); false when only the root is held, and nothing can be freed. open() must come
+    // again before the chain is used.
+    bool holdFewer();
 
   private:
     struct Level {
@@ -52,12 +63,14 @@ class FolderPathOpener {
     };
     int deepest() const { return tail_ ? tail_.get() : levels_.back().fd.get(); }
     void dropBeyond(std::size_t keep);
+    int openOnce(std::string_view folder);
 
-    std::string path_;            // the path of the deepest folder open
-    std::vector<Level> levels_;   // levels_[k]: the folder after k components; [0] is the root
-    UniqueFd tail_;               // the deepest folder when it lies beyond the held levels
-    std::optional<Facts> facts_;  // of the deepest folder, once read
-    std::string name_;            // one component, zero-terminated for openat
+    std::string path_;                // the path of the deepest folder open
+    std::vector<Level> levels_;       // levels_[k]: the folder after k components; [0] is the root
+    UniqueFd tail_;                   // the deepest folder when it lies beyond the held levels
+    std::optional<Facts> facts_;      // of the deepest folder, once read
+    std::string name_;                // one component, zero-terminated for openat
+    std::size_t held_ = kHeldLevels;  // levels that may be held, fewer after running out
 };
 
 }  // namespace kelmora::platform::posix

@@ -102,7 +102,32 @@ std::optional<std::uint64_t> PosixFileRemover::homeTrashParentMount() const {
     return mountKeyOfFd(folder.get());
 }
 
+namespace {
+
+bool outOfDescriptors(const RemoveResult& result) {
+    return result.outcome == RemoveOutcome::Refused &&
+           (result.osError == EMFILE || result.osError == ENFILE);
+}
+
+}  // namespace
+
 RemoveResult PosixFileRemover::deleteFile(const ListedFile& file) {
+    // A refusal leaves everything as it was, so one for want of descriptors is tried again with
+    // fewer of the chain's folders held, until it holds the root alone.
+    for (;;) {
+        const RemoveResult result = deleteOnce(file);
+        if (!outOfDescriptors(result) || !chain_.holdFewer()) return result;
+    }
+}
+
+RemoveResult PosixFileRemover::moveToTrash(const ListedFile& file) {
+    for (;;) {
+        const RemoveResult result = moveToTrashOnce(file);
+        if (!outOfDescriptors(result) || !chain_.holdFewer()) return result;
+    }
+}
+
+RemoveResult PosixFileRemover::deleteOnce(const ListedFile& file) {
     Found found;
     if (auto verdict = find(file, found)) return *verdict;
     if ((found.mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return refused(EACCES);
@@ -111,7 +136,7 @@ RemoveResult PosixFileRemover::deleteFile(const ListedFile& file) {
     return {RemoveOutcome::Removed, 0};
 }
 
-RemoveResult PosixFileRemover::moveToTrash(const ListedFile& file) {
+RemoveResult PosixFileRemover::moveToTrashOnce(const ListedFile& file) {
     Found found;
     if (auto verdict = find(file, found)) return *verdict;
     int homeError = 0;

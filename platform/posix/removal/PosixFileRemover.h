@@ -47,7 +47,9 @@ namespace kelmora::platform::posix {
 // one; each refusal leaves the file where it was and no record of it in any trash.
 //
 // Between calls the remover keeps the folders of the last path and the home trash open;
-// finishBatch() closes them.
+// finishBatch() closes them. Where the process runs out of descriptors (EMFILE, ENFILE) on the
+// way, it holds fewer of those folders and tries again (see FolderPathOpener), so that only a file
+// that cannot be reached with the root and a few descriptors more is refused for it.
 class PosixFileRemover : public FileRemover {
   public:
     // The effective user's home trash, where homeTrashPlace() puts it.
@@ -71,6 +73,9 @@ class PosixFileRemover : public FileRemover {
     // Finds the listed file as the class comment says: nothing when it may be acted on (with
     // `found` and name_ filled), else the result to give.
     std::optional<RemoveResult> find(const ListedFile& listed, Found& found);
+    // One try of deleteFile and moveToTrash, with the chain's folders as they are.
+    RemoveResult deleteOnce(const ListedFile& file);
+    RemoveResult moveToTrashOnce(const ListedFile& file);
     // The home trash, opened on first use and again once removed; null with `error` set when it
     // cannot be had.
     TrashFolder* homeTrash(int& error);
