@@ -233,8 +233,9 @@ ReadAhead::Read ReadAhead::read(const Slot& parent, const std::string& name,
     Read done;
     const long before = blocksRead();
     // Looked at without following a link or waking an automounter, and left alone unless it is a
-    // folder on the parent's own mount.
-    const auto facts = factsAt(parent.fd, name.c_str());
+    // folder on the parent's own mount. No witness is read: the number tells an avoided folder, and
+    // reading a generation (ext4 with small inodes) would open the folder outside openat2.
+    const auto facts = factsAt(parent.fd, name.c_str(), Witness::Skip);
     if (!facts || !facts->isFolder() || facts->automount || facts->mountRoot || !facts->mountId ||
         *facts->mountId != parent.mountId || avoided(facts->id))
         return done;
@@ -257,8 +258,9 @@ ReadAhead::Read ReadAhead::read(const Slot& parent, const std::string& name,
             subfolders.emplace_back(entry);
             if (subfolders.size() > options_.queued) subfolders.pop_front();
         } else if (listed.type == DT_REG && asked_ && asked_(entry)) {
-            // The file's inode, which the walk reads next with the same call.
-            (void)factsAt(fd, entry.data());
+            // The file's inode, which the walk reads next with the same call; never the file
+            // itself, which a generation would open.
+            (void)factsAt(fd, entry.data(), Witness::Skip);
         }
         return !ending_;
     });

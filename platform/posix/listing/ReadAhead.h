@@ -41,6 +41,7 @@ namespace kelmora::platform::posix {
 // statx, which follows no link and triggers no automount, and is passed over if it is not a folder
 // on the same mount; it is then opened with openat2 and RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV |
 // RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH, so that a link or a mount put there since is refused.
+// Nothing else is ever opened: it reads no identity's witness (a generation is read by opening).
 // It passes over the trash folders (by identity, and every name .Trash or .Trash-*). No path text
 // is ever resolved, so a rename by another user can only make it read a wrong folder of the same
 // mount in vain.
