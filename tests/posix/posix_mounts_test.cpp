@@ -7,9 +7,12 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -23,6 +26,7 @@
 #include "platform/posix/listing/DpkgDatabase.h"
 #include "platform/posix/listing/PosixFileSystem.h"
 #include "platform/posix/removal/PosixFileRemover.h"
+#include "platform/posix/removal/TrashFolders.h"
 #include "scan/Masks.h"
 #include "tests/support/ReadAheadWatch.h"
 #include "tests/support/ScanTree.h"
@@ -308,6 +312,45 @@ TEST(PosixMounts, ReadAheadCrossesNoMountAndNeverAsksAFuseDaemon) {
     }
 }
 
+// The trash at the top of a mount is known by identity whether or not the walk enters that mount:
+// one on removable media, which the walk leaves alone, can be bind-mounted where the walk goes.
+TEST(PosixMounts, TrashFoldersAtTheTopOfEveryLocalMountAreKnown) {
+    if (!test::ScratchMounts::available()) GTEST_SKIP() << "this process cannot make mounts";
+    test::TempTree tree;
+    test::ScratchMounts mounts;
+    struct Case {
+        std::string top;
+        bool removable;
+    };
+    const std::vector<Case> cases = {{"usb", true}, {"disk", false}};
+    std::vector<std::pair<unsigned, unsigned>> removable;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(mounts.tmpfs(tree.path(c.top)));
+        tree.file(c.top + "/.Trash-1000/files/thrown.tmp", 1);
+        struct stat st {};
+        ASSERT_EQ(::stat(tree.path(c.top).c_str(), &st), 0);
+        if (c.removable) removable.emplace_back(major(st.st_dev), minor(st.st_dev));
+    }
+    ASSERT_TRUE(mounts.bind(tree.path("usb/.Trash-1000"), tree.path("scanned/bound")));
+    platform::posix::MountPolicy policy(
+        [] {
+            std::ifstream in("/proc/self/mountinfo");
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        },
+        [&](unsigned major, unsigned minor) {
+            return std::find(removable.begin(), removable.end(), std::pair(major, minor)) !=
+                   removable.end();
+        });
+    policy.refresh();
+    const auto trashFolders = platform::posix::resolveMountTrashFolders(policy);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.top);
+        struct stat st {};
+        ASSERT_EQ(::stat(tree.path(c.top + "/.Trash-1000").c_str(), &st), 0);
+        EXPECT_TRUE(trashFolders.contains(test::numberOf(st)));
+    }
+}
+
 // btrfs as Fedora and openSUSE install it: a whole btrfs below an ext4 or tmpfs folder, and the
 // system's root and the homes as subvolumes mounted on their own, with subvolumes nested in them.
 TEST(PosixMounts, BtrfsMountsAndWritableSubvolumesAreScannedOnceSnapshotsNever) {
@@ -318,16 +361,18 @@ TEST(PosixMounts, BtrfsMountsAndWritableSubvolumesAreScannedOnceSnapshotsNever) 
     const auto shell = [&](const std::string& command) {
         ASSERT_EQ(std::system(("cd '" + tree.path("bt") + "' && " + command).c_str()), 0);
     };
-    shell("btrfs -q subvolume create sub && btrfs -q subvolume create sub/nested && "
-          "btrfs -q subvolume create fedroot && btrfs -q subvolume create fedhome && "
-          "mkdir -p fedroot/var/lib fedhome/u && btrfs -q subvolume create fedroot/var/lib/machines");
-    for (const char* file : {"outside.tmp", "bt/top.tmp", "bt/sub/s.tmp", "bt/sub/nested/n.tmp",
-                             "bt/fedroot/r.tmp", "bt/fedroot/var/lib/machines/m.tmp",
-                             "bt/fedhome/u/h.tmp"})
+    shell(
+        "btrfs -q subvolume create sub && btrfs -q subvolume create sub/nested && "
+        "btrfs -q subvolume create fedroot && btrfs -q subvolume create fedhome && "
+        "mkdir -p fedroot/var/lib fedhome/u && btrfs -q subvolume create fedroot/var/lib/machines");
+    for (const char* file :
+         {"outside.tmp", "bt/top.tmp", "bt/sub/s.tmp", "bt/sub/nested/n.tmp", "bt/fedroot/r.tmp",
+          "bt/fedroot/var/lib/machines/m.tmp", "bt/fedhome/u/h.tmp"})
         tree.file(file, 1);
     // Read-only snapshots, as snapper and Timeshift keep them, inside the tree and at its top.
-    shell("btrfs -q subvolume snapshot -r sub snap && btrfs -q subvolume snapshot -r fedroot "
-          "fedroot/snap");
+    shell(
+        "btrfs -q subvolume snapshot -r sub snap && btrfs -q subvolume snapshot -r fedroot "
+        "fedroot/snap");
     ASSERT_TRUE(mounts.btrfsSubvolume(tree.path("bt"), "fedroot", tree.path("fed")));
     ASSERT_TRUE(mounts.btrfsSubvolume(tree.path("bt"), "fedhome", tree.path("fed/home")));
 

@@ -100,8 +100,11 @@ namespace kelmora::platform::posix {
 NumberSet resolveMountTrashFolders(MountPolicy& mounts) {
     NumberSet found;
     const std::vector<Mount> table = mounts.table();  // looking may make the policy read it again
+    // Every local mount, entered or not (removable media, the desktop's mounts): the trash at the
+    // top of one the walk leaves alone can be bind-mounted where the walk goes. Its type keeps
+    // FUSE, network and automount points out, and resolvesLocally every mount they could hide.
     for (const auto& mount : table)
-        if (mounts.mayLook(mount.id, mount.major, mount.minor) && mounts.resolvesLocally(mount))
+        if (isLocalFileSystem(mount.type) && mounts.resolvesLocally(mount))
             addMountTrashFolders(mount, found);
     return found;
 }

@@ -33,9 +33,11 @@ bool isMountTrashName(std::string_view name);
 
 // The freedesktop.org trash folders at the top of every mount of `mounts`' table (.Trash and
 // .Trash-*), bind mounts included, by identity: the walk may reach a bind mount's top through its
-// source, where it is an ordinary folder. Only mounts that hold local files and whose path is
-// looked up by the kernel and local file systems alone are looked at (see
-// MountPolicy::resolvesLocally), and each only once it is opened and found to be that mount's top.
+// source, where it is an ordinary folder, and a trash of a mount that the walk does not enter
+// (removable media) may be bind-mounted where it goes. So every mount of a local file system type
+// (isLocalFileSystem) whose path is looked up by the kernel and local file systems alone (see
+// MountPolicy::resolvesLocally) is looked at, entered or not, and each only once it is opened and
+// found to be that mount's top; no other mount (FUSE, network, automount) is ever looked into.
 NumberSet resolveMountTrashFolders(MountPolicy& mounts);
 
 }  // namespace kelmora::platform::posix
