@@ -2,6 +2,7 @@
 // same files.
 //
 //   removal_bench run DIR [ROUNDS]
+//   removal_bench names DIR [ROUNDS]
 //
 // DIR must be an empty or missing folder on a disk (not tmpfs), on the same file system as the
 // trash it makes there. Each round builds fresh files (untimed, flushed with sync) and times, in
@@ -12,7 +13,10 @@
 //   - erase, 50,000 files in 10,000 folders of 5: the same, rows spread as a whole-disk scan
 //     finds them;
 //   - move to bin, 2,000 files in 20 folders of 100, on the home trash's mount: moveToTrash on
-//     each against `gio trash` given the same paths, both into a home trash under DIR.
+//     each against `gio trash` given the same paths, both into a home trash under DIR;
+//   - move to bin, 10,000 files of one name (config.bak), one in each of 10,000 folders of one
+//     tree, against 10,000 files of as many names in the same tree: what taking a free name costs
+//     when the trash already holds thousands of that name (`names` runs this one alone).
 // Each line gives the medians and the median of the per-round ratios.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,6 +53,8 @@ struct Layout {
     const char* name;
     int folders;
     int filesPerFolder;
+    const char* sameName = nullptr;  // every file's name, else leftoverN.tmp
+    bool numberedInTree = false;     // N counts the files of the tree, not of each folder
 };
 
 // Makes the layout's folders and files below `root` (1 KiB each, so that removal frees data)
@@ -63,7 +69,14 @@ std::vector<ListedFile> build(const std::string& root, const Layout& layout) {
         fs::create_directories(folder);
         const auto folderId = identityAt(AT_FDCWD, folder.c_str()).value_or(FileIdentity{});
         for (int i = 0; i < layout.filesPerFolder; ++i) {
-            const std::string path = folder + "/leftover" + std::to_string(i) + ".tmp";
+            const std::string path =
+                folder + "/" +
+                (layout.sameName
+                     ? std::string(layout.sameName)
+                     : "leftover" +
+                           std::to_string(layout.numberedInTree ? f * layout.filesPerFolder + i
+                                                                : i) +
+                           ".tmp");
             const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
             if (fd < 0 || ::write(fd, data.data(), data.size()) < 0) std::perror(path.c_str());
             const auto id = identityOfFd(fd).value_or(FileIdentity{});
@@ -143,6 +156,40 @@ void report(const char* what, const char* tool, const std::vector<double>& ours,
     std::fflush(stdout);
 }
 
+// Moves 10,000 files of one name to the bin against 10,000 of distinct names, from one tree into
+// the home trash on its mount, emptied after each round.
+void sameNames(const std::string& dir, int rounds) {
+    fs::create_directories(dir);
+    const std::string data = dir + "/data";
+    PosixFileRemover remover(data + "/Trash");
+    const auto bin = [&](const ListedFile& f) { return remover.moveToTrash(f).outcome; };
+    const Layout same{"move 10,000 files of one name to bin", 10'000, 1, "config.bak"};
+    const Layout distinct{"", 10'000, 1, nullptr, true};
+    std::vector<double> ours, theirs;
+    for (int round = 0; round < rounds; ++round) {
+        const auto sameFiles = build(dir + "/same", same);
+        const auto distinctFiles = build(dir + "/distinct", distinct);
+        const auto turn = [&](const std::vector<ListedFile>& files, std::vector<double>& into) {
+            into.push_back(runRemover(files, bin, remover));
+            if (const std::size_t n = countIn(data + "/Trash/files"); n != files.size())
+                std::fprintf(stderr, "%zu files in the trash, not %zu\n", n, files.size());
+            fs::remove_all(data + "/Trash");
+            ::sync();
+        };
+        if (round % 2 == 0) {
+            turn(sameFiles, ours);
+            turn(distinctFiles, theirs);
+        } else {
+            turn(distinctFiles, theirs);
+            turn(sameFiles, ours);
+        }
+        fs::remove_all(dir + "/same");
+        fs::remove_all(dir + "/distinct");
+    }
+    fs::remove_all(data);
+    report(same.name, "distinct", ours, theirs);
+}
+
 int run(const std::string& dir, int rounds) {
     fs::create_directories(dir);
     const std::string data = dir + "/data", home = dir + "/home";
@@ -196,15 +243,22 @@ int run(const std::string& dir, int rounds) {
         fs::remove_all(dir + "/theirs");
     }
     report(binLayout.name, "gio trash", ours, theirs);
+    sameNames(dir + "/names", rounds);
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || std::string(argv[1]) != "run") {
-        std::fprintf(stderr, "usage: %s run DIR [ROUNDS]\n", argv[0]);
+    const std::string mode = argc >= 3 ? argv[1] : "";
+    if (mode != "run" && mode != "names") {
+        std::fprintf(stderr, "usage: %s run|names DIR [ROUNDS]\n", argv[0]);
         return 2;
     }
-    return run(argv[2], argc > 3 ? std::atoi(argv[3]) : 5);
+    const int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
+    if (mode == "names") {
+        sameNames(argv[2], rounds);
+        return 0;
+    }
+    return run(argv[2], rounds);
 }
