@@ -1,47 +1,17 @@
 // The listing's read-ahead: it changes nothing that a scan shows, reads only folders that the walk
 // enters, and lets its threads and descriptors go when the scan is over.
 #include <dirent.h>
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstdarg>
-#include <cstring>
 #include <fstream>
 #include <thread>
 
 #include "platform/posix/listing/PosixFileSystem.h"
 #include "tests/support/ReadAheadWatch.h"
 #include "tests/support/TempTree.h"
-#include "tests/support/posix/ScratchMounts.h"
-
-namespace {
-// While set, counts this program's openat calls made on the read-ahead's threads.
-std::atomic<bool> watchingOpenat{false};
-std::atomic<int> readAheadOpenats{0};
-}  // namespace
-
-// The system's openat, counted as above.
-extern "C" int openat(int folder, const char* name, int flags, ...) {
-    mode_t mode = 0;
-    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
-        va_list args;
-        va_start(args, flags);
-        mode = va_arg(args, mode_t);
-        va_end(args);
-    }
-    char thread[16] = "";
-    if (watchingOpenat && ::prctl(PR_GET_NAME, thread) == 0 &&
-        std::strcmp(thread, "read-ahead") == 0)
-        ++readAheadOpenats;
-    return static_cast<int>(::syscall(SYS_openat, folder, name, flags, mode));
-}
 
 namespace kelmora {
 namespace {
@@ -119,26 +89,6 @@ TEST(ReadAhead, ScanListsTheSameInTheSameOrderAndReadsOnlyFoldersTheWalkEnters) 
     for (const auto& folder : read)
         EXPECT_TRUE(plain.identities.contains(folder))
             << "the read-ahead opened inode " << folder.inode << ", which the walk never enters";
-}
-
-TEST(ReadAhead, OpensNothingButThroughOpenat2) {
-    // Where statx gives no birth time (ext4 with 128-byte inodes) an identity's witness is read by
-    // opening the file or folder: the read-ahead reads none.
-    if (!test::ScratchMounts::available()) GTEST_SKIP() << "this process cannot make mounts";
-    test::TempTree tree;
-    test::ScratchMounts mounts;
-    if (!mounts.ext4(tree.path("small"), true)) GTEST_SKIP() << "no ext4 here (e2fsprogs, loop)";
-    for (int a = 0; a < 4; ++a)
-        for (int b = 0; b < 4; ++b)
-            tree.file("small/d" + std::to_string(a) + "/e" + std::to_string(b) + "/x.tmp", 1);
-    OpenedFolders opened;
-    readAheadOpenats = 0;
-    watchingOpenat = true;
-    const Walked ahead = walk(readingAhead(opened), tree.path("small"), &opened);
-    watchingOpenat = false;
-    EXPECT_EQ(ahead.found.relative.size(), 16u);
-    EXPECT_GT(opened.folders().size(), 4u) << "the read-ahead read next to nothing";
-    EXPECT_EQ(readAheadOpenats.load(), 0);
 }
 
 TEST(ReadAhead, StoppedScanLetsItsThreadsAndDescriptorsGo) {
