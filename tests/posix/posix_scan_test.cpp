@@ -205,9 +205,9 @@ TEST_F(PosixScan, SoftwareStoresAreNeverEntered) {
     const auto stores = platform::posix::softwareStoreLocations();
     setenv("HOME", savedHome.c_str(), 1);
     for (const char* system : {"/var/lib/flatpak", "/nix/store", "/gnu/store"})
-        EXPECT_TRUE(std::any_of(stores.begin(), stores.end(),
-                                [&](const auto& at) { return at.base == system; }))
-            << system;
+        EXPECT_TRUE(std::any_of(stores.begin(), stores.end(), [&](const auto& at) {
+            return at.base == system;
+        })) << system;
     sources.storeLocations = [stores] { return stores; };
     EXPECT_THAT(scanTree(), UnorderedElementsAre("h/.local/share/other/own.tmp"));
 }

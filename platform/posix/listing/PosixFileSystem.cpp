@@ -31,8 +31,12 @@ bool isDotEntry(const char* name) {
 }  // namespace
 
 PosixFileSystem::Sources PosixFileSystem::systemSources(PackageFiles::NameFilter listableName) {
-    return {readMountInfo,           homeTrashLocations, systemPackageDatabases(),
-            std::move(listableName), "/sys",             {},
+    return {readMountInfo,
+            homeTrashLocations,
+            systemPackageDatabases(),
+            std::move(listableName),
+            "/sys",
+            {},
             softwareStoreLocations};
 }
 
