@@ -37,7 +37,6 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "app/qt/MainFrm.h"
@@ -110,9 +109,8 @@ using Databases = std::vector<std::shared_ptr<PackageDatabase>>;
 bool listable(std::string_view name) { return isListableName(NativeStringView(name)); }
 
 // The rpm and pacman databases that bench/make-package-dbs.sh made in `folder`.
-Databases generatedDatabases(const std::string& folder, RpmDatabase::Lookup lookup) {
-    return {std::make_shared<RpmDatabase>(std::vector{folder + "/rpm"},
-                                          RpmDatabase::acceptedLibraries(), lookup),
+Databases generatedDatabases(const std::string& folder) {
+    return {std::make_shared<RpmDatabase>(std::vector{folder + "/rpm"}),
             std::make_shared<platform::posix::PacmanDatabase>("/", folder + "/pacman")};
 }
 
@@ -202,18 +200,16 @@ int run(const std::string& root, int rounds, bool cold) {
         {"window, no read-ahead", [&] { return runWindow(root, windowRows, 0); }},
     };
     // With the generated databases: the program's later scans (one file system kept, as the
-    // program keeps it), and a first scan, on a new file system every time, by either lookup:
+    // program keeps it), and a first scan, on a new file system every time:
     // clicked as the program starts, while it reads the databases, or a second later, as a user
     // who has to find the scan button clicks it at the soonest.
     std::vector<std::unique_ptr<platform::posix::PosixFileSystem>> withDatabases;
     if (const char* dbs = std::getenv("KELMORA_BENCH_PACKAGE_DBS")) {
-        using Lookup = RpmDatabase::Lookup;
         using std::chrono::milliseconds;
-        const std::tuple<const char*, Lookup, milliseconds> kinds[] = {
-            {"engine, + rpm and pacman dbs", Lookup::EveryPackage, milliseconds(0)},
-            {"engine, + dbs, first scan at start", Lookup::EveryPackage, milliseconds(0)},
-            {"engine, + dbs, first scan 1 s after start", Lookup::EveryPackage, milliseconds(1000)},
-            {"engine, + dbs, first at start, by name index", Lookup::ByNameIndex, milliseconds(0)}};
+        const std::pair<const char*, milliseconds> kinds[] = {
+            {"engine, + rpm and pacman dbs", milliseconds(0)},
+            {"engine, + dbs, first scan at start", milliseconds(0)},
+            {"engine, + dbs, first scan 1 s after start", milliseconds(1000)}};
         // The same wait with the system's databases alone, to compare like with like.
         walkers.push_back({"engine, first scan 1 s after start", [&root] {
                                platform::posix::PosixFileSystem fs(engineSources(true, kReadAhead));
@@ -221,17 +217,17 @@ int run(const std::string& root, int rounds, bool cold) {
                                return seconds(
                                    [&] { runEngine(root, true, false, kReadAhead, &fs); });
                            }});
-        for (const auto& [name, lookup, after] : kinds) {
+        for (const auto& [name, after] : kinds) {
             const bool keep = withDatabases.empty();
             withDatabases.push_back(std::make_unique<platform::posix::PosixFileSystem>(
-                engineSources(true, kReadAhead, generatedDatabases(dbs, lookup))));
+                engineSources(true, kReadAhead, generatedDatabases(dbs))));
             auto* sources = withDatabases.back().get();
             walkers.push_back(
-                {name, [&root, dbs, lookup = lookup, after = after, keep, sources] {
+                {name, [&root, dbs, after = after, keep, sources] {
                      if (keep)
                          return seconds([&] { runEngine(root, true, false, kReadAhead, sources); });
                      platform::posix::PosixFileSystem fs(
-                         engineSources(true, kReadAhead, generatedDatabases(dbs, lookup)));
+                         engineSources(true, kReadAhead, generatedDatabases(dbs)));
                      std::this_thread::sleep_for(after);
                      return seconds([&] { runEngine(root, true, false, kReadAhead, &fs); });
                  }});
@@ -258,15 +254,13 @@ int run(const std::string& root, int rounds, bool cold) {
 }
 
 // Each package database read alone, as a scan reads it: the system's own and the generated ones in
-// `folder`, the rpm database by its file name index and package by package.
+// `folder`.
 int packages(const std::string& folder, int rounds) {
     auto databases = platform::posix::systemPackageDatabases();
-    std::vector<std::string> names = {"system dpkg", "system rpm", "system pacman"};
-    for (const auto lookup : {RpmDatabase::Lookup::ByNameIndex, RpmDatabase::Lookup::EveryPackage})
-        databases.push_back(generatedDatabases(folder, lookup).front());
-    databases.push_back(generatedDatabases(folder, RpmDatabase::Lookup::ByNameIndex).back());
-    names.insert(names.end(), {"generated rpm, by name index", "generated rpm, every package",
-                               "generated pacman"});
+    const auto generated = generatedDatabases(folder);
+    databases.insert(databases.end(), generated.begin(), generated.end());
+    const std::vector<std::string> names = {"system dpkg", "system rpm", "system pacman",
+                                            "generated rpm", "generated pacman"};
     for (std::size_t i = 0; i < databases.size(); ++i) {
         std::vector<double> times;
         std::size_t paths = 0;

@@ -22,17 +22,6 @@ class RpmDatabase : public PackageDatabase {
         std::string rpm;
         std::string rpmio;
     };
-    // How the files whose names pass the filter are found. On a database of 2,000 packages and
-    // 300,000 files (sqlite, rpm 4.18) every package's list took 170 ms, the index 630 ms: rpm
-    // reads the index one entry at a time (see bench/README.md).
-    enum class Lookup {
-        // Every package's file list, name by name.
-        EveryPackage,
-        // From rpm's index of file names, reading only the packages that hold a kept name; falls
-        // back to EveryPackage where the database has no usable index.
-        ByNameIndex,
-    };
-
     // Where rpm keeps its database on the running system: /usr/lib/sysimage/rpm (rpm 4.16 and
     // later, and openSUSE), /var/lib/rpm (before, and where the other is a link to it).
     static std::vector<std::string> systemFolders();
@@ -41,9 +30,8 @@ class RpmDatabase : public PackageDatabase {
 
     // Reads the databases in `folders`, each folder once however many of its names are given.
     explicit RpmDatabase(std::vector<std::string> folders,
-                         std::vector<Library> libraries = acceptedLibraries(),
-                         Lookup lookup = Lookup::EveryPackage)
-        : folders_(std::move(folders)), libraries_(std::move(libraries)), lookup_(lookup) {}
+                         std::vector<Library> libraries = acceptedLibraries())
+        : folders_(std::move(folders)), libraries_(std::move(libraries)) {}
 
     // Absent when none of the folders holds a database or no accepted librpm could be loaded;
     // Damaged when a database could not be opened or read whole. Nothing is ever written.
@@ -57,7 +45,6 @@ class RpmDatabase : public PackageDatabase {
 
     std::vector<std::string> folders_;
     std::vector<Library> libraries_;
-    Lookup lookup_;
 };
 
 }  // namespace kelmora::platform::posix
