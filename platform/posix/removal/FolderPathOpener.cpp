@@ -24,14 +24,6 @@ void FolderPathOpener::dropBeyond(std::size_t keep) {
     path_.resize(levels_.empty() ? 0 : levels_.back().end);
 }
 
-int FolderPathOpener::open(std::string_view folder) {
-    // Out of descriptors: hold fewer levels and go on from the deepest one still held.
-    for (;;) {
-        const int fd = openOnce(folder);
-        if ((fd != -EMFILE && fd != -ENFILE) || !holdFewer()) return fd;
-    }
-}
-
 bool FolderPathOpener::holdFewer() {
     const std::size_t now = std::min(held_, levels_.size());
     if (now <= 1) return false;  // the root alone, or nothing: there is nothing to let go
@@ -40,7 +32,7 @@ bool FolderPathOpener::holdFewer() {
     return true;
 }
 
-int FolderPathOpener::openOnce(std::string_view folder) {
+int FolderPathOpener::open(std::string_view folder) {
     if (!folder.empty() && folder.front() != '/') return -EINVAL;
     if (!levels_.empty() && folder == path_) return deepest();
 

@@ -23,11 +23,11 @@ namespace kelmora::platform::posix {
 // opened then, whatever its path reaches now; its identity is what callers check. release() lets
 // all of them go, so that no mount stays busy.
 //
-// Like the walk's FolderChain, it backs off when the process runs out of descriptors (EMFILE,
-// ENFILE): it then holds half as many levels, again and again down to the root alone, opening the
-// folders beyond them one at a time (at most two open at once), and holds no more than that until
-// release(). So a folder is given up for want of descriptors only when not even the root and two
-// more can be open at once.
+// Like the walk's FolderChain, it can back off when the process runs out of descriptors (EMFILE,
+// ENFILE): its caller then asks it to hold half as many levels (holdFewer), again and again down
+// to the root alone, and tries again; the folders beyond the held ones are opened one at a time
+// (at most two open at once), and no more are held until release(). So a folder is given up for
+// want of descriptors only when not even the root and two more can be open at once.
 class FolderPathOpener {
   public:
     static constexpr std::size_t kHeldLevels = 64;
@@ -63,7 +63,6 @@ class FolderPathOpener {
     };
     int deepest() const { return tail_ ? tail_.get() : levels_.back().fd.get(); }
     void dropBeyond(std::size_t keep);
-    int openOnce(std::string_view folder);
 
     std::string path_;                // the path of the deepest folder open
     std::vector<Level> levels_;       // levels_[k]: the folder after k components; [0] is the root

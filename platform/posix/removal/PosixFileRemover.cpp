@@ -104,27 +104,27 @@ std::optional<std::uint64_t> PosixFileRemover::homeTrashParentMount() const {
 
 namespace {
 
-bool outOfDescriptors(const RemoveResult& result) {
-    return result.outcome == RemoveOutcome::Refused &&
-           (result.osError == EMFILE || result.osError == ENFILE);
+// Runs `once` until it is not refused for want of descriptors, holding fewer of `chain`'s folders
+// each time, down to the root alone: a refusal leaves everything as it was, so trying again is
+// safe.
+template <typename Once>
+RemoveResult withFewerFoldersWhenOut(FolderPathOpener& chain, Once once) {
+    for (;;) {
+        const RemoveResult result = once();
+        const bool out = result.outcome == RemoveOutcome::Refused &&
+                         (result.osError == EMFILE || result.osError == ENFILE);
+        if (!out || !chain.holdFewer()) return result;
+    }
 }
 
 }  // namespace
 
 RemoveResult PosixFileRemover::deleteFile(const ListedFile& file) {
-    // A refusal leaves everything as it was, so one for want of descriptors is tried again with
-    // fewer of the chain's folders held, until it holds the root alone.
-    for (;;) {
-        const RemoveResult result = deleteOnce(file);
-        if (!outOfDescriptors(result) || !chain_.holdFewer()) return result;
-    }
+    return withFewerFoldersWhenOut(chain_, [&] { return deleteOnce(file); });
 }
 
 RemoveResult PosixFileRemover::moveToTrash(const ListedFile& file) {
-    for (;;) {
-        const RemoveResult result = moveToTrashOnce(file);
-        if (!outOfDescriptors(result) || !chain_.holdFewer()) return result;
-    }
+    return withFewerFoldersWhenOut(chain_, [&] { return moveToTrashOnce(file); });
 }
 
 RemoveResult PosixFileRemover::deleteOnce(const ListedFile& file) {
