@@ -44,16 +44,8 @@ std::optional<std::string> DpkgDatabase::state() const {
         state += stat((root_ + part).c_str(), &facts) == 0 ? stampOf(facts) : "-";
         state += '\n';
     }
-    DIR* dir = opendir((root_ + "/info").c_str());
-    if (!dir) return state;
-    std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, closedir);
-    while (const dirent* ent = readdir(dir)) {
-        const std::string_view name = ent->d_name;
-        struct stat facts;
-        if (!name.ends_with(".list")) continue;
-        if (fstatat(dirfd(dir), ent->d_name, &facts, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
-        state.append(name).append(" ").append(stampOf(facts)).push_back('\n');
-    }
+    const auto isList = [](std::string_view name) { return name.ends_with(".list"); };
+    if (!addStamps(root_ + "/info", isList, state)) return std::nullopt;
     return state;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +45,23 @@ class PackageDatabase {
 inline std::string stampOf(const struct stat& facts) {
     return std::to_string(facts.st_ino) + ' ' + std::to_string(facts.st_size) + ' ' +
            std::to_string(facts.st_mtim.tv_sec) + '.' + std::to_string(facts.st_mtim.tv_nsec);
+}
+
+// Appends to `state` the name and stamp of every regular file of `folder` whose name passes
+// `keep`; false when the folder or one of them cannot be read.
+inline bool addStamps(const std::string& folder, const std::function<bool(std::string_view)>& keep,
+                      std::string& state) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return false;
+    std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, closedir);
+    while (const dirent* ent = readdir(dir)) {
+        const std::string_view name = ent->d_name;
+        if (!keep(name)) continue;
+        struct stat facts;
+        if (fstatat(dirfd(dir), ent->d_name, &facts, AT_SYMLINK_NOFOLLOW) != 0) return false;
+        if (S_ISREG(facts.st_mode)) state.append(name).append(" ").append(stampOf(facts)) += '\n';
+    }
+    return true;
 }
 
 // The part of `path` after its last "/", or all of it.

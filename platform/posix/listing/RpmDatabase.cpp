@@ -202,22 +202,13 @@ std::vector<std::string> RpmDatabase::databaseFolders() const {
 
 std::optional<std::string> RpmDatabase::state() const {
     std::string state;
+    // Readers write these too (sqlite's shared memory, bdb's environment, the lock).
+    const auto written = [](std::string_view name) {
+        return !name.ends_with("-shm") && !name.starts_with("__db.") && name != ".rpm.lock";
+    };
     for (const auto& folder : databaseFolders()) {
-        DIR* dir = opendir(folder.c_str());
-        if (!dir) return std::nullopt;
-        std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, closedir);
         state += folder + '\n';
-        while (const dirent* ent = readdir(dir)) {
-            // Readers write these too (sqlite's shared memory, bdb's environment, the lock).
-            const std::string_view name = ent->d_name;
-            if (name.ends_with("-shm") || name.starts_with("__db.") || name == ".rpm.lock")
-                continue;
-            struct stat facts;
-            if (fstatat(dirfd(dir), ent->d_name, &facts, AT_SYMLINK_NOFOLLOW) != 0)
-                return std::nullopt;
-            if (!S_ISREG(facts.st_mode)) continue;
-            state += std::string(name) + ' ' + stampOf(facts) + '\n';
-        }
+        if (!addStamps(folder, written, state)) return std::nullopt;
     }
     return state;
 }
