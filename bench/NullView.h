@@ -15,7 +15,7 @@ class NullView : public MainView {
     void setWillText(std::string_view) override {}
     void setPathLine(const NativeString&) override {}
     void clearRows() override {}
-    void appendRow(const NativeString&) override {}
+    void appendRow(const ResultList&) override {}
     void removeRow(std::size_t) override {}
     std::vector<std::size_t> selectedRows() const override { return {}; }
     void setAllRowsSelected(bool) override {}

@@ -143,10 +143,12 @@ EngineRun runEngine(const std::string& root, bool packageDatabase, bool print = 
     EngineRun run;
     run.rows = state.Results.size();
     for (std::size_t i = 0; i < run.rows; ++i) {
-        run.rowBytes += sizeof(ResultRow) + state.Results[i].path.capacity() + 1;
+        const auto& name = state.Results[i].name;
+        run.rowBytes += sizeof(ResultRow) + sizeof(ResultList::Key) +
+                        (name.size() > 15 ? name.capacity() + 1 : 0);
         if (print)
             std::printf("%lld %s\n", static_cast<long long>(state.Results[i].size),
-                        state.Results[i].path.c_str());
+                        state.Results.pathOf(i).c_str());
     }
     run.peakHeap = peakBytes.load() - base;
     return run;

@@ -117,7 +117,7 @@ class AllSelectedView : public bench::NullView {
   public:
     explicit AllSelectedView(std::size_t rows) : rows_(rows) {}
     void clearRows() override { rows_ = 0; }
-    void appendRow(const NativeString&) override { ++rows_; }
+    void appendRow(const ResultList&) override { ++rows_; }
     void removeRow(std::size_t) override { --rows_; }
     std::vector<std::size_t> selectedRows() const override {
         std::vector<std::size_t> all(rows_);
@@ -136,10 +136,9 @@ MainState scannedState(const Setup& setup, std::vector<NativeString>* paths = nu
     button(window, "cmdScan")->click();
     MainState state;
     state.Idle = 1;
-    for (std::size_t i = 0; i < window.state().Results.size(); ++i) {
-        state.Results.append(window.state().Results[i]);
-        if (paths) paths->push_back(window.state().Results[i].path);
-    }
+    state.Results = window.state().Results;
+    for (std::size_t i = 0; paths && i < state.Results.size(); ++i)
+        paths->push_back(state.Results.pathOf(i));
     return state;
 }
 

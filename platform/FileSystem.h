@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -44,10 +45,20 @@ class FileSystem {
     // (swapped, replaced by a link, moved onto another file system), appends nothing and returns
     // nothing. Otherwise every entry is appended to `out` (which is not cleared first) in the order
     // the platform lists them, "." and ".." included where the platform lists them; a failure while
-    // reading ends the listing with the entries read so far.
+    // reading ends the listing with the entries read so far. `sameAsLast` is how many leading
+    // characters of `folder` the caller knows to be the same text as the folder of the previous
+    // call (0: nothing known); an implementation may take them as read rather than compare them
+    // again, so that a walk down a deep chain of folders costs each name once.
     virtual std::optional<FileIdentity> list(const NativeString& folder,
                                              const std::optional<FileIdentity>& expected,
-                                             std::vector<DirEntry>& out) = 0;
+                                             std::vector<DirEntry>& out,
+                                             std::size_t sameAsLast) = 0;
+    // The same, with nothing known of the previous call.
+    std::optional<FileIdentity> list(const NativeString& folder,
+                                     const std::optional<FileIdentity>& expected,
+                                     std::vector<DirEntry>& out) {
+        return list(folder, expected, out, 0);
+    }
 
     // The size and identity of `entry`, a File of the folder listed last, asked relative to that
     // folder and never through a link; nothing when it is gone or no longer a regular file.

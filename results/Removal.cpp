@@ -22,9 +22,10 @@ std::vector<RemovalStep> removeSelected(MainState& state, MainView& view,
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
         const std::size_t row = *it;
         if (row >= state.Results.size()) continue;
-        RemovalStep step{row, state.Results[row].path, RemoveResult{}, false};
+        RemovalStep step{row, RemoveResult{}, false};
         if (remover) {
-            const platform::ListedFile& file = state.Results[row];
+            // The path is built for this file alone and let go after it.
+            const platform::ListedFile file = state.Results.listed(row);
             step.result =
                 way == Way::Erase ? remover->deleteFile(file) : remover->moveToTrash(file);
         }

@@ -12,7 +12,6 @@ namespace kelmora {
 // What became of one selected row during a removal.
 struct RemovalStep {
     std::size_t row = 0;  // its row number when visited, the same as before the click
-    NativeString path;
     platform::RemoveResult result;
     bool rowRemoved = false;  // the row left the window's list and MainState::Results
 };

@@ -1,22 +1,28 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <unordered_set>
 #include <vector>
 
 #include "platform/FileIdentity.h"
+#include "scan/NameTree.h"
 
 namespace kelmora {
 
-// One found file: the file as listed (its path and the identities removal checks) and its size in
-// bytes when the scan read it.
-struct ResultRow : platform::ListedFile {
-    std::int64_t size = 0;
+// One found file as a row holds it: its name, the folder it was listed in (a node of the list's
+// folder tree, shared by every row of that folder), the identity removal checks and its size in
+// bytes when the scan read it. The path is built from the folder and the name only when it is
+// shown or acted upon.
+struct ResultRow {
+    NameTree::Node folder = 0;
     // The file may have other names (hard links), listed as rows of their own: totals count its
     // size once, however many of its rows they take in.
     bool mayShare = false;
+    std::int64_t size = 0;
+    platform::FileIdentity file;
+    NativeString name;
 };
 
 // The size a total adds for each of a run of rows: a row's size the first time its file comes,
@@ -33,35 +39,54 @@ class CountOncePerFile {
 };
 
 // The files a scan found, in the order found. The window's list shows row i of this list as its
-// row i; both are appended, removed by row number and cleared together, so the pairing of a path
-// with its size never depends on what the list widget shows.
+// row i, reading it here whenever it draws it; both are appended, removed by row number and
+// cleared together, so the pairing of a path with its size never depends on what the list widget
+// shows.
+//
+// Memory grows with the rows and their names, never with the depth of their folders: a row takes
+// 100 bytes on 64-bit systems, names of up to 15 bytes included, plus a longer name's own bytes;
+// each folder that holds rows is held once by its own name in a NameTree (44 bytes and the name),
+// with its identity (48 bytes), and so is each folder above one. A row keeps its place in memory
+// until the list is cleared, so that a view may name it by its key (see keyOf) while the rows are
+// renumbered around it.
 class ResultList {
   public:
-    void append(ResultRow row) { rows_.push_back(std::move(row)); }
+    using Folder = NameTree::Node;
+    using Key = std::uint32_t;
+
+    // The folder at `path` (ending in the separator), listed with identity `id`, for the rows that
+    // follow. It costs the length of `path`; the list holds it until the next addFolder.
+    Folder addFolder(NativeStringView path, const platform::FileIdentity& id);
+    // Appends the file `name` of `folder`, a folder given by the last addFolder.
+    void append(Folder folder, NativeStringView name, const platform::FileIdentity& file,
+                std::int64_t size, bool mayShare);
+    // Appends a file by its whole path, for callers that have it at hand.
+    void append(const platform::ListedFile& file, std::int64_t size, bool mayShare = false);
     // Removes the rows numbered in `rows` (each an existing row, in any order, repeats allowed)
     // in one pass over the list; the rows that stay keep their order.
-    void removeRows(std::vector<std::size_t> rows) {
-        if (rows.empty()) return;
-        std::sort(rows.begin(), rows.end());
-        auto next = rows.begin();
-        std::size_t kept = rows.front();
-        for (std::size_t row = rows.front(); row < rows_.size(); ++row) {
-            if (next != rows.end() && *next == row) {
-                while (next != rows.end() && *next == row) ++next;
-                continue;
-            }
-            rows_[kept++] = std::move(rows_[row]);
-        }
-        rows_.resize(kept);
-    }
-    void clear() { rows_.clear(); }
+    void removeRows(std::vector<std::size_t> rows);
+    void clear();
 
-    std::size_t size() const { return rows_.size(); }
-    bool empty() const { return rows_.empty(); }
-    const ResultRow& operator[](std::size_t index) const { return rows_[index]; }
+    std::size_t size() const { return order_.size(); }
+    bool empty() const { return order_.empty(); }
+    const ResultRow& operator[](std::size_t index) const { return slots_[order_[index]]; }
+    // A name for row `index` that stays its own until the list is cleared, whatever rows leave.
+    Key keyOf(std::size_t index) const { return order_[index]; }
+    const ResultRow& atKey(Key key) const { return slots_[key]; }
+
+    // The row's whole native path, into `out`.
+    void pathOf(const ResultRow& row, NativeString& out) const;
+    NativeString pathOf(std::size_t index) const;
+    // The row as removal acts on it: its path, its identity and its folder's.
+    platform::ListedFile listed(std::size_t index) const;
 
   private:
-    std::vector<ResultRow> rows_;
+    NameTree folders_;
+    std::vector<platform::FileIdentity> folderIds_;  // by folder node
+    Folder lastFolder_ = 0;
+    bool holdsLast_ = false;       // whether the list holds lastFolder_ for rows to come
+    std::deque<ResultRow> slots_;  // rows by key; a deque, so that growing never copies them
+    std::vector<Key> order_;       // the rows in list order
 };
 
 }  // namespace kelmora

@@ -29,7 +29,7 @@ std::int64_t selectedTotal(const MainState& state, const MainView& view) {
 
 void listClick(MainState& state, MainView& view) {
     const auto current = view.currentRow();
-    view.setPathLine(current && *current < state.Results.size() ? state.Results[*current].path
+    view.setPathLine(current && *current < state.Results.size() ? state.Results.pathOf(*current)
                                                                 : NativeString{});
     showTotal(state, view);
 }

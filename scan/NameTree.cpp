@@ -1,5 +1,7 @@
 #include "scan/NameTree.h"
 
+#include <algorithm>
+
 namespace kelmora {
 
 NameTree::Node NameTree::newNode(NativeStringView name, Node parent) {
@@ -10,6 +12,7 @@ NameTree::Node NameTree::newNode(NativeStringView name, Node parent) {
     } else {
         index = static_cast<Node>(nodes_.size());
         nodes_.emplace_back();
+        onPath_.push_back(0);
     }
     Part& node = nodes_[index];
     node.name.assign(name);
@@ -28,6 +31,24 @@ void NameTree::release(Node index) {
     }
 }
 
+void NameTree::keepParts(std::size_t parts) {
+    while (lastPath_.size() > parts) {
+        onPath_[lastPath_.back()] = 0;
+        release(lastPath_.back());
+        lastPath_.pop_back();
+        lastEnds_.pop_back();
+    }
+    lastParent_.resize(parts == 0 ? 0 : lastEnds_[parts - 1]);
+    sameSinceFollow_ = std::min(sameSinceFollow_, lastParent_.size());
+}
+
+void NameTree::keepPart(Node node) {
+    lastPath_.push_back(node);
+    onPath_[node] = static_cast<std::uint32_t>(lastPath_.size());
+    lastParent_.append(nodes_[node].name).push_back(kSeparator);
+    lastEnds_.push_back(lastParent_.size());
+}
+
 void NameTree::followParent(NativeStringView parent) {
     // Keep the nodes of the parts that `parent` shares with the last parent, part by part with
     // their separators, and make nodes for the rest. Depth-first order makes most of them shared.
@@ -41,20 +62,38 @@ void NameTree::followParent(NativeStringView parent) {
         ++kept;
         at = end + 1;
     }
-    while (lastPath_.size() > kept) {
-        release(lastPath_.back());
-        lastPath_.pop_back();
-    }
+    keepParts(kept);
     for (std::size_t end; (end = parent.find(kSeparator, at)) != NativeStringView::npos;
          at = end + 1)
-        lastPath_.push_back(
+        keepPart(
             newNode(parent.substr(at, end - at), lastPath_.empty() ? kNone : lastPath_.back()));
-    lastParent_.assign(parent);
+}
+
+const NativeString& NameTree::follow(Node node, std::size_t& sameAsLast) {
+    // Climb to the nearest part that the kept path holds; only the parts below it change.
+    scratch_.clear();
+    Node at = node;
+    while (at != kNone && onPath_[at] == 0) {
+        scratch_.push_back(at);
+        at = nodes_[at].parent;
+    }
+    keepParts(at == kNone ? 0 : onPath_[at]);
+    for (auto it = scratch_.rbegin(); it != scratch_.rend(); ++it) {
+        hold(*it);
+        keepPart(*it);
+    }
+    sameAsLast = sameSinceFollow_;
+    sameSinceFollow_ = lastParent_.size();
+    return lastParent_;
+}
+
+NameTree::Node NameTree::addChild(NativeStringView name) {
+    return newNode(name, lastPath_.empty() ? kNone : lastPath_.back());
 }
 
 NameTree::Node NameTree::add(NativeStringView parent, NativeStringView name) {
     if (parent != lastParent_) followParent(parent);
-    return newNode(name, lastPath_.empty() ? kNone : lastPath_.back());
+    return addChild(name);
 }
 
 NameTree::Node NameTree::add(NativeStringView path) {
@@ -78,6 +117,9 @@ void NameTree::clear() {
     std::vector<Node>().swap(free_);
     NativeString().swap(lastParent_);
     std::vector<Node>().swap(lastPath_);
+    std::vector<std::size_t>().swap(lastEnds_);
+    std::vector<std::uint32_t>().swap(onPath_);
+    sameSinceFollow_ = 0;
     std::vector<Node>().swap(scratch_);
 }
 

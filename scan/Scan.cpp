@@ -48,6 +48,7 @@ void Scan::start() {
     state_.FoundBytes = 0;
     counted_.clear();
     if (!state_.Folders) state_.Folders = std::make_unique<Stack>();
+    state_.CurrentFolder = {};
     state_.Folders->Init();
     state_.Spill.clear();
     (void)push(root_, std::nullopt);
@@ -78,18 +79,28 @@ bool Scan::push(NativeStringView path, const std::optional<platform::FileIdentit
     return true;
 }
 
+bool Scan::pushChild(NativeStringView name, const platform::FileIdentity& id) {
+    Stack& folders = *state_.Folders;
+    const std::int16_t level = folders.getLevel();
+    if (!folders.PushChild(name)) return false;
+    expected_[static_cast<std::size_t>(level)] = id;
+    return true;
+}
+
 void Scan::pass() {
     Stack& folders = *state_.Folders;
     const std::int16_t level = folders.getLevel();
     const auto expected = level > 0 ? expected_[static_cast<std::size_t>(level - 1)] : std::nullopt;
-    state_.CurrentFolder = folders.Top().value_or(NativeString{});
-    state_.CurrentFolder.push_back(kSeparator);
-    const NativeString& folder = state_.CurrentFolder;
+    // The stack keeps the folder's text from one pass to the next, changing only the parts that
+    // differ: a chain of folders costs each name once, not its whole path at every level.
+    std::size_t unchanged = 0;
+    const NativeString& folder = folders.TopPath(unchanged);
+    state_.CurrentFolder = folder;
     view_.setPathLine(folder);
 
     entries_.clear();
     // A folder that is refused or fails yields what was read of it: nothing more to do.
-    const auto folderId = fs_.list(folder, expected, entries_);
+    const auto folderId = fs_.list(folder, expected, entries_, unchanged);
 
     // Which masks each file matches, worked out once per name; then the rows go out mask by mask
     // in table order, and in listing order within a mask.
@@ -100,7 +111,7 @@ void Scan::pass() {
             any =
                 static_cast<std::uint16_t>(any | (matches_[k] = masks_.matching(entries_[k].name)));
 
-    NativeString path;
+    std::optional<ResultList::Folder> rowsFolder;  // made with the folder's first row
     for (std::size_t m = 0; folderId && any != 0 && m < state_.Masks.size(); ++m) {
         const auto bit = static_cast<std::uint16_t>(1u << m);
         if ((any & bit) == 0) continue;
@@ -110,14 +121,16 @@ void Scan::pass() {
             state_.EntryName = entry.name;
             const auto details = fs_.fileDetails(entry);
             if (!details) continue;  // gone since the listing: nothing to offer
-            path.assign(folder).append(entry.name);
+            path_.assign(folder).append(entry.name);
             // Installed software's own file: not a leftover.
-            if (fs_.isProtected(path, details->id)) continue;
-            ResultRow row{{path, details->id, *folderId}, details->size, details->links != 1};
+            if (fs_.isProtected(path_, details->id)) continue;
+            if (!rowsFolder) rowsFolder = state_.Results.addFolder(folder, *folderId);
+            state_.Results.append(*rowsFolder, entry.name, details->id, details->size,
+                                  details->links != 1);
             // A file of several names frees its size once, whichever of its names go.
+            const ResultRow& row = state_.Results[state_.Results.size() - 1];
             state_.FoundBytes = addSaturating(state_.FoundBytes, counted_.sizeToAdd(row));
-            state_.Results.append(std::move(row));
-            view_.appendRow(path);
+            view_.appendRow(state_.Results);
             view_.setFreedText(sizeText(state_.FoundBytes));
         }
     }
@@ -126,12 +139,14 @@ void Scan::pass() {
     for (const auto& entry : entries_) {
         if (entry.type != platform::EntryType::Folder || entry.system || isDotEntry(entry.name))
             continue;
-        path.assign(folder).append(entry.name);
-        if (!push(path, entry.id)) state_.Spill.add(folder, entry.name, entry.id);
+        if (!pushChild(entry.name, entry.id)) state_.Spill.add(folder, entry.name, entry.id);
     }
     // The folder's listing has ended: no name of it is left over.
     state_.EntryName.clear();
-    if (folders.isEmpty()) refillFromSpill();
+    if (folders.isEmpty() && !state_.Spill.empty()) {
+        state_.CurrentFolder = {};  // the stack's text changes as the waiting folders come back
+        refillFromSpill();
+    }
 }
 
 void Scan::refillFromSpill() {
@@ -143,6 +158,7 @@ void Scan::refillFromSpill() {
 }
 
 void Scan::stop() {
+    state_.CurrentFolder = {};  // it views the stack's text, which goes now
     if (state_.Folders) state_.Folders->Init();
     state_.Spill.clear();
     returnToIdle();

@@ -52,6 +52,8 @@ class Scan {
     void refillFromSpill();
     // Pushes `path` with the identity a listing gave it; false when the stack is full.
     bool push(NativeStringView path, const std::optional<platform::FileIdentity>& id);
+    // The same for the subfolder `name` of the folder being listed, in time for its name alone.
+    bool pushChild(NativeStringView name, const platform::FileIdentity& id);
 
     MainState& state_;
     MainView& view_;
@@ -65,6 +67,7 @@ class Scan {
     // when it is listed; nothing for the root.
     std::array<std::optional<platform::FileIdentity>, Stack::kCapacity> expected_{};
     NativeString spilled_;      // reused by refillFromSpill
+    NativeString path_;         // a found file's path, reused
     CountOncePerFile counted_;  // the files FoundBytes holds, where they may have several names
 };
 

@@ -14,9 +14,20 @@ std::optional<NativeString> Stack::Top() const {
     return text;
 }
 
+const NativeString& Stack::TopPath(std::size_t& sameAsLast) {
+    return Names.follow(Items[static_cast<std::size_t>(Count - 1)], sameAsLast);
+}
+
 bool Stack::Push(NativeStringView dat) {
     if (Count < 0 || Count >= kCapacity) return false;
     Items[static_cast<std::size_t>(Count)] = Names.add(dat);
+    ++Count;
+    return true;
+}
+
+bool Stack::PushChild(NativeStringView name) {
+    if (Count < 0 || Count >= kCapacity) return false;
+    Items[static_cast<std::size_t>(Count)] = Names.addChild(name);
     ++Count;
     return true;
 }

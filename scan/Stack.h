@@ -32,8 +32,17 @@ class Stack {
     bool isEmpty() const { return Count == 0; }
     // The top text without removing it; nothing on an empty stack.
     std::optional<NativeString> Top() const;
+    // The top text followed by the separator, kept between calls, on a stack that is not empty.
+    // Unlike Top it costs only the parts that differ from the text it gave last, so that a walk
+    // down a chain of folders pays for each name once; `sameAsLast` tells how many leading
+    // characters are the same text as then (0 the first time after Init). Valid until the next
+    // Push, Init or TopPath.
+    const NativeString& TopPath(std::size_t& sameAsLast);
     // Stores a copy of `dat` on top. Returns false, leaving the stack unchanged, when it is full.
     [[nodiscard]] bool Push(NativeStringView dat);
+    // Stores the text last given by TopPath followed by `name`, in time for the name alone; as
+    // Push otherwise. Only Pop and PushChild may come between that TopPath and this call.
+    [[nodiscard]] bool PushChild(NativeStringView name);
     // Removes the top text, if any; on an empty stack it does nothing.
     void Pop();
     // The number of texts on the stack, 0 to 1001.

@@ -22,7 +22,9 @@ struct MainState {
     std::int64_t FoundBytes = 0;
     std::int64_t SelectedBytes = 0;  // total size of the selected rows, as last computed
     std::int16_t GaugeWidth = 0;     // width last given to the stack-usage bar, in twips
-    NativeString CurrentFolder;      // the folder being scanned, ending in the separator
+    // The folder being scanned or scanned last, ending in the separator. It views the folder
+    // stack's own text, which holds still until the next folder is taken (or is empty).
+    NativeStringView CurrentFolder;
     NativeString EntryName;          // the matching file being listed; empty between folders
     std::unique_ptr<Stack> Folders;  // folders still to visit; created on first use
     // Folders found while Folders was full, in the order found, with the identities their listing

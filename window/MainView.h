@@ -7,6 +7,7 @@
 
 #include "lang/Captions.h"
 #include "platform/NativeString.h"
+#include "results/ResultList.h"
 
 namespace kelmora {
 
@@ -24,12 +25,17 @@ class MainView : public CaptionSink {
     virtual void setScanPicture(ScanPicture picture) = 0;
     // Enables or disables the result list and the four buttons that act on it.
     virtual void setListControlsEnabled(bool enabled) = 0;
-    virtual void setFreedText(std::string_view utf8) = 0;    // lblFreed
-    virtual void setWillText(std::string_view utf8) = 0;     // lblWill
-    virtual void setPathLine(const NativeString& path) = 0;  // lblWD
+    virtual void setFreedText(std::string_view utf8) = 0;  // lblFreed
+    virtual void setWillText(std::string_view utf8) = 0;   // lblWill
+    // lblWD. A view may keep only the ends of a long path (see endsOfPath), all that one line
+    // shows.
+    virtual void setPathLine(const NativeString& path) = 0;
     // The result list. Row i shows row i of MainState::Results; the caller keeps both in step.
     virtual void clearRows() = 0;
-    virtual void appendRow(const NativeString& path) = 0;
+    // `results` has one more row at its end, which the list shows as its last row. A view reads a
+    // row's path from `results` whenever it needs it, rather than keeping a copy: `results` is
+    // the MainState::Results of the view's window, and outlives the rows shown.
+    virtual void appendRow(const ResultList& results) = 0;
     // Removes row `row`, which exists; the rows after it move up by one and keep their selection.
     virtual void removeRow(std::size_t row) = 0;
     // The numbers of the selected rows, in ascending order.

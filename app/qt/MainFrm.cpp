@@ -24,6 +24,7 @@
 #include "results/Selection.h"
 #include "scan/Masks.h"
 #include "window/DesignLayout.h"
+#include "window/PathLine.h"
 
 // The pictures live in the windows' static library, whose resource registration the linker would
 // drop unless something refers to it.
@@ -169,7 +170,7 @@ void MainFrm::buildControls() {
     label1->setBuddy(lblFreed_);
 
     lstList_ = place(new ToggleList(this), "lstList");
-    rows_ = new ResultRowsModel(lstList_);
+    rows_ = new ResultRowsModel(state_.Results, lstList_);
     lstList_->setModel(rows_);
     lstList_->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     lstList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -355,14 +356,14 @@ void MainFrm::setWillText(std::string_view utf8) {
 }
 
 void MainFrm::setPathLine(const NativeString& path) {
-    pending_.pathLine = path;
+    pending_.pathLine = endsOfPath(path);
     showNowUnlessPaced();
 }
 
 void MainFrm::clearRows() { rows_->clear(); }
 
-void MainFrm::appendRow(const NativeString& path) {
-    rows_->append(path);
+void MainFrm::appendRow(const ResultList&) {
+    rows_->append();
     showNowUnlessPaced();
 }
 

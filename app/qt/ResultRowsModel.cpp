@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "app/qt/DisplayText.h"
+#include "window/PathLine.h"
 
 namespace kelmora {
 
@@ -22,10 +23,13 @@ QVariant ResultRowsModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole)
         return {};
-    return displayText(rows_[static_cast<std::size_t>(index.row())]);
+    NativeString path;
+    results_.pathOf(results_.atKey(rows_[static_cast<std::size_t>(index.row())]), path);
+    // The list cuts a row off at its right edge: a path megabytes long is shown by its start.
+    return displayText(role == Qt::DisplayRole ? endsOfPath(path) : path);
 }
 
-void ResultRowsModel::append(const NativeString& path) { appended_.push_back(path); }
+void ResultRowsModel::append() { appended_.push_back(results_.keyOf(results_.size() - 1)); }
 
 void ResultRowsModel::removeRow(std::size_t row) {
     // Rows still waiting to be added are numbered after the shown ones: show them first, so that
@@ -111,7 +115,7 @@ void ResultRowsModel::applyRemoved() {
             if (row + 1 == run->first + run->count) ++run;
             continue;
         }
-        rows_[kept++] = std::move(rows_[row]);
+        rows_[kept++] = rows_[row];
     }
     rows_.resize(kept);
     removed_.clear();
@@ -123,8 +127,7 @@ void ResultRowsModel::applyAppended() {
     if (appended_.empty()) return;
     const int first = static_cast<int>(rows_.size());
     beginInsertRows({}, first, first + static_cast<int>(appended_.size()) - 1);
-    rows_.insert(rows_.end(), std::make_move_iterator(appended_.begin()),
-                 std::make_move_iterator(appended_.end()));
+    rows_.insert(rows_.end(), appended_.begin(), appended_.end());
     appended_.clear();
     endInsertRows();
 }

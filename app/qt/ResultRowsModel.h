@@ -3,12 +3,14 @@
 #include <QAbstractListModel>
 #include <vector>
 
-#include "platform/NativeString.h"
+#include "results/ResultList.h"
 
 namespace kelmora {
 
-// The rows of the result list as the list view shows them: one native path per row, turned into
-// display text only when a row is drawn, read out or shown in a tooltip (the whole path).
+// The rows of the result list as the list view shows them. It keeps no paths: each row is its key
+// in the window's ResultList (4 bytes), and its path is built from there and turned into display
+// text only when the row is drawn (its first characters, all one line can show), read out or
+// shown in a tooltip (the whole path), and let go after.
 //
 // Changes wait until showPending(), so that a scan or a removal that changes thousands of rows
 // costs the view one change per screen frame instead of one per row: append() and removeRow()
@@ -19,7 +21,9 @@ namespace kelmora {
 class ResultRowsModel : public QAbstractListModel {
     Q_OBJECT
   public:
-    using QAbstractListModel::QAbstractListModel;
+    // `results` is the window's result list, which outlives the model.
+    ResultRowsModel(const ResultList& results, QObject* parent)
+        : QAbstractListModel(parent), results_(results) {}
 
     int rowCount(const QModelIndex& parent = {}) const override;
     // As the base's, without its checks through virtual calls: the list view asks for an index
@@ -28,8 +32,8 @@ class ResultRowsModel : public QAbstractListModel {
     // The display text of the row's path, for showing, for tooltips and for screen readers.
     QVariant data(const QModelIndex& index, int role) const override;
 
-    // Adds a row at the end, after every row already added.
-    void append(const NativeString& path);
+    // Adds the last row of the result list at the end, after every row already added.
+    void append();
     // Removes row `row`, numbered as if every change asked for so far had been applied; the rows
     // after it move up by one. The row must exist.
     void removeRow(std::size_t row);
@@ -48,9 +52,10 @@ class ResultRowsModel : public QAbstractListModel {
     void applyRemoved();
     void applyAppended();
 
-    std::vector<NativeString> rows_;      // the rows as shown
-    std::vector<NativeString> appended_;  // rows to add at the end
-    std::vector<Run> removed_;            // runs to remove, in the order asked
+    const ResultList& results_;
+    std::vector<ResultList::Key> rows_;      // the rows as shown
+    std::vector<ResultList::Key> appended_;  // rows to add at the end
+    std::vector<Run> removed_;               // runs to remove, in the order asked
 };
 
 }  // namespace kelmora

@@ -17,6 +17,7 @@
 #include "results/Selection.h"
 #include "scan/Masks.h"
 #include "window/DesignLayout.h"
+#include "window/PathLine.h"
 
 namespace kelmora::win32ui {
 namespace {
@@ -515,14 +516,15 @@ void MainFrm::setWillText(std::string_view utf8) {
 }
 
 void MainFrm::setPathLine(const NativeString& path) {
-    pending_.pathLine = path;
+    pending_.pathLine = endsOfPath(path);
     showNowUnlessPaced();
 }
 
 void MainFrm::clearRows() { rows_->clear(); }
 
-void MainFrm::appendRow(const NativeString& path) {
-    rows_->append(path);
+void MainFrm::appendRow(const ResultList& results) {
+    // The list box keeps each row's text itself: the path is built once, for it.
+    rows_->append(results.pathOf(results.size() - 1));
     showNowUnlessPaced();
 }
 

@@ -73,7 +73,7 @@ class MainFrm : public MainView {
     void setWillText(std::string_view utf8) override;
     void setPathLine(const NativeString& path) override;
     void clearRows() override;
-    void appendRow(const NativeString& path) override;
+    void appendRow(const ResultList& results) override;
     void removeRow(std::size_t row) override;
     std::vector<std::size_t> selectedRows() const override;
     void setAllRowsSelected(bool selected) override;

@@ -60,7 +60,7 @@ FileIdentity FakeFileSystem::identityOf(const NativeString& path) const {
 
 std::optional<FileIdentity> FakeFileSystem::list(const NativeString& folder,
                                                  const std::optional<FileIdentity>& expected,
-                                                 std::vector<DirEntry>& out) {
+                                                 std::vector<DirEntry>& out, std::size_t) {
     listed_.push_back(folder);
     haveListing_ = false;
     NativeString key = folder;

@@ -47,9 +47,10 @@ class FakeFileSystem : public FileSystem {
 
     void beginScan() override { ++scansBegun_; }
     void endScan() override { ++scansEnded_; }
+    using FileSystem::list;
     std::optional<FileIdentity> list(const NativeString& folder,
                                      const std::optional<FileIdentity>& expected,
-                                     std::vector<DirEntry>& out) override;
+                                     std::vector<DirEntry>& out, std::size_t sameAsLast) override;
     std::optional<FileDetails> fileDetails(const DirEntry& entry) override;
     bool isProtected(const NativeString& path, const FileIdentity&) override {
         return protected_.contains(path);

@@ -56,7 +56,7 @@ Win32FileSystem::Win32FileSystem(ProtectionCheck isProtected)
 
 std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
                                                   const std::optional<FileIdentity>& expected,
-                                                  std::vector<DirEntry>& out) {
+                                                  std::vector<DirEntry>& out, std::size_t) {
     // The folder itself, not what a link or junction at its name points to.
     const HANDLE handle = CreateFileW(
         extendedPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,

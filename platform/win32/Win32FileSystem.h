@@ -34,9 +34,10 @@ class Win32FileSystem : public FileSystem {
     // For tests: `isProtected` answers in place of Windows Resource Protection.
     explicit Win32FileSystem(ProtectionCheck isProtected);
 
+    using FileSystem::list;
     std::optional<FileIdentity> list(const NativeString& folder,
                                      const std::optional<FileIdentity>& expected,
-                                     std::vector<DirEntry>& out) override;
+                                     std::vector<DirEntry>& out, std::size_t sameAsLast) override;
     std::optional<FileDetails> fileDetails(const DirEntry& entry) override;
     bool isProtected(const NativeString& path, const FileIdentity& file) override;
 

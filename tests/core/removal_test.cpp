@@ -24,9 +24,9 @@ class RemovalTest : public ::testing::Test {
     // with identities of its own.
     void rows(std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) {
-            state.Results.append(
-                {{p(name(i)), fileId(i), folderId(i)}, static_cast<std::int64_t>(100 * (i + 1))});
-            view.appendRow(p(name(i)));
+            state.Results.append({p(name(i)), fileId(i), folderId(i)},
+                                 static_cast<std::int64_t>(100 * (i + 1)));
+            view.appendRow(state.Results);
         }
     }
     static std::string name(std::size_t i) { return "/" + std::to_string(i) + ".tmp"; }
@@ -40,8 +40,8 @@ class RemovalTest : public ::testing::Test {
         std::vector<std::pair<NativeString, std::int64_t>> out;
         EXPECT_EQ(view.rows.size(), state.Results.size());
         for (std::size_t i = 0; i < state.Results.size(); ++i) {
-            EXPECT_EQ(view.rows[i], state.Results[i].path) << "row " << i;
-            out.emplace_back(state.Results[i].path, state.Results[i].size);
+            EXPECT_EQ(view.rows[i], state.Results.pathOf(i)) << "row " << i;
+            out.emplace_back(state.Results.pathOf(i), state.Results[i].size);
         }
         return out;
     }
@@ -105,7 +105,7 @@ TEST_F(RemovalTest, EraseKeepsARefusedFileSelectedAndDropsAVanishedOne) {
     EXPECT_THAT(remaining(), ElementsAre(std::pair{p("/2.tmp"), 300}));
     EXPECT_EQ(view.selected, (std::vector<bool>{true}));
     ASSERT_EQ(steps.size(), 3u);
-    EXPECT_EQ(steps[0].path, p("/2.tmp"));
+    EXPECT_EQ(steps[0].row, 2u);
     EXPECT_EQ(steps[0].result.outcome, RemoveOutcome::Refused);
     EXPECT_EQ(steps[0].result.osError, 13);
     EXPECT_FALSE(steps[0].rowRemoved);
@@ -173,10 +173,10 @@ TEST_F(RemovalTest, RowsBeyondThe16BitLimitAreRemoved) {
     eraseSelected(state, view, &remover);
     ASSERT_EQ(state.Results.size(), 39'998u);
     EXPECT_EQ(view.rows.size(), 39'998u);
-    EXPECT_EQ(state.Results[32'766].path, p(name(32'766)));
-    EXPECT_EQ(state.Results[32'767].path, p(name(32'768)));
+    EXPECT_EQ(state.Results.pathOf(32'766), p(name(32'766)));
+    EXPECT_EQ(state.Results.pathOf(32'767), p(name(32'768)));
     EXPECT_EQ(state.Results[32'767].size, 100 * 32'769);
-    EXPECT_EQ(state.Results[39'997].path, p(name(39'998)));
+    EXPECT_EQ(state.Results.pathOf(39'997), p(name(39'998)));
 }
 
 }  // namespace

@@ -39,7 +39,8 @@ class ScanTest : public ::testing::Test {
 
     std::vector<NativeString> paths() const {
         std::vector<NativeString> out;
-        for (std::size_t i = 0; i < state.Results.size(); ++i) out.push_back(state.Results[i].path);
+        for (std::size_t i = 0; i < state.Results.size(); ++i)
+            out.push_back(state.Results.pathOf(i));
         return out;
     }
 
@@ -188,7 +189,7 @@ TEST_F(ScanTest, RowsCarryIdentitiesAndAFolderChangedSinceItsListingIsPassedOver
     EXPECT_THAT(paths(), ElementsAre(p("/B/b.tmp")));
     EXPECT_THAT(fs.listedFolders(), ElementsAre(p("/"), p("/B/"), p("/A/")));
     EXPECT_EQ(state.Results[0].file, fs.identityOf(p("/B/b.tmp")));
-    EXPECT_EQ(state.Results[0].folder, fs.identityOf(p("/B")));
+    EXPECT_EQ(state.Results.listed(0).folder, fs.identityOf(p("/B")));
 }
 
 TEST_F(ScanTest, GaugeFollowsWaitingFoldersAndEndsAtZero) {
@@ -211,11 +212,11 @@ TEST_F(ScanTest, FullStackSpillsFoldersAndStillVisitsThemAll) {
     EXPECT_EQ(maxLevel, 1001);
     EXPECT_TRUE(state.Spill.empty());
     // Within what fitted the order is unchanged: last pushed first.
-    EXPECT_EQ(state.Results[0].path, p("/F1000/x.tmp"));
-    EXPECT_EQ(state.Results[1000].path, p("/F0/x.tmp"));
+    EXPECT_EQ(state.Results.pathOf(0), p("/F1000/x.tmp"));
+    EXPECT_EQ(state.Results.pathOf(1000), p("/F0/x.tmp"));
     // Then the spilled ones, pushed back in the order kept, so the last kept comes first.
-    EXPECT_EQ(state.Results[1001].path, p("/F1099/x.tmp"));
-    EXPECT_EQ(state.Results[1099].path, p("/F1001/x.tmp"));
+    EXPECT_EQ(state.Results.pathOf(1001), p("/F1099/x.tmp"));
+    EXPECT_EQ(state.Results.pathOf(1099), p("/F1001/x.tmp"));
 }
 
 TEST_F(ScanTest, SecondClickInThePauseStopsAndKeepsRowsSoFar) {

@@ -15,8 +15,8 @@ namespace {
 class SelectionTest : public ::testing::Test {
   protected:
     void add(const std::string& path, std::int64_t size) {
-        state.Results.append({{fromAscii(path), {}, {}}, size});
-        view.appendRow(fromAscii(path));
+        state.Results.append({fromAscii(path), {}, {}}, size);
+        view.appendRow(state.Results);
     }
     // What the window does when the user toggles a row: flip it, then run the click handler.
     void userToggles(std::size_t row) {

@@ -48,7 +48,7 @@ class PosixScan : public ::testing::Test {
     PosixFileSystem::Sources sources;
     test::RecordingView view;
     std::vector<std::int64_t> sizes;
-    std::vector<ResultRow> rows;
+    std::vector<test::FoundRow> rows;
 };
 
 TEST_F(PosixScan, FindsFilesAtEveryDepthWithTheirIdentities) {
@@ -325,7 +325,7 @@ TEST_F(PosixScan, FileOfTwoNamesIsListedTwiceAndCountedOnceInEachTotal) {
     EXPECT_EQ(found.foundBytes, 1024);
 
     MainState state;
-    for (const auto& row : found.rows) state.Results.append(row);
+    for (const auto& row : found.rows) state.Results.append(row, row.size, row.mayShare);
     const auto rowOf = [&](const char* rel) {
         return static_cast<std::size_t>(
             std::find(found.relative.begin(), found.relative.end(), rel) - found.relative.begin());

@@ -286,7 +286,7 @@ void runRound(std::uint64_t seed, bool mounts, Tally& tally) {
     std::thread other([&] { changer.run(stop); });
     const auto found =
         test::scanTree(fileSystem, root, [](MainState&) { std::this_thread::yield(); });
-    const std::vector<ResultRow>& rows = found.rows;
+    const std::vector<test::FoundRow>& rows = found.rows;
     std::vector<bool> byBin;
     std::vector<RemoveOutcome> outcomes;
     std::vector<std::pair<Clock::time_point, Clock::time_point>> during;  // each removal's call

@@ -63,7 +63,7 @@ inline Walked walk(const platform::posix::PosixFileSystem::Sources& sources,
     platform::posix::PosixFileSystem fs(sources);
     Walked walked;
     walked.found = scanTree(fs, root, [&](MainState& state) {
-        walked.folders.push_back(state.CurrentFolder);
+        walked.folders.emplace_back(state.CurrentFolder);
         for (std::size_t seen = SIZE_MAX; opened && opened->folders().size() != seen;) {
             seen = opened->folders().size();
             std::this_thread::sleep_for(std::chrono::milliseconds(30));

@@ -36,8 +36,8 @@ class RecordingView : public MainView {
         selected.clear();
         current.reset();
     }
-    void appendRow(const NativeString& path) override {
-        rows.push_back(path);
+    void appendRow(const ResultList& results) override {
+        rows.push_back(results.pathOf(results.size() - 1));
         selected.push_back(false);
     }
     void removeRow(std::size_t row) override {

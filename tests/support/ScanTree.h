@@ -12,12 +12,18 @@
 
 namespace kelmora::test {
 
+// A found row whole: the file as removal gets it, with its size and whether it may share it.
+struct FoundRow : platform::ListedFile {
+    std::int64_t size = 0;
+    bool mayShare = false;
+};
+
 // What one whole scan of a tree found: each row's path below the root, its size, the rows
 // themselves and the found total.
 struct ScanFindings {
     std::vector<NativeString> relative;
     std::vector<std::int64_t> sizes;
-    std::vector<ResultRow> rows;
+    std::vector<FoundRow> rows;
     std::int64_t foundBytes = 0;
     RecordingView view;
 };
@@ -36,9 +42,10 @@ inline ScanFindings scanTree(platform::FileSystem& fs, const NativeString& root,
     });
     scan.click();
     for (std::size_t i = 0; i < state.Results.size(); ++i) {
-        found.relative.push_back(state.Results[i].path.substr(root.size() + 1));
+        found.relative.push_back(state.Results.pathOf(i).substr(root.size() + 1));
         found.sizes.push_back(state.Results[i].size);
-        found.rows.push_back(state.Results[i]);
+        found.rows.push_back(
+            {state.Results.listed(i), state.Results[i].size, state.Results[i].mayShare});
     }
     found.foundBytes = state.FoundBytes;
     return found;

@@ -26,8 +26,15 @@ class LayoutTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<MainFrm> window_;
+    platform::FakeFileSystem* fs_ = nullptr;  // the window's drive
 
     MainFrm& w() { return *window_; }
+    // Rows as a scan of the fake drive lists them: each folder's files in the order added, the
+    // folder added last first.
+    void scanFiles(const std::vector<std::string>& paths) {
+        for (const auto& path : paths) fs_->addFile(path, 1);
+        child<QPushButton>("cmdScan")->click();
+    }
     template <typename T = QWidget>
     T* child(const char* name) {
         T* found = window_->findChild<T*>(QString::fromLatin1(name));
@@ -39,7 +46,9 @@ class LayoutTest : public QObject {
   private slots:
     void init() {
         platform::Services services;
-        services.fileSystem = std::make_unique<platform::FakeFileSystem>();
+        auto fs = std::make_unique<platform::FakeFileSystem>();
+        fs_ = fs.get();
+        services.fileSystem = std::move(fs);
         window_ = std::make_unique<MainFrm>(std::move(services), NativeString());
     }
     void cleanup() { window_.reset(); }
@@ -213,8 +222,9 @@ class LayoutTest : public QObject {
         QCOMPARE(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QCOMPARE(list->textElideMode(), Qt::ElideNone);
         QCOMPARE(list->frameShadow(), QFrame::Sunken);
-        for (int i = 0; i < 30; ++i) w().appendRow("/z/" + std::to_string(30 - i) + ".tmp");
-        w().appendRow("/" + std::string(400, 'x') + ".tmp");
+        std::vector<std::string> paths = {"/a/" + std::string(400, 'x') + ".tmp"};
+        for (int i = 0; i < 30; ++i) paths.push_back("/z/" + std::to_string(30 - i) + ".tmp");
+        scanFiles(paths);
         w().show();
         QVERIFY(QTest::qWaitForWindowExposed(&w()));
         const auto index = [list](int row) { return list->model()->index(row, 0); };
@@ -233,7 +243,7 @@ class LayoutTest : public QObject {
     // the last letters run to the list's edge, high in the row as well.
     void pathWiderThanTheListIsCutOffNotElided() {
         auto* list = child<QListView>("lstList");
-        w().appendRow("/" + std::string(200, 'M'));
+        scanFiles({"/" + std::string(200, 'M') + ".tmp"});
         w().show();
         QVERIFY(QTest::qWaitForWindowExposed(&w()));
         const QRect row = list->visualRect(list->model()->index(0, 0));
@@ -389,7 +399,7 @@ class LayoutTest : public QObject {
         QVERIFY(line->fontMetrics().horizontalAdvance(shown) <= line->contentsRect().width());
 
         auto* list = child<QListView>("lstList");
-        w().appendRow(path.toStdString());
+        scanFiles({path.toStdString()});
         const QRect row = list->visualRect(list->model()->index(0, 0));
         QHelpEvent help(QEvent::ToolTip, row.center(), list->viewport()->mapToGlobal(row.center()));
         QApplication::sendEvent(list->viewport(), &help);

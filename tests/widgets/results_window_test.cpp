@@ -184,7 +184,7 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(rows(*w), QStringList({"/0.tmp", "/2.tmp", "/4.tmp"}));
         const auto& results = w->state().Results;
         QCOMPARE(results.size(), std::size_t{3});
-        QCOMPARE(results[1].path, NativeString("/2.tmp"));
+        QCOMPARE(results.pathOf(1), NativeString("/2.tmp"));
         QCOMPARE(results[1].size, std::int64_t{3072});
         QCOMPARE(results[2].size, std::int64_t{5120});
         QCOMPARE(w.remover->calls(),
@@ -301,7 +301,7 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(test::rowCount(list(w)), 39'999);
         QCOMPARE(w.state().Results.size(), std::size_t{39'999});
         QCOMPARE(test::rowText(list(w), 32'768), next);
-        QCOMPARE(QString::fromStdString(w.state().Results[32'768].path), next);
+        QCOMPARE(QString::fromStdString(w.state().Results.pathOf(32'768)), next);
     }
 
     void eraseOnRealFilesDeletesExactlyTheSelectedNames() {
@@ -320,7 +320,7 @@ class ResultsWindowTest : public QObject {
         click(w, "cmdScan");
         QCOMPARE(test::rowCount(list(w)), 3);
         for (int i = 0; i < 3; ++i)
-            if (w.state().Results[static_cast<std::size_t>(i)].path != tree.path("keep.tmp"))
+            if (w.state().Results.pathOf(static_cast<std::size_t>(i)) != tree.path("keep.tmp"))
                 clickRow(w, i);
         click(w, "cmdErase1");
         QVERIFY(!tree.exists(odd));
@@ -329,7 +329,7 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(w.state().Results.size(), std::size_t{2});
         QCOMPARE(test::rowCount(list(w)), 2);
         for (int i : selected(w))
-            QCOMPARE(w.state().Results[static_cast<std::size_t>(i)].path, tree.path("ro.tmp"));
+            QCOMPARE(w.state().Results.pathOf(static_cast<std::size_t>(i)), tree.path("ro.tmp"));
         QCOMPARE(selected(w).size(), 1);
     }
 };

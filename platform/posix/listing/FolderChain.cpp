@@ -81,6 +81,7 @@ bool FolderChain::openRoot(const std::string& folder) {
     facts->btrfs = fstatfs(fd, &fs) == 0 && static_cast<std::int64_t>(fs.f_type) == kBtrfsMagic;
     root_ = {fd, folder.size() - 1, *facts};
     path_ = folder;
+    pathBeginsLast_ = true;
     held_ = kMaxOpen;
     currentFd_ = fd;
     current_ = *facts;
@@ -95,11 +96,15 @@ void FolderChain::push(OpenFolder folder) {
     open_.push_back(std::move(folder));
 }
 
-bool FolderChain::open(const std::string& folder, const FileIdentity& expected) {
+bool FolderChain::open(const std::string& folder, const FileIdentity& expected,
+                       std::size_t sameAsLast) {
     currentFd_ = -1;
     if (root_.fd < 0) return false;
+    // What is known of path_ against `folder`, since path_ begins the folder asked for last.
+    const std::size_t known = pathBeginsLast_ ? std::min(sameAsLast, path_.size()) : 0;
+    pathBeginsLast_ = false;
     bool outOfFds = false;
-    if (openBelow(folder, expected, outOfFds)) return true;
+    if (openBelow(folder, expected, known, outOfFds)) return true;
     // Out of descriptors: hold half as many ancestors and go on from the deepest one still open,
     // down to one; then once more from the root alone. Only a folder that cannot be opened even
     // so is given up.
@@ -107,20 +112,20 @@ bool FolderChain::open(const std::string& folder, const FileIdentity& expected) 
         outOfFds = false;
         if (held_ == 1 && open_.size() <= 1) {
             closeBelowRoot();
-            return openBelow(folder, expected, outOfFds);
+            return openBelow(folder, expected, known, outOfFds);
         }
         held_ = std::max<std::size_t>(1, std::min(held_, open_.size()) / 2);
         while (open_.size() > held_) {
             close(open_.front().fd);
             open_.pop_front();
         }
-        if (openBelow(folder, expected, outOfFds)) return true;
+        if (openBelow(folder, expected, known, outOfFds)) return true;
     }
     return false;
 }
 
 bool FolderChain::openBelow(const std::string& folder, const FileIdentity& expected,
-                            bool& outOfFds) {
+                            std::size_t known, bool& outOfFds) {
     // The folder lies below the root, and each of its parts takes at least one byte and a "/".
     const std::size_t rootEnd = root_.end;
     if (folder.size() < rootEnd + 3 || folder.back() != '/' ||
@@ -129,13 +134,17 @@ bool FolderChain::openBelow(const std::string& folder, const FileIdentity& expec
 
     // The deepest open folder that is an ancestor of `folder` (never the folder itself, which is
     // looked at afresh): its "/" must lie within the part that `folder` shares with path_.
-    const std::size_t shared = sharedLength(folder, path_);
+    // The first `known` characters are the same, and path_ only shrinks between tries.
+    known = std::min({known, path_.size(), folder.size()});
+    const std::size_t shared = known + sharedLength(std::string_view(folder).substr(known),
+                                                    std::string_view(path_).substr(known));
     while (!open_.empty() && !(open_.back().end < shared && open_.back().end + 1 < folder.size())) {
         close(open_.back().fd);
         open_.pop_back();
     }
     const OpenFolder* parent = open_.empty() ? &root_ : &open_.back();
     path_.resize(parent->end + 1);
+    pathBeginsLast_ = true;  // from here on path_ only grows along `folder`
 
     for (std::size_t at = parent->end + 1; at < folder.size();) {
         const std::size_t end = folder.find('/', at);

@@ -48,8 +48,10 @@ class FolderChain {
     // Opens `folder` (a path below the root, ending in "/"), whose last part must have the
     // identity `expected`; the parts between the nearest open ancestor and it are opened on the
     // way, with the same care. False when a part cannot be opened, is a link, lies on a mount the
-    // policy does not enter, or the folder is not `expected`.
-    bool open(const std::string& folder, const FileIdentity& expected);
+    // policy does not enter, or the folder is not `expected`. The first `sameAsLast` characters of
+    // `folder` are known to be the same text as the folder asked for last (openRoot's or open's),
+    // and are not compared again.
+    bool open(const std::string& folder, const FileIdentity& expected, std::size_t sameAsLast = 0);
     // Lets every descriptor go.
     void closeAll();
 
@@ -64,7 +66,8 @@ class FolderChain {
         std::size_t end;  // where the folder's path ends in path_: the index of its "/"
         Facts facts;
     };
-    bool openBelow(const std::string& folder, const FileIdentity& expected, bool& outOfFds);
+    bool openBelow(const std::string& folder, const FileIdentity& expected, std::size_t sameAsLast,
+                   bool& outOfFds);
     int step(const OpenFolder& parent, const char* name, const FileIdentity* expected,
              Facts& facts);
     int stepThroughPath(const OpenFolder& parent, const char* name, const FileIdentity* expected,
@@ -76,6 +79,7 @@ class FolderChain {
     OpenFolder root_{-1, 0, {}};
     std::deque<OpenFolder> open_;  // contiguous, deepest last; each a prefix of path_
     std::string path_;             // the deepest open folder's path, ending in "/"
+    bool pathBeginsLast_ = false;  // whether path_ begins the folder asked for last
     std::string name_;             // the part being opened, reused
     std::size_t held_ = kMaxOpen;  // how many of open_ may be held, fewer after running out
     int currentFd_ = -1;

@@ -78,7 +78,8 @@ bool PosixFileSystem::isSystemFolder(const Facts& folder, std::string_view name,
 
 std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
                                                   const std::optional<FileIdentity>& expected,
-                                                  std::vector<DirEntry>& out) {
+                                                  std::vector<DirEntry>& out,
+                                                  std::size_t sameAsLast) {
     const auto began = std::chrono::steady_clock::now();
     const std::size_t first = out.size();
     if (!expected) {
@@ -97,7 +98,8 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
         // Met again below itself, through a mount that shows more of its file system.
         notEntered_.insert(root.id);
         readAhead_.avoid(notEntered_);
-    } else if (!chain_.open(folder, *expected) || notEntered_.contains(chain_.current().id)) {
+    } else if (!chain_.open(folder, *expected, sameAsLast) ||
+               notEntered_.contains(chain_.current().id)) {
         // Refused, or a folder not to enter that its listing could not tell (a mount's root, a
         // btrfs subvolume): nothing of it is listed.
         return std::nullopt;

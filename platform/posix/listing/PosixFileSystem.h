@@ -74,9 +74,10 @@ class PosixFileSystem : public FileSystem {
 
     void beginScan() override;
     void endScan() override;
+    using FileSystem::list;
     std::optional<FileIdentity> list(const NativeString& folder,
                                      const std::optional<FileIdentity>& expected,
-                                     std::vector<DirEntry>& out) override;
+                                     std::vector<DirEntry>& out, std::size_t sameAsLast) override;
     std::optional<FileDetails> fileDetails(const DirEntry& entry) override;
     bool isProtected(const NativeString& path, const FileIdentity& file) override;
 

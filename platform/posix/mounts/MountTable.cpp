@@ -179,9 +179,12 @@ MountPolicy::MountPolicy(TableReader readTable, RemovableCheck removable)
 void MountPolicy::load() {
     mounts_ = readTable_ ? parseMountInfo(readTable_()) : std::vector<Mount>{};
     mountParents_.clear();
+    longestParent_ = 0;
     for (const auto& mount : mounts_)
-        if (const auto cut = mount.path.rfind('/'); cut != std::string::npos && mount.path != "/")
+        if (const auto cut = mount.path.rfind('/'); cut != std::string::npos && mount.path != "/") {
             mountParents_.insert(mount.path.substr(0, cut + 1));
+            longestParent_ = std::max(longestParent_, cut + 1);
+        }
     decided_.clear();
     leaveOutDuplicates();
 }

@@ -81,7 +81,8 @@ class MountPolicy {
     // closely (statx) only at the subfolders of such folders; a mount point it did not expect is
     // still caught when the folder is opened, and then refused.
     bool mayHoldMountPoints(const std::string& folder) const {
-        return mountParents_.contains(folder);
+        // A deep folder is not hashed whole at every level: longer than every parent, it is none.
+        return folder.size() <= longestParent_ && mountParents_.contains(folder);
     }
     // False when the table puts `path` (absolute, as spelled) on a mount the walk does not enter,
     // so that nothing there is looked at: looking could wake an automounter or wait for a network
@@ -118,6 +119,7 @@ class MountPolicy {
     RemovableCheck removable_;
     std::vector<Mount> mounts_;
     std::unordered_set<std::string> mountParents_;  // the folders holding mount points, with "/"
+    std::size_t longestParent_ = 0;                 // the longest of them
     struct Decision {
         unsigned major, minor;
         bool entered;

@@ -1,0 +1,77 @@
+#include "results/ResultList.h"
+
+#include <algorithm>
+
+namespace kelmora {
+
+ResultList::Folder ResultList::addFolder(NativeStringView path, const platform::FileIdentity& id) {
+    if (holdsLast_) folders_.release(lastFolder_);
+    // The tree holds each folder by its parts, without the separator that ends the folder's path.
+    if (!path.empty() && path.back() == kSeparator) path.remove_suffix(1);
+    lastFolder_ = folders_.add(path);
+    holdsLast_ = true;
+    if (folderIds_.size() <= lastFolder_) folderIds_.resize(lastFolder_ + 1);
+    folderIds_[lastFolder_] = id;
+    return lastFolder_;
+}
+
+void ResultList::append(Folder folder, NativeStringView name, const platform::FileIdentity& file,
+                        std::int64_t size, bool mayShare) {
+    folders_.hold(folder);
+    order_.push_back(static_cast<Key>(slots_.size()));
+    slots_.push_back({folder, mayShare, size, file, NativeString(name)});
+}
+
+void ResultList::append(const platform::ListedFile& file, std::int64_t size, bool mayShare) {
+    const NativeStringView path(file.path);
+    const std::size_t cut = path.rfind(kSeparator) + 1;  // 0 when there is no separator
+    append(addFolder(path.substr(0, cut), file.folder), path.substr(cut), file.file, size,
+           mayShare);
+}
+
+void ResultList::removeRows(std::vector<std::size_t> rows) {
+    if (rows.empty()) return;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    auto next = rows.begin();
+    std::size_t kept = rows.front();
+    for (std::size_t row = rows.front(); row < order_.size(); ++row) {
+        if (next != rows.end() && *next == row) {
+            ++next;
+            // The row's slot stays for views that still name it; its name and folder go now.
+            ResultRow& gone = slots_[order_[row]];
+            folders_.release(gone.folder);
+            NativeString().swap(gone.name);
+            continue;
+        }
+        order_[kept++] = order_[row];
+    }
+    order_.resize(kept);
+}
+
+void ResultList::clear() {
+    folders_.clear();
+    std::vector<platform::FileIdentity>().swap(folderIds_);
+    holdsLast_ = false;
+    std::deque<ResultRow>().swap(slots_);
+    std::vector<Key>().swap(order_);
+}
+
+void ResultList::pathOf(const ResultRow& row, NativeString& out) const {
+    folders_.pathOf(row.folder, out);
+    out.push_back(kSeparator);
+    out.append(row.name);
+}
+
+NativeString ResultList::pathOf(std::size_t index) const {
+    NativeString path;
+    pathOf((*this)[index], path);
+    return path;
+}
+
+platform::ListedFile ResultList::listed(std::size_t index) const {
+    const ResultRow& row = (*this)[index];
+    return {pathOf(index), row.file, folderIds_[row.folder]};
+}
+
+}  // namespace kelmora
