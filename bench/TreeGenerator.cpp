@@ -69,20 +69,26 @@ TreeStats generateTree(const std::string& root, std::uint64_t files, std::uint64
     return stats;
 }
 
-void generateDeepTree(const std::string& root, int levels) {
+void generateDeepTree(const std::string& root, int levels, std::size_t nameLength, bool siblings,
+                      int files) {
     if (::mkdir(root.c_str(), 0755) != 0) throw std::runtime_error("cannot create " + root);
     int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string path(nameLength, 'b');
     for (int level = 0; level < levels && fd >= 0; ++level) {
         for (const char c : {'a', 'b', 'c'})
-            if (::mkdirat(fd, std::string(255, c).c_str(), 0755) != 0)
+            if ((c == 'b' || siblings) &&
+                ::mkdirat(fd, std::string(nameLength, c).c_str(), 0755) != 0)
                 throw std::runtime_error("cannot create a folder at level " +
                                          std::to_string(level));
-        const int next = ::openat(fd, std::string(255, 'b').c_str(), O_RDONLY | O_DIRECTORY);
+        const int next = ::openat(fd, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ::close(fd);
         fd = next;
     }
     if (fd < 0) throw std::runtime_error("cannot open a folder of the deep tree");
-    ::close(::openat(fd, "bottom.tmp", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    for (int i = 0; i < files; ++i) {
+        const std::string name = files == 1 ? "bottom.tmp" : "f" + std::to_string(i) + ".tmp";
+        ::close(::openat(fd, name.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    }
     ::close(fd);
 }
 

@@ -18,9 +18,11 @@ TreeStats generateTree(const std::string& root, std::uint64_t files, std::uint64
                        std::uint32_t seed, std::uint32_t matchingPercent = 1);
 
 // Builds below `root` (which must not exist) a tree `levels` folders deep with three folders of
-// 255-byte names at every level, of which one goes on, and one matching file at the bottom: the
-// shape that makes path lengths, not names, the cost of a walk that keeps whole paths. Its paths
-// exceed PATH_MAX, so it is made by descriptors; `rm -rf` removes it.
-void generateDeepTree(const std::string& root, int levels);
+// `nameLength`-byte names at every level (one without `siblings`), of which one goes on, and
+// `files` empty matching files at the bottom: the shape that makes path lengths, not names, the
+// cost of a walk that keeps whole paths. Its paths exceed PATH_MAX, so it is made by descriptors;
+// `rm -rf` removes it.
+void generateDeepTree(const std::string& root, int levels, std::size_t nameLength = 255,
+                      bool siblings = true, int files = 1);
 
 }  // namespace kelmora::bench

@@ -2,13 +2,16 @@
 //
 //   scan_bench generate ROOT FILES FOLDERS [SEED [MATCHING%]]   build a deterministic tree
 //   scan_bench deep ROOT LEVELS                     build a tree LEVELS deep of 255-byte names
+//   scan_bench chain ROOT LEVELS NAME FILES         one chain of NAME-byte folders, FILES at its
+//   end scan_bench depths DIR [ROUNDS]                  the window on chains 2,500 to 20,000 deep
 //   scan_bench copy-shape FROM TO                   copy a real tree's shape (sparse files)
 //   scan_bench run ROOT [ROUNDS]                    time every walker, interleaved, warm cache
 //   scan_bench cold ROOT [ROUNDS]                   the same, each walker from empty caches
 //   scan_bench scaling ROOT [ROUNDS]                the window cold by folders read ahead at once
 //   scan_bench engine ROOT [--no-db|--print]        one engine scan alone, for profilers
 //   scan_bench packages DBS [ROUNDS]                each package database read alone
-//   scan_bench window ROOT                          one shown window's scan alone, for profilers
+//   scan_bench window ROOT                          one shown window's scan alone, with its peak
+//                                                   resident memory (VmHWM)
 //
 // Each round runs the reference walker, the scan engine without a window (with and without the
 // package database, with and without read-ahead), the real main window shown on the display the
@@ -143,9 +146,8 @@ EngineRun runEngine(const std::string& root, bool packageDatabase, bool print = 
     EngineRun run;
     run.rows = state.Results.size();
     for (std::size_t i = 0; i < run.rows; ++i) {
-        const auto& name = state.Results[i].name;
         run.rowBytes += sizeof(ResultRow) + sizeof(ResultList::Key) +
-                        (name.size() > 15 ? name.capacity() + 1 : 0);
+                        state.Results[i].nameLength * sizeof(NativeChar);
         if (print)
             std::printf("%lld %s\n", static_cast<long long>(state.Results[i].size),
                         state.Results.pathOf(i).c_str());
@@ -295,6 +297,41 @@ int scaling(const std::string& root, int rounds) {
     return 0;
 }
 
+// The process's peak resident memory so far, in MiB (VmHWM), or -1 where /proc does not tell.
+double peakResidentMiB() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status) return -1;
+    char line[256];
+    double kib = -1;
+    while (std::fgets(line, sizeof line, status))
+        if (std::sscanf(line, "VmHWM: %lf kB", &kib) == 1) break;
+    std::fclose(status);
+    return kib / 1024;
+}
+
+// The window's scan of one chain of folders with 255-byte names at depths 2,500 to 20,000 (a
+// file at its end): each doubling of the depth should cost about twice the time, not four times.
+int depths(const std::string& dir, int rounds) {
+    std::printf("| depth | window, median of %d | to the depth before |\n|---|---|---|\n", rounds);
+    double before = 0;
+    for (const int depth : {2500, 5000, 10000, 20000}) {
+        const std::string root = dir + "/chain-" + std::to_string(depth);
+        if (::access(root.c_str(), F_OK) != 0) bench::generateDeepTree(root, depth, 255, false, 1);
+        std::vector<double> times;
+        for (int round = 0; round < rounds; ++round) {
+            std::size_t rows = 0;
+            times.push_back(runWindow(root, rows));
+            if (rows != 1) throw std::runtime_error("the chain's file was not found");
+        }
+        std::sort(times.begin(), times.end());
+        const double median = times[times.size() / 2];
+        std::printf("| %d | %.1f ms | %s |\n", depth, median * 1000,
+                    before > 0 ? (std::to_string(median / before).substr(0, 4) + "x").c_str() : "");
+        before = median;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -313,6 +350,11 @@ int main(int argc, char* argv[]) {
     }
     if (command == "deep" && argc >= 4) {
         bench::generateDeepTree(argv[2], std::stoi(argv[3]));
+        return 0;
+    }
+    if (command == "chain" && argc >= 6) {
+        bench::generateDeepTree(argv[2], std::stoi(argv[3]), std::stoul(argv[4]), false,
+                                std::stoi(argv[5]));
         return 0;
     }
     if (command == "copy-shape" && argc >= 4) {
@@ -337,8 +379,14 @@ int main(int argc, char* argv[]) {
         QApplication app(argc, argv);
         std::size_t rows = 0;
         const double time = runWindow(argv[2], rows);
-        std::printf("%zu rows in %.1f ms\n", rows, time * 1000);
+        std::printf("%zu rows in %.1f ms, peak resident %.1f MiB\n", rows, time * 1000,
+                    peakResidentMiB());
         return 0;
+    }
+    if (command == "depths" && argc >= 3) {
+        if (!std::getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        QApplication app(argc, argv);
+        return depths(argv[2], argc > 3 ? std::stoi(argv[3]) : 3);
     }
     if ((command == "run" || command == "cold" || command == "scaling") && argc >= 3) {
         // The window shows on the display the process has (bench/run.sh starts Xvfb for it);
@@ -351,7 +399,8 @@ int main(int argc, char* argv[]) {
     }
     std::fprintf(stderr,
                  "usage: %s generate ROOT FILES FOLDERS [SEED [MATCHING%%]] | deep ROOT LEVELS | "
-                 "copy-shape FROM TO | run ROOT [ROUNDS] | cold ROOT [ROUNDS] | scaling ROOT "
+                 "chain ROOT LEVELS NAME FILES | depths DIR [ROUNDS] | copy-shape FROM TO | run "
+                 "ROOT [ROUNDS] | cold ROOT [ROUNDS] | scaling ROOT "
                  "[ROUNDS] | engine ROOT [--no-db|--print] | packages DBS [ROUNDS] | window ROOT\n",
                  argv[0]);
     return 2;

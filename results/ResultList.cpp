@@ -1,6 +1,7 @@
 #include "results/ResultList.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace kelmora {
 
@@ -17,9 +18,18 @@ ResultList::Folder ResultList::addFolder(NativeStringView path, const platform::
 
 void ResultList::append(Folder folder, NativeStringView name, const platform::FileIdentity& file,
                         std::int64_t size, bool mayShare) {
+    if (name.size() > 0xFFFF) throw std::length_error("a file name too long to list");
+    if (nameBlockUsed_ + name.size() > kNameBlock) {
+        names_.emplace_back(kNameBlock);
+        nameBlockUsed_ = 0;
+    }
+    const auto at = static_cast<std::uint32_t>((names_.size() - 1) << 16 | nameBlockUsed_);
+    std::copy(name.begin(), name.end(),
+              names_.back().begin() + static_cast<std::ptrdiff_t>(nameBlockUsed_));
+    nameBlockUsed_ += name.size();
     folders_.hold(folder);
     order_.push_back(static_cast<Key>(slots_.size()));
-    slots_.push_back({folder, mayShare, size, file, NativeString(name)});
+    slots_.push_back({folder, at, static_cast<std::uint16_t>(name.size()), mayShare, size, file});
 }
 
 void ResultList::append(const platform::ListedFile& file, std::int64_t size, bool mayShare) {
@@ -38,10 +48,8 @@ void ResultList::removeRows(std::vector<std::size_t> rows) {
     for (std::size_t row = rows.front(); row < order_.size(); ++row) {
         if (next != rows.end() && *next == row) {
             ++next;
-            // The row's slot stays for views that still name it; its name and folder go now.
-            ResultRow& gone = slots_[order_[row]];
-            folders_.release(gone.folder);
-            NativeString().swap(gone.name);
+            // The row's slot and name stay for views that still name it; its folder goes now.
+            folders_.release(slots_[order_[row]].folder);
             continue;
         }
         order_[kept++] = order_[row];
@@ -55,12 +63,14 @@ void ResultList::clear() {
     holdsLast_ = false;
     std::deque<ResultRow>().swap(slots_);
     std::vector<Key>().swap(order_);
+    std::vector<std::vector<NativeChar>>().swap(names_);
+    nameBlockUsed_ = kNameBlock;
 }
 
 void ResultList::pathOf(const ResultRow& row, NativeString& out) const {
     folders_.pathOf(row.folder, out);
     out.push_back(kSeparator);
-    out.append(row.name);
+    out.append(nameOf(row));
 }
 
 NativeString ResultList::pathOf(std::size_t index) const {

@@ -11,18 +11,19 @@
 
 namespace kelmora {
 
-// One found file as a row holds it: its name, the folder it was listed in (a node of the list's
-// folder tree, shared by every row of that folder), the identity removal checks and its size in
-// bytes when the scan read it. The path is built from the folder and the name only when it is
-// shown or acted upon.
+// One found file as a row holds it: the folder it was listed in (a node of the list's folder
+// tree, shared by every row of that folder), its name (in the list's name store), the identity
+// removal checks and its size in bytes when the scan read it. The path is built from the folder
+// and the name only when it is shown or acted upon.
 struct ResultRow {
     NameTree::Node folder = 0;
+    std::uint32_t nameAt = 0;      // where the name starts in the list's name store
+    std::uint16_t nameLength = 0;  // in native characters; no file system allows longer names
     // The file may have other names (hard links), listed as rows of their own: totals count its
     // size once, however many of its rows they take in.
     bool mayShare = false;
     std::int64_t size = 0;
     platform::FileIdentity file;
-    NativeString name;
 };
 
 // The size a total adds for each of a run of rows: a row's size the first time its file comes,
@@ -44,11 +45,10 @@ class CountOncePerFile {
 // shows.
 //
 // Memory grows with the rows and their names, never with the depth of their folders: a row takes
-// 100 bytes on 64-bit systems, names of up to 15 bytes included, plus a longer name's own bytes;
-// each folder that holds rows is held once by its own name in a NameTree (44 bytes and the name),
-// with its identity (48 bytes), and so is each folder above one. A row keeps its place in memory
-// until the list is cleared, so that a view may name it by its key (see keyOf) while the rows are
-// renumbered around it.
+// 76 bytes on 64-bit systems plus its name's characters; each folder that holds rows is held once
+// by its own name in a NameTree (44 bytes and the name), with its identity (48 bytes), and so is
+// each folder above one. A row and its name keep their place in memory until the list is cleared,
+// so that a view may name the row by its key (see keyOf) while the rows are renumbered around it.
 class ResultList {
   public:
     using Folder = NameTree::Node;
@@ -57,7 +57,8 @@ class ResultList {
     // The folder at `path` (ending in the separator), listed with identity `id`, for the rows that
     // follow. It costs the length of `path`; the list holds it until the next addFolder.
     Folder addFolder(NativeStringView path, const platform::FileIdentity& id);
-    // Appends the file `name` of `folder`, a folder given by the last addFolder.
+    // Appends the file `name` of `folder`, a folder given by the last addFolder. A name is at most
+    // 65,535 characters long (file systems allow 255).
     void append(Folder folder, NativeStringView name, const platform::FileIdentity& file,
                 std::int64_t size, bool mayShare);
     // Appends a file by its whole path, for callers that have it at hand.
@@ -74,6 +75,9 @@ class ResultList {
     Key keyOf(std::size_t index) const { return order_[index]; }
     const ResultRow& atKey(Key key) const { return slots_[key]; }
 
+    NativeStringView nameOf(const ResultRow& row) const {
+        return {names_[row.nameAt >> 16].data() + (row.nameAt & 0xFFFF), row.nameLength};
+    }
     // The row's whole native path, into `out`.
     void pathOf(const ResultRow& row, NativeString& out) const;
     NativeString pathOf(std::size_t index) const;
@@ -87,6 +91,10 @@ class ResultList {
     bool holdsLast_ = false;       // whether the list holds lastFolder_ for rows to come
     std::deque<ResultRow> slots_;  // rows by key; a deque, so that growing never copies them
     std::vector<Key> order_;       // the rows in list order
+    // The rows' names one after another, in blocks of 65,536 characters, none across two blocks.
+    static constexpr std::size_t kNameBlock = 65536;
+    std::vector<std::vector<NativeChar>> names_;
+    std::size_t nameBlockUsed_ = kNameBlock;  // of the last block
 };
 
 }  // namespace kelmora

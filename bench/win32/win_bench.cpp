@@ -129,7 +129,7 @@ double engineErase(const std::wstring& folder) {
     auto remover = platform::makeFileRemover();
     return seconds([&] {
         for (std::size_t row = state.Results.size(); row-- > 0;)
-            remover->deleteFile(state.Results[row]);
+            remover->deleteFile(state.Results.listed(row));
         remover->finishBatch();
     });
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,6 +87,32 @@ TEST(Stack, GivesBackEveryPathExactlyWhileOthersShareItsFolders) {
         }
     }
     EXPECT_TRUE(stack.isEmpty());
+}
+
+// A walk takes the top, pops it and pushes its children by name, and now and then pushes a whole
+// text (as folders waiting for room come back): the kept text must be the top's every time, and
+// what it reports as unchanged must really be unchanged.
+TEST(Stack, KeptTopPathIsTheTopsWhateverWasPushedBefore) {
+    Stack stack;
+    ASSERT_TRUE(stack.Push(path("/r")));
+    NativeString last;
+    std::size_t taken = 0;
+    for (unsigned step = 0; !stack.isEmpty() && step < 400; ++step) {
+        std::size_t same = 0;
+        const NativeString kept = stack.TopPath(same);
+        ASSERT_EQ(kept, *stack.Top() + kSeparator) << step;
+        ASSERT_LE(same, std::min(kept.size(), last.size()));
+        ASSERT_EQ(kept.substr(0, same), last.substr(0, same)) << step;
+        last = kept;
+        stack.Pop();
+        ++taken;
+        for (unsigned child = 0; child < (step * 7 + 3) % 4 && stack.getLevel() < 60; ++child)
+            ASSERT_TRUE(stack.PushChild(text(std::string(1 + child, char('a' + step % 26)))));
+        if (step % 37 == 5) {
+            ASSERT_TRUE(stack.Push(path("/r/back/" + std::to_string(step))));
+        }
+    }
+    EXPECT_GT(taken, 100u);
 }
 
 }  // namespace
