@@ -7,6 +7,11 @@ namespace kelmora {
 
 ResultList::Folder ResultList::addFolder(NativeStringView path, const platform::FileIdentity& id) {
     if (holdsLast_) folders_.release(lastFolder_);
+    holdsLast_ = false;
+    if (path.empty()) {  // names given without any folder: their paths are the names alone
+        noFolderId_ = id;
+        return kNoFolder;
+    }
     // The tree holds each folder by its parts, without the separator that ends the folder's path.
     if (!path.empty() && path.back() == kSeparator) path.remove_suffix(1);
     lastFolder_ = folders_.add(path);
@@ -27,7 +32,7 @@ void ResultList::append(Folder folder, NativeStringView name, const platform::Fi
     std::copy(name.begin(), name.end(),
               names_.back().begin() + static_cast<std::ptrdiff_t>(nameBlockUsed_));
     nameBlockUsed_ += name.size();
-    folders_.hold(folder);
+    if (folder != kNoFolder) folders_.hold(folder);
     order_.push_back(static_cast<Key>(slots_.size()));
     slots_.push_back({folder, at, static_cast<std::uint16_t>(name.size()), mayShare, size, file});
 }
@@ -49,7 +54,8 @@ void ResultList::removeRows(std::vector<std::size_t> rows) {
         if (next != rows.end() && *next == row) {
             ++next;
             // The row's slot and name stay for views that still name it; its folder goes now.
-            folders_.release(slots_[order_[row]].folder);
+            if (const Folder folder = slots_[order_[row]].folder; folder != kNoFolder)
+                folders_.release(folder);
             continue;
         }
         order_[kept++] = order_[row];
@@ -68,8 +74,11 @@ void ResultList::clear() {
 }
 
 void ResultList::pathOf(const ResultRow& row, NativeString& out) const {
-    folders_.pathOf(row.folder, out);
-    out.push_back(kSeparator);
+    out.clear();
+    if (row.folder != kNoFolder) {
+        folders_.pathOf(row.folder, out);
+        out.push_back(kSeparator);
+    }
     out.append(nameOf(row));
 }
 
@@ -81,7 +90,8 @@ NativeString ResultList::pathOf(std::size_t index) const {
 
 platform::ListedFile ResultList::listed(std::size_t index) const {
     const ResultRow& row = (*this)[index];
-    return {pathOf(index), row.file, folderIds_[row.folder]};
+    return {pathOf(index), row.file,
+            row.folder == kNoFolder ? noFolderId_ : folderIds_[row.folder]};
 }
 
 }  // namespace kelmora

@@ -54,8 +54,9 @@ class ResultList {
     using Folder = NameTree::Node;
     using Key = std::uint32_t;
 
-    // The folder at `path` (ending in the separator), listed with identity `id`, for the rows that
-    // follow. It costs the length of `path`; the list holds it until the next addFolder.
+    // The folder at `path` (ending in the separator; empty for names that are whole paths), listed
+    // with identity `id`, for the rows that follow. It costs the length of `path`; the list holds
+    // it until the next addFolder.
     Folder addFolder(NativeStringView path, const platform::FileIdentity& id);
     // Appends the file `name` of `folder`, a folder given by the last addFolder. A name is at most
     // 65,535 characters long (file systems allow 255).
@@ -85,7 +86,9 @@ class ResultList {
     platform::ListedFile listed(std::size_t index) const;
 
   private:
+    static constexpr Folder kNoFolder = UINT32_MAX;
     NameTree folders_;
+    platform::FileIdentity noFolderId_;
     std::vector<platform::FileIdentity> folderIds_;  // by folder node
     Folder lastFolder_ = 0;
     bool holdsLast_ = false;       // whether the list holds lastFolder_ for rows to come
