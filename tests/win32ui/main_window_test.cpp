@@ -396,6 +396,49 @@ TEST_F(MainWindow, ARemovalKeepsAnsweringAndLetsNoInputOrHandlerThrough) {
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
+// Each way a user closes the window, mid-Erase: the input around it is thrown away, but the close
+// is kept and carried out once the last row has gone. Meanwhile the list follows the walk, which
+// began far below the page it showed, so that the rows in view move as they leave.
+TEST_F(MainWindow, ACloseDuringAnEraseIsCarriedOutAfterTheLastRow) {
+    const std::map<std::string, std::function<void(HWND frame)>> closes = {
+        {"close box", [](HWND f) { PostMessageW(f, WM_NCLBUTTONDOWN, HTCLOSE, 0); }},
+        {"Alt+F4",
+         [](HWND f) {
+             PostMessageW(GetFocus() ? GetFocus() : f, WM_SYSKEYDOWN, VK_F4,
+                          MAKELPARAM(1, KF_ALTDOWN));
+         }},
+        {"system menu", [](HWND f) { PostMessageW(f, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (const auto& [way, closeWindow] : closes) {
+        SCOPED_TRACE(way);
+        auto fs = std::make_unique<platform::FakeFileSystem>();
+        for (int i = 0; i < 200; ++i) fs->addFile(L"\\r" + std::to_wstring(i) + L"1.tmp", 1);
+        auto slow = std::make_unique<SlowRemover>();
+        SlowRemover& remover = *slow;
+        platform::Services services;
+        services.fileSystem = std::move(fs);
+        services.remover = std::move(slow);
+        open(std::move(services), L"");
+        test::click(button(L"Start scan"));
+        test::click(button(L"Select all"));
+        const HWND frame = window->hwnd();
+        bool openAtLast = false, walkInView = false;
+        remover.during = [&](int call) {
+            if (call == 50) closeWindow(frame);
+            // Every row from the walk's place down has gone: the list shows its new last rows.
+            const auto top = SendMessageW(list(), LB_GETTOPINDEX, 0, 0);
+            if (call == 150) walkInView = top > 0 && top < SendMessageW(list(), LB_GETCOUNT, 0, 0);
+            if (call == 200) openAtLast = IsWindow(frame) != FALSE;
+        };
+        test::click(button(L"Erase"));
+        EXPECT_TRUE(openAtLast && walkInView) << openAtLast << walkInView;
+        EXPECT_FALSE(IsWindow(frame));
+        EXPECT_TRUE(window->state().Results.empty());
+        MSG quit;
+        EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    }
+}
+
 // A path too long for the list and the path line can still be read: the row's tooltip shows it
 // whole, and the path line draws it with its middle left out, so that both ends show, while its
 // text (what a screen reader reads) stays whole.
