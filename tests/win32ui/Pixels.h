@@ -21,6 +21,8 @@ struct Pixels {
                       static_cast<std::size_t>(x)];
     }
     std::uint64_t ink() const { return win32ui::inkOf(values); }
+    // Darker than mid-grey, as black text is where it is drawn.
+    bool dark(int x, int y) const { return (at(x, y) & 0xFF) < 0x80; }
 };
 
 inline Pixels paint(int width, int height, const std::function<void(HDC)>& draw) {
