@@ -306,11 +306,6 @@ void MainFrm::showChanges(bool rows) {
         // The list lays out all its rows again after every change, the longer it is the slower.
         // Done here, it counts in the frame's cost; otherwise it would wait for a timer.
         if (lstList_->isVisible()) lstList_->doItemsLayout();
-        // A removal walks from the last row up and its rows leave where it is: the list keeps
-        // that place in view, so that the rows in view move as they go, even where the walk began
-        // far below the page the list showed.
-        if (removing_ && rows_->rowCount() > 0)
-            lstList_->scrollTo(rows_->index(std::min(walkAt_, rows_->rowCount() - 1), 0));
     }
     if (pending_.freed) lblFreed_->setText(*pending_.freed);
     if (pending_.will) lblWill_->setText(*pending_.will);
@@ -373,7 +368,6 @@ void MainFrm::appendRow(const NativeString& path) {
 
 void MainFrm::removeRow(std::size_t row) {
     rows_->removeRow(row);
-    walkAt_ = static_cast<int>(row);
     showNowUnlessPaced();
 }
 

@@ -117,7 +117,6 @@ class MainFrm : public QWidget, public MainView {
     QElapsedTimer rowsShown_;     // since the list last took rows during a scan or a removal
     std::chrono::milliseconds framePeriod_{16};
     bool removing_ = false;
-    int walkAt_ = 0;  // the row a removal last took out
 
     QAbstractButton* cmdScan_ = nullptr;
     QAbstractButton* cmdCA_ = nullptr;

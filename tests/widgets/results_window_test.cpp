@@ -281,22 +281,6 @@ class ResultsWindowTest : public QObject {
         QVERIFY(!w->isVisible());
     }
 
-    // The walk begins at the last row, far below the page in view: the list follows it, so that
-    // the rows in view move as they leave.
-    void aLongEraseScrollsTheListWithItsWalk() {
-        auto w = scanned(std::vector<std::int64_t>(300, 1024));
-        click(*w, "cmdCA");
-        int topSeen = 0;  // the first row in view at the removal's frames
-        QTimer pause;
-        connect(&pause, &QTimer::timeout, &pause, [&] {
-            if (test::rowCount(list(*w)) > 0)
-                topSeen = std::max(topSeen, list(*w)->indexAt({1, 1}).row());
-        });
-        pause.start(0);
-        click(*w, "cmdErase1");
-        QVERIFY2(topSeen > 200, qPrintable(QString::number(topSeen)));
-    }
-
     void rowsBeyondThe16BitLimitAreSelectedTotalledAndRemoved() {
         // 400 folders of 100 files: the fake looks sizes up folder by folder.
         auto fs = std::make_unique<platform::FakeFileSystem>();
