@@ -36,12 +36,7 @@ double boldness(HWND about, std::string_view name, double points) {
         RECT all{0, 0, shown.width, shown.height};
         DrawTextW(dc, test::textOf(label).c_str(), -1, &all, DT_WORDBREAK | DT_NOPREFIX);
     });
-    const auto darkPixels = [](const test::Pixels& p) {
-        int n = 0;
-        for (int i = 0; i < p.width * p.height; ++i) n += p.dark(i % p.width, i / p.width);
-        return n;
-    };
-    return static_cast<double>(darkPixels(shown)) / darkPixels(plain);
+    return static_cast<double>(shown.darkPixels()) / plain.darkPixels();
 }
 
 // The About box opened from the real main window under Wine, in its real modal loop, answered

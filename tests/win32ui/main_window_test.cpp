@@ -411,10 +411,7 @@ TEST_F(MainWindow, ACloseDuringAnEraseIsCarriedOutAfterTheLastRow) {
         for (int i = 0; i < 200; ++i) fs->addFile(L"\\r" + std::to_wstring(i) + L"1.tmp", 1);
         auto slow = std::make_unique<SlowRemover>();
         SlowRemover& remover = *slow;
-        platform::Services services;
-        services.fileSystem = std::move(fs);
-        services.remover = std::move(slow);
-        open(std::move(services), L"");
+        open({std::move(fs), std::move(slow), nullptr, nullptr}, L"");
         test::click(button(L"Start scan"));
         test::click(button(L"Select all"));
         const HWND frame = window->hwnd(), to = message == WM_SYSKEYDOWN ? GetFocus() : frame;
