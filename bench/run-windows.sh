@@ -3,10 +3,12 @@
 # a fresh temporary Wine prefix, with the window shown in a Wine desktop on a private Xvfb:
 # - the window's scan of the whole drive C:, with 10,000 matching files planted on it (100
 #   folders of 100), against a bare FindFirstFileExW walk of the same drive;
-# - Erase of 10,000 selected rows in the window against a DeleteFileW loop over the same files,
-#   and Move to bin of them, with the longest time the window left the system without an answer.
+# - Erase of 20,000 selected rows in the window against a DeleteFileW loop over the same files,
+#   and Move to bin of 2,000 rows against a SHFileOperationW loop over the same files, each with
+#   the longest time the window left the system without an answer.
 # Installs what it needs (the Windows build and test package lists). $KELMORA_BENCH_ROUNDS
-# (default 7) scan rounds, $KELMORA_BENCH_REMOVAL_ROUNDS (default 3) removal rounds.
+# (default 7) scan rounds, $KELMORA_BENCH_REMOVAL_ROUNDS (default 3) removal rounds;
+# $KELMORA_BENCH_ERASE_FILES and $KELMORA_BENCH_BIN_FILES change the two numbers of rows.
 set -euo pipefail
 export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,6 +21,8 @@ cmake --build "$build" --target win_bench -j"$(nproc)"
 bench=$build/bench/win32/win_bench.exe
 rounds=${KELMORA_BENCH_ROUNDS:-7}
 removalRounds=${KELMORA_BENCH_REMOVAL_ROUNDS:-3}
+eraseFiles=${KELMORA_BENCH_ERASE_FILES:-20000}
+binFiles=${KELMORA_BENCH_BIN_FILES:-2000}
 
 # shellcheck source=scripts/wine-prefix.sh
 source "$top/scripts/wine-prefix.sh"
@@ -35,4 +39,4 @@ echo "drive C: $(find "$WINEPREFIX/drive_c" -type f | wc -l) files in $(find "$W
 wine "$bench" scan "$rounds"
 rm -rf "$planted"
 trash="Z:${XDG_DATA_HOME//\//\\}\\Trash"
-wine "$bench" remove 'C:\bench-remove' 10000 "$removalRounds" "$trash"
+wine "$bench" remove 'C:\bench-remove' "$eraseFiles" "$binFiles" "$removalRounds" "$trash"

@@ -79,6 +79,9 @@ INT_PTR frmAbout::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CTLCOLORDLG:
         case WM_CTLCOLORBTN:
             return reinterpret_cast<INT_PTR>(background_.get());
+        case WM_DRAWITEM:
+            drawBoldLabel(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
         case WM_CTLCOLORSTATIC:
             return reinterpret_cast<INT_PTR>(
                 controlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
@@ -101,6 +104,9 @@ void frmAbout::buildControls() {
     text_ = createDesignFont(kAboutTextPoints, FontWeight::Regular, dpi_);
     bold_ = createDesignFont(kAboutTextPoints, FontWeight::Bold, dpi_);
     title_ = createDesignFont(kAboutTitlePoints, FontWeight::Bold, dpi_);
+    boldOverstrike_ = boldOverstrike(bold_.get(), text_.get(), dpi_);
+    titleOverstrike_ = boldOverstrike(
+        title_.get(), createDesignFont(kAboutTitlePoints, FontWeight::Regular, dpi_).get(), dpi_);
     background_.reset(CreateSolidBrush(designColour(kAboutBackground)));
 
     struct Kind {
@@ -110,16 +116,17 @@ void frmAbout::buildControls() {
         HFONT font;
     };
     constexpr DWORD label = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
+    constexpr DWORD boldLabel = WS_VISIBLE | SS_OWNERDRAW;  // drawBoldLabel
     const std::array<Kind, 10> kinds = {{
         {"cmdOK", WC_BUTTONW, WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, text_.get()},
         {"cmdSysInfo", WC_BUTTONW, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, text_.get()},
         {"lblDescription", WC_STATICW, label, text_.get()},
-        {"lblTitle", WC_STATICW, label, title_.get()},
-        {"lblVersion", WC_STATICW, label, bold_.get()},
+        {"lblTitle", WC_STATICW, boldLabel, title_.get()},
+        {"lblVersion", WC_STATICW, boldLabel, bold_.get()},
         {"Label1", WC_STATICW, label, text_.get()},
         {"Label2", WC_STATICW, label, text_.get()},
-        {"Label3", WC_STATICW, label, bold_.get()},
-        {"web", WC_STATICW, label, bold_.get()},
+        {"Label3", WC_STATICW, boldLabel, bold_.get()},
+        {"web", WC_STATICW, boldLabel, bold_.get()},
         {"logo", WC_STATICW, WS_VISIBLE | SS_BITMAP, nullptr},
     }};
     for (const Kind& kind : kinds) {
@@ -172,6 +179,19 @@ HBRUSH frmAbout::controlColour(HDC dc, HWND control) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
     return background_.get();
+}
+
+void frmAbout::drawBoldLabel(const DRAWITEMSTRUCT& item) {
+    const bool title = item.hwndItem == GetDlgItem(hwnd_, id("lblTitle"));
+    FillRect(item.hDC, &item.rcItem, background_.get());
+    const HGDIOBJ previous = SelectObject(item.hDC, title ? title_.get() : bold_.get());
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, RGB(0, 0, 0));
+    // Wrapped at words as the plain labels are.
+    drawOverstruckText(item.hDC, windowText(item.hwndItem), item.rcItem,
+                       DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX,
+                       title ? titleOverstrike_ : boldOverstrike_);
+    SelectObject(item.hDC, previous);
 }
 
 void frmAbout::StartSysInfo() { kelmora::StartSysInfo(registry_, starter_, *this); }

@@ -42,6 +42,8 @@ class frmAbout : private MessageSink {
     void buildControls();
     void load();
     HBRUSH controlColour(HDC dc, HWND control);
+    // The bold labels are drawn by the dialog, bold also where the font's bold face is not.
+    void drawBoldLabel(const DRAWITEMSTRUCT& item);
     // The program's one message box: a single OK button, no icon, the application title as its
     // caption, modal to the dialog.
     void showMessage(std::string_view utf8) override;
@@ -54,6 +56,7 @@ class frmAbout : private MessageSink {
     GdiHandle<HFONT> text_;
     GdiHandle<HFONT> bold_;
     GdiHandle<HFONT> title_;
+    int boldOverstrike_ = 0, titleOverstrike_ = 0;  // see boldOverstrike
     GdiHandle<HBRUSH> background_;
     GdiHandle<HBITMAP> logo_;
     std::array<HWND, 2> lineWindows_{};       // the etched separator's two lines

@@ -33,7 +33,8 @@ class ToggleList;
 // and whatever is left when the handler ends is shown then. A scan still handles events after every
 // folder, so that Stop answers at once. A removal lets no user input through: the window repaints
 // and the rows visibly leave, the cursor says it is busy, and what the user does meanwhile is
-// thrown away rather than replayed against the shortened list afterwards.
+// thrown away rather than replayed against the shortened list afterwards; a close is kept and
+// carried out once the removal has ended (BusyWindow).
 class MainFrm : public QWidget, public MainView {
     Q_OBJECT
   public:

@@ -45,11 +45,14 @@ int boldOverstrike(HFONT bold, HFONT regular, int dpi) {
 }
 
 void drawOverstruckText(HDC dc, const std::wstring& text, RECT rect, UINT format, int overstrike) {
+    const int extra = GetTextCharacterExtra(dc);
+    if (overstrike > 0) SetTextCharacterExtra(dc, extra + overstrike);
     for (int pass = 0; pass <= overstrike; ++pass) {
         RECT at = rect;
         OffsetRect(&at, pass, 0);
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &at, format);
     }
+    if (overstrike > 0) SetTextCharacterExtra(dc, extra);
 }
 
 }  // namespace kelmora::win32ui

@@ -23,7 +23,9 @@ GdiHandle<HFONT> createDesignFont(double points, FontWeight weight, int dpi);
 int boldOverstrike(HFONT bold, HFONT regular, int dpi);
 
 // DrawTextW of `text` in the font selected into `dc`, drawn `overstrike` more times, each one
-// pixel further right: the system's way of showing a bold that a font lacks.
+// pixel further right: the system's way of showing a bold that a font lacks. Each character then
+// takes `overstrike` pixels more room (SetTextCharacterExtra), so that the thickened letters keep
+// the gaps between them: drawn over the regular advances, "will" would read "wil".
 void drawOverstruckText(HDC dc, const std::wstring& text, RECT rect, UINT format, int overstrike);
 
 }  // namespace kelmora::win32ui

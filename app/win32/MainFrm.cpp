@@ -35,6 +35,11 @@ int id(std::string_view name) { return controlId(kMainLayout, name); }
 // the first page join a few times a second, and so do a removal's rows that leave below the page.
 constexpr std::chrono::milliseconds kRowsBelowPagePeriod{250};
 
+// The longest a removal works without answering the system: whatever the frames' pace, the window
+// handles its messages this often, so that Windows never takes it for hung (it asks after five
+// seconds, but a user sees a frozen window much sooner) and a close is taken when it comes.
+constexpr std::chrono::milliseconds kAnswerPeriod{25};
+
 // What the user does with mouse, keyboard, pen or touch, as it arrives in the message queue.
 bool isUserInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
@@ -43,6 +48,23 @@ bool isUserInput(UINT message) {
            (message >= WM_TOUCH && message <= WM_POINTERHWHEEL) || message == WM_INPUT ||
            message == WM_NCMOUSEHOVER || message == WM_MOUSEHOVER || message == WM_NCMOUSELEAVE ||
            message == WM_MOUSELEAVE;
+}
+
+// The user's ways of asking to close the window that arrive as input: a click on the close box,
+// a double click on the system menu's icon, Alt+F4 (typed into whichever control has the focus).
+// Input is thrown away during a removal, but a close must not be lost with it.
+bool isCloseGesture(const MSG& message, HWND window) {
+    if (!message.hwnd || GetAncestor(message.hwnd, GA_ROOT) != window) return false;
+    switch (message.message) {
+        case WM_NCLBUTTONDOWN:
+            return message.wParam == HTCLOSE;
+        case WM_NCLBUTTONDBLCLK:
+            return message.wParam == HTSYSMENU;
+        case WM_SYSKEYDOWN:
+            return message.wParam == VK_F4 && (HIWORD(message.lParam) & KF_ALTDOWN) != 0;
+        default:
+            return false;
+    }
 }
 
 // Picture1 is a STATIC, which would answer its bar's colour request with the system's colours:
@@ -375,9 +397,15 @@ void MainFrm::removeSelectedRows(Removal removal) {
 
 void MainFrm::showProgress() {
     // Only a removal pauses here, and only while it keeps user input away from the handlers.
-    if (!removing_ || !frameDue()) return;
-    showFrame();
-    handleMessagesWhileBusy();
+    if (!removing_) return;
+    const bool frame = frameDue();
+    if (frame) showFrame();
+    // Frames may come far apart (nine times what the last one cost, which grows with the list),
+    // but the system's messages are not kept waiting for them.
+    if (frame || Clock::now() - answered_ >= kAnswerPeriod) {
+        handleMessagesWhileBusy();
+        answered_ = Clock::now();
+    }
 }
 
 void MainFrm::handleMessagesWhileBusy() {
@@ -387,7 +415,10 @@ void MainFrm::handleMessagesWhileBusy() {
             quitAsked_ = message.wParam;  // posted again once the removal has ended
             continue;
         }
-        if (isUserInput(message.message)) continue;
+        if (isUserInput(message.message)) {
+            if (isCloseGesture(message, hwnd_)) closeAsked_ = true;
+            continue;
+        }
         DispatchMessageW(&message);
     }
 }
@@ -397,6 +428,7 @@ void MainFrm::discardUserInput() {
     while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
            PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) ||
            PeekMessageW(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+        if (isCloseGesture(message, hwnd_)) closeAsked_ = true;
     }
 }
 
@@ -411,7 +443,14 @@ bool MainFrm::frameDue() const {
 
 void MainFrm::showFrame() {
     const Clock::time_point start = Clock::now();
-    showChanges(rowsDue());
+    const bool rows = rowsDue();
+    // A removal walks from the last row up and its rows leave where it is: the list keeps that
+    // place in view, so that the rows in view move as they go, even where the walk began far
+    // below the page the list showed.
+    std::optional<std::size_t> walkAt;
+    if (removing_ && rows && rows_->hasPending()) walkAt = rows_->firstChangedRow();
+    showChanges(rows);
+    if (walkAt) keepRowInView(*walkAt);
     // Painted here, so that the frame's cost counts it.
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     lastFrame_ = Clock::now();
@@ -425,16 +464,27 @@ void MainFrm::showPending() {
     lastFrameCost_ = {};
 }
 
-bool MainFrm::rowsDue() const {
-    if (!rowsShown_ || !rows_->hasPending()) return true;
+std::size_t MainFrm::rowsPerPage() const {
     RECT inside{};
     GetClientRect(lstList_, &inside);
     const auto rowHeight = static_cast<long>(SendMessageW(lstList_, LB_GETITEMHEIGHT, 0, 0));
+    return rowHeight > 0 ? static_cast<std::size_t>((inside.bottom - inside.top) / rowHeight) : 0;
+}
+
+bool MainFrm::rowsDue() const {
+    if (!rowsShown_ || !rows_->hasPending()) return true;
     const auto top = static_cast<std::size_t>(SendMessageW(lstList_, LB_GETTOPINDEX, 0, 0));
-    const std::size_t page =
-        rowHeight > 0 ? static_cast<std::size_t>((inside.bottom - inside.top) / rowHeight) : 0;
-    return rows_->firstChangedRow() < top + page + 1 ||
+    return rows_->firstChangedRow() < top + rowsPerPage() + 1 ||
            Clock::now() - *rowsShown_ >= kRowsBelowPagePeriod;
+}
+
+void MainFrm::keepRowInView(std::size_t row) {
+    const auto top = static_cast<std::size_t>(SendMessageW(lstList_, LB_GETTOPINDEX, 0, 0));
+    const std::size_t page = std::max<std::size_t>(rowsPerPage(), 1);
+    if (row >= top && row < top + page) return;
+    // The place comes in at the bottom of the page, with the rows still to be visited above it
+    // (past the last row, the list shows its last page).
+    SendMessageW(lstList_, LB_SETTOPINDEX, row + 1 > page ? row + 1 - page : 0, 0);
 }
 
 void MainFrm::showChanges(bool rows) {

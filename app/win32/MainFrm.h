@@ -37,10 +37,12 @@ namespace kelmora::win32ui {
 // (rows in one pass with the list's redrawing off, see PacedList), and whatever is left when the
 // handler ends is shown then. A scan still handles every pending message after each folder, so
 // that Stop answers at once. A removal lets no user input through: between files the window
-// repaints and answers the system (sent messages, WM_NULL) once per frame, the rows visibly leave
-// and the cursor says it is busy, while mouse and keyboard input is thrown away rather than
-// replayed against the shortened list afterwards; no other handler runs, and a close waits until
-// the removal has ended.
+// repaints once per frame, answers the system (sent messages, WM_NULL) at least every 25 ms
+// whatever the frames' pace, the rows visibly leave with the list following the walk, and the
+// cursor says it is busy, while mouse and keyboard input is thrown away rather than replayed
+// against the shortened list afterwards; no other handler runs. A close (the close box, Alt+F4,
+// the system menu, WM_CLOSE) is not thrown away: it is remembered and carried out once the
+// removal has ended.
 //
 // Use on one thread, which must run a message loop.
 class MainFrm : public MainView {
@@ -113,6 +115,10 @@ class MainFrm : public MainView {
     // The labels and the gauge take what waits, and with `rows` the list too.
     void showChanges(bool rows);
     bool rowsDue() const;
+    // The rows the list box shows at once.
+    std::size_t rowsPerPage() const;
+    // Scrolls the list as little as it takes to show `row`, or the end of the list past its last.
+    void keepRowInView(std::size_t row);
     void showNowUnlessPaced();
     void showGauge(int twips);
     void drawBoldLabel(const DRAWITEMSTRUCT& item);
@@ -146,6 +152,7 @@ class MainFrm : public MainView {
     Clock::duration lastFrameCost_{};             // what it cost: showing the changes and painting
     std::optional<Clock::time_point> rowsShown_;  // when the list last took rows in one
     std::chrono::milliseconds framePeriod_{16};
+    Clock::time_point answered_;  // when a removal last handled the system's messages
     bool removing_ = false;
     bool closeAsked_ = false;          // a close came during a removal
     std::optional<WPARAM> quitAsked_;  // a WM_QUIT came during a removal, with its code

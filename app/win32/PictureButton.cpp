@@ -1,11 +1,51 @@
 #include "app/win32/PictureButton.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/win32/WideText.h"
 
 namespace kelmora::win32ui {
+namespace {
+
+// Draws `icon` greyed at `place`, as a disabled button shows its picture: the icon's shape in
+// light greys, with what is drawn below showing where the icon is transparent. DrawState's
+// DSS_DISABLED is no good here: Wine fills the icon's whole square with it, over the top of the
+// caption at 96 dpi.
+void drawGreyedIcon(HDC dc, HICON icon, RECT place) {
+    const int width = place.right - place.left, height = place.bottom - place.top;
+    BITMAPINFO info{};
+    info.bmiHeader = {
+        static_cast<DWORD>(sizeof info.bmiHeader), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HDC memory = CreateCompatibleDC(dc);
+    const HBITMAP image = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (image && bits) {
+        const HGDIOBJ previous = SelectObject(memory, image);
+        BitBlt(memory, 0, 0, width, height, dc, place.left, place.top, SRCCOPY);
+        GdiFlush();
+        auto* pixels = static_cast<std::uint32_t*>(bits);
+        const std::vector<std::uint32_t> bare(pixels, pixels + width * height);
+        DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+        GdiFlush();
+        for (std::size_t i = 0; i < bare.size(); ++i) {
+            if (pixels[i] == bare[i]) continue;  // where the icon is transparent
+            const std::uint32_t p = pixels[i];
+            const std::uint32_t light =
+                (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
+            const std::uint32_t grey = 0x80 + light / 2;  // between mid-grey and white
+            pixels[i] = grey << 16 | grey << 8 | grey;
+        }
+        BitBlt(dc, place.left, place.top, width, height, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, previous);
+    }
+    if (image) DeleteObject(image);
+    DeleteDC(memory);
+}
+
+}  // namespace
 
 void drawPictureButton(const DRAWITEMSTRUCT& item, HBRUSH face) {
     const HDC dc = item.hDC;
@@ -50,8 +90,10 @@ void drawPictureButton(const DRAWITEMSTRUCT& item, HBRUSH face) {
                             ? inside.top + room / 2
                             : std::max<LONG>(inside.top + room, frame.top + 1 + (pressed ? 1 : 0));
         const int left = (inside.left + inside.right - width) / 2;
-        DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(picture), 0, left, top, width,
-                   height, DST_ICON | (disabled ? DSS_DISABLED : DSS_NORMAL));
+        if (disabled)
+            drawGreyedIcon(dc, picture, {left, top, left + width, top + height});
+        else
+            DrawIconEx(dc, left, top, picture, width, height, 0, nullptr, DI_NORMAL);
     }
 
     SetBkMode(dc, TRANSPARENT);

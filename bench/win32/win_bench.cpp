@@ -7,21 +7,23 @@
 //       window has painted its final state, and the core's scan with no window, against a bare
 //       depth-first FindFirstFileExW walk of the same drive that decides each file's masks as
 //       the scan does.
-//   win_bench remove FOLDER FILES ROUNDS [TRASH]
+//   win_bench remove FOLDER FILES BIN_FILES ROUNDS [TRASH]
 //       FILES files planted in FOLDER (100 to a folder) before each measurement. Erase of the
 //       FILES selected rows in the window (FOLDER is scanned, Select all clicked, then the click on
 //       Erase is timed until the final state is painted), and the Win32 remover's deleteFile on
 //       each with no window, against a bare DeleteFileW loop over the same files; then Move to bin
-//       of the same rows, for the record. Meanwhile a thread sends the window WM_NULL with
-//       SendMessageTimeout, as Windows does to tell a window that hangs, one after the other: the
-//       longest wait for an answer is the longest time the window did not answer the system.
-//       TRASH, the freedesktop trash that Wine's bin puts files in, is emptied after each round.
+//       of BIN_FILES rows in the window against a bare SHFileOperationW loop (the program's flags)
+//       over the same files. Meanwhile a thread sends the window WM_NULL with SendMessageTimeout,
+//       as Windows does to tell a window that hangs, one after the other: the longest wait for an
+//       answer is the longest time the window did not answer the system. TRASH, the freedesktop
+//       trash that Wine's bin puts files in, is emptied after each bin measurement.
 //
 // Rounds are interleaved, the order turning; the figures are medians, the ratios the medians of
 // the per-round ratios, the longest waits the longest of all rounds.
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -269,11 +271,29 @@ void emptyTrash(const std::wstring& trash) {
     }
 }
 
-int remove(const std::wstring& folder, int files, int rounds, const std::wstring& trash) {
-    std::vector<double> bare, engine, erase, engineRatios, eraseRatios, bin;
+// Moves each file to the bin with one SHFileOperationW call, as the program does under Wine, with
+// its flags but for the question before erasing what the bin cannot take: the program's hook that
+// refuses it is part of what the window's figure costs.
+double bareShellLoop(const std::vector<std::wstring>& paths) {
+    return seconds([&] {
+        for (const auto& path : paths) {
+            std::wstring from = path;
+            from.push_back(L'\0');
+            SHFILEOPSTRUCTW operation{};
+            operation.wFunc = FO_DELETE;
+            operation.pFrom = from.c_str();
+            operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+            SHFileOperationW(&operation);
+        }
+    });
+}
+
+int remove(const std::wstring& folder, int files, int binFiles, int rounds,
+           const std::wstring& trash) {
+    std::vector<double> bare, engine, erase, engineRatios, eraseRatios, bin, shell, binRatios;
     double unanswered = 0, binUnanswered = 0;
     for (int round = 1; round <= rounds; ++round) {
-        double b = 0, en = 0;
+        double b = 0, en = 0, sh = 0;
         Removal e, m;
         const std::function<void()> ways[] = {
             [&] {
@@ -294,9 +314,17 @@ int remove(const std::wstring& folder, int files, int rounds, const std::wstring
         // Each round starts with another way: the file system is slower just after a mass
         // deletion.
         for (int i = 0; i < 3; ++i) ways[(round + i) % 3]();
-        plant(folder, files);
-        m = removeInWindow(folder, "cmdErase2");
-        if (!trash.empty()) emptyTrash(trash);
+        const std::function<void()> binWays[] = {
+            [&] {
+                plant(folder, binFiles);
+                m = removeInWindow(folder, "cmdErase2");
+            },
+            [&] { sh = bareShellLoop(plant(folder, binFiles)); },
+        };
+        for (int i = 0; i < 2; ++i) {
+            binWays[(round + i) % 2]();
+            if (!trash.empty()) emptyTrash(trash);
+        }
         if (e.left != 0 || m.left != 0)
             std::printf("  rows left: %zu after Erase, %zu after Move to bin\n", e.left, m.left);
         bare.push_back(b);
@@ -306,20 +334,26 @@ int remove(const std::wstring& folder, int files, int rounds, const std::wstring
         eraseRatios.push_back(e.seconds / b);
         unanswered = std::max(unanswered, e.longestUnanswered);
         bin.push_back(m.seconds);
+        shell.push_back(sh);
+        binRatios.push_back(m.seconds / sh);
         binUnanswered = std::max(binUnanswered, m.longestUnanswered);
         std::printf(
             "  round %d: DeleteFileW loop %.1f ms, engine %.1f ms, Erase %.1f ms (%.2fx, "
-            "longest unanswered %.0f ms), Move to bin %.1f ms (longest unanswered %.0f "
-            "ms)\n",
+            "longest unanswered %.0f ms); SHFileOperationW loop %.1f ms, Move to bin %.1f ms "
+            "(%.2fx, longest unanswered %.0f ms)\n",
             round, b * 1e3, en * 1e3, e.seconds * 1e3, e.seconds / b, e.longestUnanswered * 1e3,
-            m.seconds * 1e3, m.longestUnanswered * 1e3);
+            sh * 1e3, m.seconds * 1e3, m.seconds / sh, m.longestUnanswered * 1e3);
     }
     std::printf(
-        "remove %d rows: DeleteFileW loop %.1f ms, engine %.1f ms (%.2fx), Erase %.1f ms "
-        "(%.2fx), longest unanswered %.0f ms; Move to bin %.1f ms, longest unanswered "
-        "%.0f ms\n",
+        "Erase %d rows: DeleteFileW loop %.1f ms, engine %.1f ms (%.2fx), window %.1f ms "
+        "(%.2fx), longest unanswered %.0f ms\n",
         files, median(bare) * 1e3, median(engine) * 1e3, median(engineRatios), median(erase) * 1e3,
-        median(eraseRatios), unanswered * 1e3, median(bin) * 1e3, binUnanswered * 1e3);
+        median(eraseRatios), unanswered * 1e3);
+    std::printf(
+        "Move to bin %d rows: SHFileOperationW loop %.1f ms (%.2f ms a file), window %.1f ms "
+        "(%.2f ms a file, %.2fx), longest unanswered %.0f ms\n",
+        binFiles, median(shell) * 1e3, median(shell) * 1e3 / binFiles, median(bin) * 1e3,
+        median(bin) * 1e3 / binFiles, median(binRatios), binUnanswered * 1e3);
     return 0;
 }
 
@@ -330,10 +364,11 @@ int wmain(int argc, wchar_t** argv) {
     InitCommonControlsEx(&controls);
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"scan" && argc == 3) return scan(std::stoi(argv[2]));
-    if (mode == L"remove" && (argc == 5 || argc == 6))
-        return remove(argv[2], std::stoi(argv[3]), std::stoi(argv[4]), argc == 6 ? argv[5] : L"");
+    if (mode == L"remove" && (argc == 6 || argc == 7))
+        return remove(argv[2], std::stoi(argv[3]), std::stoi(argv[4]), std::stoi(argv[5]),
+                      argc == 7 ? argv[6] : L"");
     std::fprintf(stderr,
-                 "usage: win_bench scan ROUNDS | win_bench remove FOLDER FILES ROUNDS "
+                 "usage: win_bench scan ROUNDS | win_bench remove FOLDER FILES BIN_FILES ROUNDS "
                  "[TRASH]\n");
     return 2;
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -21,6 +22,12 @@ struct Pixels {
                       static_cast<std::size_t>(x)];
     }
     std::uint64_t ink() const { return win32ui::inkOf(values); }
+    // Darker than mid-grey, as black text is where it is drawn.
+    bool dark(int x, int y) const { return (at(x, y) & 0xFF) < 0x80; }
+    int darkPixels() const {
+        return static_cast<int>(std::count_if(values.begin(), values.end(),
+                                              [](std::uint32_t v) { return (v & 0xFF) < 0x80; }));
+    }
 };
 
 inline Pixels paint(int width, int height, const std::function<void(HDC)>& draw) {

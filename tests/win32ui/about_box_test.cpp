@@ -6,12 +6,14 @@
 #include "about/AboutLayout.h"
 #include "about/AboutTexts.h"
 #include "about/SysInfo.h"
+#include "app/win32/DesignFont.h"
 #include "app/win32/DesignPlacement.h"
 #include "app/win32/MainFrm.h"
 #include "app/win32/WideText.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/FakeProgramStarter.h"
 #include "platform/fake/FakeRegistry.h"
+#include "tests/win32ui/Pixels.h"
 #include "tests/win32ui/WindowDriver.h"
 
 namespace kelmora {
@@ -21,6 +23,20 @@ using win32ui::widen;
 
 std::wstring aboutText(HWND about, std::string_view name) {
     return test::textOf(GetDlgItem(about, win32ui::controlId(kAboutLayout, name)));
+}
+
+// How many more dark pixels a label of the About box shows than its text in the regular weight of
+// `points`.
+double boldness(HWND about, std::string_view name, double points) {
+    const HWND label = GetDlgItem(about, win32ui::controlId(kAboutLayout, name));
+    const test::Pixels shown = test::paintWindow(label);
+    const auto font = createDesignFont(points, win32ui::FontWeight::Regular, win32ui::systemDpi());
+    const test::Pixels plain = test::paint(shown.width, shown.height, [&](HDC dc) {
+        SelectObject(dc, font.get());
+        RECT all{0, 0, shown.width, shown.height};
+        DrawTextW(dc, test::textOf(label).c_str(), -1, &all, DT_WORDBREAK | DT_NOPREFIX);
+    });
+    return static_cast<double>(shown.darkPixels()) / plain.darkPixels();
 }
 
 // The About box opened from the real main window under Wine, in its real modal loop, answered
@@ -41,6 +57,8 @@ TEST(AboutBox, ShowsTheVersionInTheWindowsLanguageAndAnswersTheSystemButton) {
             EXPECT_FALSE(IsWindowEnabled(window.hwnd())) << "the main window takes input";
             EXPECT_EQ(aboutText(about, "lblVersion"), L"Version 0.71.25");
             EXPECT_EQ(aboutText(about, "lblTitle"), L"Kelmora");
+            EXPECT_GE(boldness(about, "lblTitle", kAboutTitlePoints), 1.2);
+            EXPECT_GE(boldness(about, "lblVersion", kAboutTextPoints), 1.2);
             EXPECT_EQ(aboutText(about, "lblDescription"), widen(aboutTexts(kEnglish).description));
             EXPECT_EQ(aboutText(about, "web"), widen(aboutTexts(kEnglish).web));
             EXPECT_NE(test::findChild(about, L"Button", L"&Systém..."), nullptr);

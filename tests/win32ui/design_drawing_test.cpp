@@ -15,16 +15,29 @@ namespace {
 
 using namespace win32ui;
 
-// The bold captions come out clearly heavier than the regular text at every DPI: some faces draw
-// their bold no heavier than their regular weight at some sizes (Wine's Tahoma Bold does above 12
-// pixels), and then the window draws the bold itself.
-TEST(DesignDrawing, BoldCaptionsAreBoldAtEveryDpi) {
-    const std::wstring caption = L"Uvolníte: Využití zásobníku";
+// The runs of columns that hold a dark pixel, left to right: one per letter where letters stand
+// apart.
+int darkColumnRuns(const test::Pixels& drawn) {
+    int runs = 0;
+    bool previous = false;
+    for (int x = 0; x < drawn.width; ++x) {
+        bool dark = false;
+        for (int y = 0; y < drawn.height; ++y) dark = dark || drawn.dark(x, y);
+        runs += dark && !previous;
+        previous = dark;
+    }
+    return runs;
+}
+
+// The bold captions come out clearly heavier than the regular text at every DPI, with their
+// letters as far apart: some faces draw their bold no heavier than their regular weight at some
+// sizes (Wine's Tahoma Bold does above 12 pixels), and then the window draws the bold itself.
+TEST(DesignDrawing, BoldCaptionsAreBoldAndKeepTheirLettersApartAtEveryDpi) {
     for (int dpi : {96, 120, 144, 192}) {
         const auto regular = createDesignFont(kFontPoints, FontWeight::Regular, dpi);
         const auto bold = createDesignFont(kFontPoints, FontWeight::Bold, dpi);
         const int overstrike = boldOverstrike(bold.get(), regular.get(), dpi);
-        const auto drawn = [&](HFONT font, int extra) {
+        const auto drawn = [&](HFONT font, int extra, const wchar_t* caption) {
             return test::paint(600, 80, [&](HDC dc) {
                 SelectObject(dc, font);
                 SetBkMode(dc, TRANSPARENT);
@@ -32,9 +45,13 @@ TEST(DesignDrawing, BoldCaptionsAreBoldAtEveryDpi) {
                                    extra);
             });
         };
-        const auto light = drawn(regular.get(), 0).ink(),
-                   heavy = drawn(bold.get(), overstrike).ink();
+        const wchar_t* caption = L"Uvolníte: Využití zásobníku";
+        const auto light = drawn(regular.get(), 0, caption).ink(),
+                   heavy = drawn(bold.get(), overstrike, caption).ink();
         EXPECT_GE(heavy * 10, light * 12) << "at " << dpi << " dpi";
+        EXPECT_EQ(darkColumnRuns(drawn(bold.get(), overstrike, L"will")),
+                  darkColumnRuns(drawn(regular.get(), 0, L"will")))
+            << "at " << dpi << " dpi";
     }
 }
 
@@ -70,6 +87,16 @@ TEST(DesignDrawing, FocusRectangleStaysInsideTheBorderAndOffTheCaption) {
         const test::Pixels plain = drawn(0), focused = drawn(ODS_FOCUS);
         SetWindowTextW(button, L"");
         const test::Pixels bare = drawn(0);
+        // Disabled, the picture is greyed where its shape is, and only there.
+        const test::Pixels greyed = drawn(ODS_DISABLED);
+        SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, 0);
+        const test::Pixels noPicture = drawn(0), disabledNoPicture = drawn(ODS_DISABLED);
+        int shape = 0, grey = 0;
+        for (std::size_t i = 0; i < greyed.values.size(); ++i) {
+            shape += bare.values[i] != noPicture.values[i];
+            grey += greyed.values[i] != disabledNoPicture.values[i];
+        }
+        EXPECT_TRUE(grey > shape / 2 && grey <= shape) << grey << " of " << shape << ", " << dpi;
         // Where the caption's letters are, and where the focus rectangle is.
         RECT letters{width, height, 0, 0};
         int focusPixels = 0;

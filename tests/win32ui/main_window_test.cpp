@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "app/win32/DesignPlacement.h"
 #include "app/win32/MainFrm.h"
@@ -394,6 +395,40 @@ TEST_F(MainWindow, ARemovalKeepsAnsweringAndLetsNoInputOrHandlerThrough) {
     EXPECT_FALSE(IsWindow(frame));
     MSG quit;
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// Each way a user closes the window, mid-Erase: the input around it is thrown away, but the close
+// is kept and carried out once the last row has gone. Meanwhile the list follows the walk, which
+// began far below the page it showed, so that the rows in view move as they leave.
+TEST_F(MainWindow, ACloseDuringAnEraseIsCarriedOutAfterTheLastRow) {
+    const std::tuple<const char*, UINT, WPARAM, LPARAM> closes[] = {
+        {"close box", WM_NCLBUTTONDOWN, HTCLOSE, 0},
+        {"Alt+F4", WM_SYSKEYDOWN, VK_F4, MAKELPARAM(1, KF_ALTDOWN)},  // to the focused control
+        {"system menu", WM_SYSCOMMAND, SC_CLOSE, 0}};
+    for (const auto& [way, message, wParam, lParam] : closes) {
+        SCOPED_TRACE(way);
+        auto fs = std::make_unique<platform::FakeFileSystem>();
+        for (int i = 0; i < 200; ++i) fs->addFile(L"\\r" + std::to_wstring(i) + L"1.tmp", 1);
+        auto slow = std::make_unique<SlowRemover>();
+        SlowRemover& remover = *slow;
+        open({std::move(fs), std::move(slow), nullptr, nullptr}, L"");
+        test::click(button(L"Start scan"));
+        test::click(button(L"Select all"));
+        const HWND frame = window->hwnd(), to = message == WM_SYSKEYDOWN ? GetFocus() : frame;
+        bool openAtLast = false;
+        LRESULT topMidway = 0;  // every row below the walk has gone: the list shows its last rows
+        remover.during = [&](int call) {
+            if (call == 50) PostMessageW(to, message, wParam, lParam);
+            if (call == 150) topMidway = SendMessageW(list(), LB_GETTOPINDEX, 0, 0);
+            if (call == 200) openAtLast = IsWindow(frame) != FALSE;
+        };
+        test::click(button(L"Erase"));
+        EXPECT_TRUE(openAtLast);
+        EXPECT_GT(topMidway, 20);
+        EXPECT_FALSE(IsWindow(frame));
+        MSG quit;
+        EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    }
 }
 
 // A path too long for the list and the path line can still be read: the row's tooltip shows it
