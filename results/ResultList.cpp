@@ -7,11 +7,7 @@ namespace kelmora {
 
 ResultList::Folder ResultList::addFolder(NativeStringView path, const platform::FileIdentity& id) {
     if (holdsLast_) folders_.release(lastFolder_);
-    holdsLast_ = false;
-    if (path.empty()) {  // names given without any folder: their paths are the names alone
-        noFolderId_ = id;
-        return kNoFolder;
-    }
+    lastBare_ = path.empty();  // names given without any folder: their paths are the names alone
     // The tree holds each folder by its parts, without the separator that ends the folder's path.
     if (!path.empty() && path.back() == kSeparator) path.remove_suffix(1);
     lastFolder_ = folders_.add(path);
@@ -32,9 +28,10 @@ void ResultList::append(Folder folder, NativeStringView name, const platform::Fi
     std::copy(name.begin(), name.end(),
               names_.back().begin() + static_cast<std::ptrdiff_t>(nameBlockUsed_));
     nameBlockUsed_ += name.size();
-    if (folder != kNoFolder) folders_.hold(folder);
+    folders_.hold(folder);
     order_.push_back(static_cast<Key>(slots_.size()));
-    slots_.push_back({folder, at, static_cast<std::uint16_t>(name.size()), mayShare, size, file});
+    slots_.push_back({folder, at, static_cast<std::uint16_t>(name.size()), mayShare,
+                      folder == lastFolder_ && lastBare_, size, file});
 }
 
 void ResultList::append(const platform::ListedFile& file, std::int64_t size, bool mayShare) {
@@ -54,8 +51,7 @@ void ResultList::removeRows(std::vector<std::size_t> rows) {
         if (next != rows.end() && *next == row) {
             ++next;
             // The row's slot and name stay for views that still name it; its folder goes now.
-            if (const Folder folder = slots_[order_[row]].folder; folder != kNoFolder)
-                folders_.release(folder);
+            folders_.release(slots_[order_[row]].folder);
             continue;
         }
         order_[kept++] = order_[row];
@@ -75,7 +71,7 @@ void ResultList::clear() {
 
 void ResultList::pathOf(const ResultRow& row, NativeString& out) const {
     out.clear();
-    if (row.folder != kNoFolder) {
+    if (!row.bare) {
         folders_.pathOf(row.folder, out);
         out.push_back(kSeparator);
     }
@@ -90,8 +86,7 @@ NativeString ResultList::pathOf(std::size_t index) const {
 
 platform::ListedFile ResultList::listed(std::size_t index) const {
     const ResultRow& row = (*this)[index];
-    return {pathOf(index), row.file,
-            row.folder == kNoFolder ? noFolderId_ : folderIds_[row.folder]};
+    return {pathOf(index), row.file, folderIds_[row.folder]};
 }
 
 }  // namespace kelmora

@@ -22,6 +22,7 @@ struct ResultRow {
     // The file may have other names (hard links), listed as rows of their own: totals count its
     // size once, however many of its rows they take in.
     bool mayShare = false;
+    bool bare = false;  // the name is the whole path: its folder was given as no text at all
     std::int64_t size = 0;
     platform::FileIdentity file;
 };
@@ -86,12 +87,11 @@ class ResultList {
     platform::ListedFile listed(std::size_t index) const;
 
   private:
-    static constexpr Folder kNoFolder = UINT32_MAX;
     NameTree folders_;
-    platform::FileIdentity noFolderId_;
     std::vector<platform::FileIdentity> folderIds_;  // by folder node
     Folder lastFolder_ = 0;
     bool holdsLast_ = false;       // whether the list holds lastFolder_ for rows to come
+    bool lastBare_ = false;        // whether lastFolder_ was given as no path at all
     std::deque<ResultRow> slots_;  // rows by key; a deque, so that growing never copies them
     std::vector<Key> order_;       // the rows in list order
     // The rows' names one after another, in blocks of 65,536 characters, none across two blocks.
