@@ -24,6 +24,12 @@ wine_prefix_on_disk "$build"
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 # Drive D:, a volume that Wine reports as FAT32, for the identity tests (as root only).
 wine_fat_drive D
+# An NTFS volume in an image file, for the master file table tests (as root, through FUSE).
+if [[ $(id -u) -eq 0 ]] && "$top/scripts/ntfs-test-volume.sh" "$run/ntfs.img"; then
+    export KELMORA_TEST_NTFS_IMAGE=$run/ntfs.img
+else
+    echo "No NTFS volume for the master file table tests: making one needs root." >&2
+fi
 wine_restart
 
 ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE gui

@@ -1,0 +1,153 @@
+#include "platform/win32/ntfs/MasterFileTable.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/win32/WineHost.h"
+
+namespace kelmora {
+namespace {
+
+using namespace platform::win32::ntfs;
+
+// The volume that scripts/ntfs-test-volume.sh made (KELMORA_TEST_NTFS_IMAGE, its Unix path), read
+// through a handle on the image file as the table reader reads a volume.
+class NtfsVolume : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto image = test::environmentVariable(L"KELMORA_TEST_NTFS_IMAGE");
+        if (!image) GTEST_SKIP() << "no NTFS volume made for the table tests";
+        const auto path = test::windowsPathOf(test::utf8(*image));
+        ASSERT_TRUE(path);
+        image_ = CreateFileW(path->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+        ASSERT_NE(image_, INVALID_HANDLE_VALUE);
+    }
+    void TearDown() override {
+        if (image_ != INVALID_HANDLE_VALUE) CloseHandle(image_);
+    }
+
+    bool readImage(std::uint64_t offset, std::span<std::byte> into) const {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        return ReadFile(image_, into.data(), static_cast<DWORD>(into.size()), &got, &at) &&
+               got == into.size();
+    }
+
+    HANDLE image_ = INVALID_HANDLE_VALUE;
+};
+
+// A name as the walk would see it: DOS-only names are no entry of their own.
+bool listedName(const FileName& name) { return name.space != NameSpace::Dos; }
+
+TEST_F(NtfsVolume, ReadsEveryNameSizeAndKindThatTheVolumeHolds) {
+    TableRefusal refusal{};
+    const auto table = readMasterFileTable(
+        [this](std::uint64_t offset, std::span<std::byte> into) { return readImage(offset, into); },
+        refusal);
+    ASSERT_TRUE(table) << static_cast<int>(refusal);
+    EXPECT_EQ(table->geometry.bytesPerRecord, 1024u);
+
+    // Each file by its path from the root folder (record 5), through the parent references.
+    std::map<std::u16string, const TableFile*> byPath;
+    std::map<std::uint64_t, const TableFile*> byNumber;
+    for (const TableFile& file : table->files) byNumber[file.number] = &file;
+    const auto pathOf = [&](const FileName& name) {
+        std::u16string path = name.name;
+        for (std::uint64_t parent = recordNumberOf(name.parent); parent != 5;) {
+            const TableFile* up = byNumber.count(parent) ? byNumber[parent] : nullptr;
+            if (!up || up->names.empty()) return std::u16string(u"?");
+            path = up->names.front().name + u"\\" + path;
+            parent = recordNumberOf(up->names.front().parent);
+        }
+        return path;
+    };
+    std::size_t inMany = 0;
+    for (const TableFile& file : table->files)
+        for (const FileName& name : file.names) {
+            if (!listedName(name) || file.number < 16) continue;
+            byPath[pathOf(name)] = &file;
+            const TableFile* parent = byNumber[recordNumberOf(name.parent)];
+            if (parent && parent->names.front().name == u"many") ++inMany;
+        }
+    EXPECT_EQ(inMany, 600u) << "a folder whose index spills into index allocation";
+
+    struct Planted {
+        const char16_t* path;
+        std::uint64_t size;
+    };
+    for (const Planted& p : {Planted{u"small.bak", 10},
+                             {u"deep\\a\\b\\c\\leaf.tmp", 151884},
+                             {u"sparse.old", 3ull << 30},
+                             {u"streamed.chk", 5},
+                             {u"many\\f0599.tmp", 1},
+                             {u"links\\listed.tmp", 1}}) {
+        ASSERT_TRUE(byPath.count(p.path)) << test::utf8(
+            std::wstring(p.path, p.path + std::char_traits<char16_t>::length(p.path)));
+        EXPECT_EQ(byPath[p.path]->size, p.size);
+        EXPECT_FALSE(byPath[p.path]->folder);
+    }
+    EXPECT_TRUE(byPath[u"deep\\a\\b\\c"]->folder);
+    EXPECT_FALSE(byPath.count(u"gone.tmp")) << "a deleted file";
+    // A hard link across folders: one record, a name in each.
+    EXPECT_EQ(byPath[u"deep\\link.tmp"], byPath[u"many\\f0001.tmp"]);
+    // A Win32 name with its DOS name beside it; only the long one is listed.
+    const TableFile* report = byPath[u"report.tmpfile"];
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->names.size(), 2u);
+    EXPECT_FALSE(byPath.count(u"REPORT~1.TMP"));
+    EXPECT_EQ(report->attributes & 0x26u, 0x20u);
+    EXPECT_EQ(byPath[u"hidden.syd"]->attributes & 0x26u, 0x26u);
+    ASSERT_TRUE(byPath[u"junction"]->reparseTag);
+    EXPECT_EQ(*byPath[u"junction"]->reparseTag, 0xA0000003u);
+    EXPECT_FALSE(byPath[u"small.bak"]->reparseTag);
+    // 41 names, most of them in extension records that $ATTRIBUTE_LIST names.
+    EXPECT_EQ(byPath[u"links\\listed.tmp"]->names.size(), 41u);
+}
+
+// One damaged record refuses the whole table, as does anything but NTFS and a failed read: the
+// caller then walks the volume.
+TEST_F(NtfsVolume, ADamagedRecordAnotherFileSystemOrAFailedReadRefusesTheWholeTable) {
+    TableRefusal refusal{};
+    std::vector<std::byte> boot(512);
+    ASSERT_TRUE(readImage(0, boot));
+    const auto geometry = readBootSector(boot);
+    ASSERT_TRUE(geometry);
+    const std::uint64_t rootRecord =
+        geometry->mftCluster * geometry->bytesPerCluster + 5 * geometry->bytesPerRecord;
+    struct Fault {
+        std::uint64_t offset;  // the byte of the volume that reads otherwise
+        bool failRead;
+        TableRefusal expected;
+    };
+    for (const Fault& fault : {
+             Fault{rootRecord + 510, false, TableRefusal::DamagedRecord},   // torn sector end
+             Fault{rootRecord + 0x19, false, TableRefusal::DamagedRecord},  // used size too big
+             Fault{rootRecord + 1, false, TableRefusal::DamagedRecord},     // not "FILE"
+             Fault{3, false, TableRefusal::NotNtfs},                        // "FAT32   ", say
+             Fault{geometry->mftCluster * geometry->bytesPerCluster + 1, false,
+                   TableRefusal::UnexpectedMft},
+             Fault{rootRecord + 4096, true, TableRefusal::ReadFailed},
+         }) {
+        const auto table = readMasterFileTable(
+            [&](std::uint64_t offset, std::span<std::byte> into) {
+                if (!readImage(offset, into)) return false;
+                if (fault.offset < offset || fault.offset >= offset + into.size()) return true;
+                if (fault.failRead) return false;
+                into[fault.offset - offset] ^= std::byte{0x5A};
+                return true;
+            },
+            refusal);
+        EXPECT_FALSE(table) << fault.offset;
+        EXPECT_EQ(refusal, fault.expected) << fault.offset;
+    }
+}
+
+}  // namespace
+}  // namespace kelmora
