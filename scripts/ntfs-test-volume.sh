@@ -52,6 +52,11 @@ long=$(printf 'n%.0s' $(seq 100))
 for i in $(seq -w 1 40); do ln links/listed.tmp "links/$long$i"; done
 printf 'g' >gone.tmp
 rm gone.tmp
+# Names that the listing order must sort: case, and characters between "Z" and "a". (No system
+# folder: Wine takes a folder's system attribute from its user.DOSATTRIB extended attribute, which
+# ntfs-3g keeps only for files, so Wine's walk would enter what the table rightly does not.)
+mkdir order
+for name in b.tmp B.TMP _a.tmp a.tmp Z.tmp '[x.tmp' zz.bak Zz.bak; do printf 'o' >"order/$name"; done
 cd /
 sync
 umount "$mnt"

@@ -24,12 +24,9 @@ wine_prefix_on_disk "$build"
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 # Drive D:, a volume that Wine reports as FAT32, for the identity tests (as root only).
 wine_fat_drive D
-# An NTFS volume in an image file, for the master file table tests (as root, through FUSE).
-if [[ $(id -u) -eq 0 ]] && "$top/scripts/ntfs-test-volume.sh" "$run/ntfs.img"; then
-    export KELMORA_TEST_NTFS_IMAGE=$run/ntfs.img
-else
-    echo "No NTFS volume for the master file table tests: making one needs root." >&2
-fi
+# Drive E:, an NTFS volume whose table is read from its device and whose files are walked
+# through an ntfs-3g mount, for the master file table tests (as root only).
+wine_ntfs_drive E
 wine_restart
 
 ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE gui

@@ -51,12 +51,33 @@ DirEntry toDirEntry(const std::wstring& name, unsigned long attributes, unsigned
 
 Win32FileSystem::Win32FileSystem() : Win32FileSystem(isFileGuardedBySystem) {}
 
-Win32FileSystem::Win32FileSystem(ProtectionCheck isProtected)
-    : isProtected_(std::move(isProtected)) {}
+Win32FileSystem::Win32FileSystem(ProtectionCheck isProtected, TableUse tableUse)
+    : isProtected_(std::move(isProtected)), tableUse_(tableUse) {}
+
+Win32FileSystem::~Win32FileSystem() = default;
+
+void Win32FileSystem::beginScan() {
+    tableTried_ = false;
+    table_.reset();
+}
+
+void Win32FileSystem::endScan() { table_.reset(); }
 
 std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
                                                   const std::optional<FileIdentity>& expected,
                                                   std::vector<DirEntry>& out, std::size_t) {
+    // The first listing of a scan that starts at a drive's root reads that volume's table, once.
+    if (!tableTried_ && tableUse_ == TableUse::FromTable) {
+        tableTried_ = true;
+        if (!expected && folder.size() == 3 && isDriveAbsolute(folder))
+            if (auto table = VolumeTable::read(folder))
+                table_ = std::make_unique<VolumeTable>(std::move(*table));
+    }
+    if (table_) {
+        const std::size_t before = out.size();
+        if (auto id = table_->list(expected, out)) return id;
+        out.resize(before);  // not a folder of the table: the disk answers
+    }
     // The folder itself, not what a link or junction at its name points to.
     const HANDLE handle = CreateFileW(
         extendedPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/VolumeTable.h"
+#include "platform/win32/Win32FileRemover.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "tests/support/ScanTree.h"
 #include "tests/win32/WineHost.h"
 
 namespace kelmora {
@@ -147,6 +151,50 @@ TEST_F(NtfsVolume, ADamagedRecordAnotherFileSystemOrAFailedReadRefusesTheWholeTa
         EXPECT_FALSE(table) << fault.offset;
         EXPECT_EQ(refusal, fault.expected) << fault.offset;
     }
+}
+
+// Drive E: of scripts/test-windows.sh: the same NTFS volume as a device (the image) and as a
+// folder (an ntfs-3g mount), so that a scan from its table and a walk of its folders meet.
+std::optional<std::wstring> ntfsDrive() {
+    return test::environmentVariable(L"KELMORA_TEST_NTFS_DRIVE");
+}
+
+// A scan from the table lists exactly what the walk lists, in the walk's order, with the same
+// sizes and identities, and removal accepts its rows; any volume whose table cannot be had (no
+// device to read, IDs without a reuse counter) is walked.
+TEST(NtfsTableScan, ListsWhatTheWalkListsInItsOrderAndElseWalks) {
+    const auto drive = ntfsDrive();
+    if (!drive) GTEST_SKIP() << "no NTFS drive for the table scan";
+    const auto none = [](const std::wstring&) { return false; };
+    platform::win32::Win32FileSystem fromTable(none);
+    platform::win32::Win32FileSystem walk(none,
+                                          platform::win32::Win32FileSystem::TableUse::DiskOnly);
+    bool tableUsed = false;
+    const auto table = test::scanTree(fromTable, *drive,
+                                      [&](MainState&) { tableUsed |= fromTable.listsFromTable(); });
+    const auto walked = test::scanTree(walk, *drive);
+    EXPECT_TRUE(tableUsed);
+    EXPECT_EQ(table.relative, walked.relative);
+    EXPECT_EQ(table.sizes, walked.sizes);
+    ASSERT_EQ(table.rows.size(), walked.rows.size());
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+        EXPECT_EQ(table.rows[i].file, walked.rows[i].file) << test::utf8(table.relative[i]);
+        EXPECT_EQ(table.rows[i].folder, walked.rows[i].folder) << test::utf8(table.relative[i]);
+    }
+    EXPECT_GT(table.relative.size(), 600u);
+
+    // Nothing to read as a table: no device (C: under Wine), a FAT volume's IDs.
+    EXPECT_FALSE(platform::win32::VolumeTable::read(L"C:\\"));
+    if (const auto fat = test::environmentVariable(L"KELMORA_TEST_FAT_DRIVE")) {
+        EXPECT_FALSE(platform::win32::VolumeTable::read(*fat + L"\\"));
+    }
+
+    // The removal acts on a row from the table.
+    const auto row = std::find(table.relative.begin(), table.relative.end(), L"small.bak");
+    ASSERT_NE(row, table.relative.end());
+    platform::win32::Win32FileRemover remover;
+    EXPECT_EQ(remover.deleteFile(table.rows[row - table.relative.begin()]).outcome,
+              platform::RemoveOutcome::Removed);
 }
 
 }  // namespace
