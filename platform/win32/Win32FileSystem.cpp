@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <mutex>
+#include <new>
 
 #include "platform/win32/Win32Identity.h"
 #include "platform/win32/Win32Path.h"
@@ -69,9 +70,14 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
     // The first listing of a scan that starts at a drive's root reads that volume's table, once.
     if (!tableTried_ && tableUse_ == TableUse::FromTable) {
         tableTried_ = true;
-        if (!expected && folder.size() == 3 && isDriveAbsolute(folder))
-            if (auto table = VolumeTable::read(folder))
-                table_ = std::make_unique<VolumeTable>(std::move(*table));
+        if (!expected && folder.size() == 3 && isDriveAbsolute(folder)) {
+            try {
+                if (auto table = VolumeTable::read(folder))
+                    table_ = std::make_unique<VolumeTable>(std::move(*table));
+            } catch (const std::bad_alloc&) {
+                table_.reset();  // not enough memory for the table: the walk needs little
+            }
+        }
     }
     if (table_) {
         const std::size_t before = out.size();
