@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/win32/OpenInFolder.h"
 #include "platform/win32/Win32Path.h"
 
 namespace kelmora::platform::win32 {
@@ -80,7 +81,8 @@ std::optional<std::wstring> wineHomeTrash() {
 }
 
 // Looks for the file in the bin folder at `bin`: true when it lies below it.
-bool foundIn(const std::wstring& bin, std::uint64_t fileIndex, DWORD& error) {
+bool foundIn(const std::wstring& bin, std::uint64_t fileIndex, std::wstring_view name,
+             DWORD& error) {
     const ClosedAtEnd folder(CreateFileW(
         extendedPath(bin).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -96,6 +98,20 @@ bool foundIn(const std::wstring& bin, std::uint64_t fileIndex, DWORD& error) {
         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         error = ERROR_FILE_INVALID;
         return false;
+    }
+    // Wine's bin keeps the file's name (or adds a number to it): looked up by name first, as its
+    // search by index reads every entry of the bin.
+    DWORD openError = 0;
+    const ClosedAtEnd named(openInFolder(folder.handle, name, FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         false, openError));
+    BY_HANDLE_FILE_INFORMATION namedInfo{};
+    if (named.handle != INVALID_HANDLE_VALUE &&
+        GetFileInformationByHandle(named.handle, &namedInfo) &&
+        ((static_cast<std::uint64_t>(namedInfo.nFileIndexHigh) << 32) | namedInfo.nFileIndexLow) ==
+            fileIndex) {
+        error = 0;
+        return true;
     }
     FILE_ID_DESCRIPTOR id{};
     id.dwSize = sizeof id;
@@ -125,11 +141,12 @@ bool foundIn(const std::wstring& bin, std::uint64_t fileIndex, DWORD& error) {
 
 }  // namespace
 
-bool liesInRecycleBin(const std::wstring& root, std::uint64_t fileIndex, DWORD& error) {
+bool liesInRecycleBin(const std::wstring& root, std::uint64_t fileIndex, std::wstring_view name,
+                      DWORD& error) {
     std::vector<std::wstring> bins{root + L"$Recycle.Bin"};
     if (auto wine = wineHomeTrash()) bins.push_back(std::move(*wine));
     for (const std::wstring& bin : bins)
-        if (foundIn(bin, fileIndex, error)) return true;
+        if (foundIn(bin, fileIndex, name, error)) return true;
     error = ERROR_FILE_NOT_FOUND;
     return false;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kelmora::platform::win32 {
 
@@ -25,8 +26,12 @@ namespace kelmora::platform::win32 {
 // the hint it finds the file there or nowhere; and its index is the Unix inode number, which the
 // open listed file keeps from being reused.
 //
+// `name` is the file's name before the move: Wine's bin keeps it, so the file is first looked for
+// under it, directly in the bin's folder, and taken when it has the index.
+//
 // False with the system's error code in `error` when no bin holds the file (ERROR_FILE_NOT_FOUND
 // when it was not found in any).
-bool liesInRecycleBin(const std::wstring& root, std::uint64_t fileIndex, DWORD& error);
+bool liesInRecycleBin(const std::wstring& root, std::uint64_t fileIndex, std::wstring_view name,
+                      DWORD& error);
 
 }  // namespace kelmora::platform::win32

@@ -142,7 +142,7 @@ RemoveResult Win32FileRemover::moveToTrash(const ListedFile& file) {
     if (stillThere(file.path)) return refusedBy(FAILED(hr) ? hr : E_FAIL);
     // Gone from its folder, which is not yet moved: the listed file must now lie in the bin.
     DWORD error = 0;
-    if (!liesInRecycleBin(folder.substr(0, 3), file.file.inode, error))
+    if (!liesInRecycleBin(folder.substr(0, 3), file.file.inode, name, error))
         return refusedBy(FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     return {RemoveOutcome::Removed, 0};
 }
