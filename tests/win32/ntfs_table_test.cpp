@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/win32/VolumeTable.h"
-#include "platform/win32/Win32FileRemover.h"
 #include "platform/win32/Win32FileSystem.h"
+#include "tests/support/ListedFileOf.h"
 #include "tests/support/ScanTree.h"
 #include "tests/win32/WineHost.h"
 
@@ -115,6 +115,34 @@ TEST_F(NtfsVolume, ReadsEveryNameSizeAndKindThatTheVolumeHolds) {
     EXPECT_EQ(byPath[u"links\\listed.tmp"]->names.size(), 41u);
 }
 
+// Runlists as a fragmented table or file has them: starts relative to the run before (also
+// backwards), holes, and the malformed lists that must refuse.
+TEST(NtfsRunlist, DecodesRelativeStartsAndHolesAndRefusesMalformedLists) {
+    const auto decode = [](std::initializer_list<int> bytes) {
+        std::vector<std::byte> list;
+        for (int b : bytes) list.push_back(static_cast<std::byte>(b));
+        return decodeRunlist(list, 100000);
+    };
+    // 0x18 clusters at 0x5634, 0x10 at 0x5634 - 0x34 (a backward start), a hole of 0x20, 0x08 at
+    // 0x5600 + 0x100 (the hole moves no start).
+    const auto runs = decode(
+        {0x21, 0x18, 0x34, 0x56, 0x11, 0x10, 0xCC, 0x01, 0x20, 0x21, 0x08, 0x00, 0x01, 0x00});
+    ASSERT_TRUE(runs);
+    ASSERT_EQ(runs->size(), 4u);
+    EXPECT_EQ((*runs)[0].lcn, 0x5634);
+    EXPECT_EQ((*runs)[1].lcn, 0x5600);
+    EXPECT_TRUE((*runs)[2].sparse());
+    EXPECT_EQ((*runs)[2].clusters, 0x20u);
+    EXPECT_EQ((*runs)[3].lcn, 0x5700);
+    for (const auto& malformed : {std::initializer_list<int>{0x21, 0x18, 0x34},  // cut short
+                                  {0x11, 0x00, 0x05, 0x00},                      // no clusters
+                                  {0x11, 0x08, 0xF0, 0x00},                      // before 0
+                                  {0x31, 0x08, 0xA0, 0x86, 0x01, 0x00},          // past the end
+                                  {0x11, 0x08, 0x05}}) {                         // no end mark
+        EXPECT_FALSE(decode(malformed));
+    }
+}
+
 // One damaged record refuses the whole table, as does anything but NTFS and a failed read: the
 // caller then walks the volume.
 TEST_F(NtfsVolume, ADamagedRecordAnotherFileSystemOrAFailedReadRefusesTheWholeTable) {
@@ -160,8 +188,8 @@ std::optional<std::wstring> ntfsDrive() {
 }
 
 // A scan from the table lists exactly what the walk lists, in the walk's order, with the same
-// sizes and identities, and removal accepts its rows; any volume whose table cannot be had (no
-// device to read, IDs without a reuse counter) is walked.
+// sizes and identities, which are those the removal checks; any volume whose table cannot be had
+// (no device to read, IDs without a reuse counter) is walked.
 TEST(NtfsTableScan, ListsWhatTheWalkListsInItsOrderAndElseWalks) {
     const auto drive = ntfsDrive();
     if (!drive) GTEST_SKIP() << "no NTFS drive for the table scan";
@@ -189,12 +217,13 @@ TEST(NtfsTableScan, ListsWhatTheWalkListsInItsOrderAndElseWalks) {
         EXPECT_FALSE(platform::win32::VolumeTable::read(*fat + L"\\"));
     }
 
-    // The removal acts on a row from the table.
+    // A row from the table carries the identities that the removal reads through handles on the
+    // same system (not removed here: the other tests read this volume's image meanwhile).
     const auto row = std::find(table.relative.begin(), table.relative.end(), L"small.bak");
     ASSERT_NE(row, table.relative.end());
-    platform::win32::Win32FileRemover remover;
-    EXPECT_EQ(remover.deleteFile(table.rows[row - table.relative.begin()]).outcome,
-              platform::RemoveOutcome::Removed);
+    const platform::ListedFile onDisk = test::listedFileOf(*drive + L"\\small.bak");
+    EXPECT_EQ(table.rows[row - table.relative.begin()].file, onDisk.file);
+    EXPECT_EQ(table.rows[row - table.relative.begin()].folder, onDisk.folder);
 }
 
 }  // namespace
