@@ -29,7 +29,7 @@ struct Closed {
 // aligned (in place, length and memory) to its sector size on Windows.
 class DeviceReader {
   public:
-    explicit DeviceReader(HANDLE device) : device_(device) {}
+    DeviceReader(HANDLE device, const std::atomic<bool>* stop) : device_(device), stop_(stop) {}
     DeviceReader(const DeviceReader&) = delete;
     DeviceReader& operator=(const DeviceReader&) = delete;
     ~DeviceReader() {
@@ -37,6 +37,7 @@ class DeviceReader {
     }
 
     bool operator()(std::uint64_t offset, std::span<std::byte> into) {
+        if (stop_ && stop_->load(std::memory_order_relaxed)) return false;
         if (into.size() > capacity_) {
             if (buffer_) VirtualFree(buffer_, 0, MEM_RELEASE);
             capacity_ = into.size();
@@ -57,6 +58,7 @@ class DeviceReader {
 
   private:
     HANDLE device_;
+    const std::atomic<bool>* stop_;
     void* buffer_ = nullptr;
     std::size_t capacity_ = 0;
 };
@@ -76,7 +78,8 @@ const std::vector<char16_t>& upperCase() {
 
 }  // namespace
 
-std::optional<VolumeTable> VolumeTable::read(const std::wstring& root) {
+std::optional<VolumeTable> VolumeTable::read(const std::wstring& root,
+                                             const std::atomic<bool>* stop) {
     if (root.size() != 3 || !isDriveAbsolute(root)) return std::nullopt;
     // How the platform names the root: its volume's serial number and the form of its file IDs.
     const Closed folder(
@@ -97,7 +100,7 @@ std::optional<VolumeTable> VolumeTable::read(const std::wstring& root) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                     nullptr));
     if (device.handle == INVALID_HANDLE_VALUE) return std::nullopt;
-    DeviceReader reader(device.handle);
+    DeviceReader reader(device.handle, stop);
     ntfs::TableRefusal refusal{};
     auto table = ntfs::readMasterFileTable(
         [&reader](std::uint64_t offset, std::span<std::byte> into) { return reader(offset, into); },

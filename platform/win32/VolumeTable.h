@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,8 +32,10 @@ namespace kelmora::platform::win32 {
 // removal checks every file on the disk before it acts.
 class VolumeTable {
   public:
-    // Reads the table of the volume whose root is `root` ("C:\").
-    static std::optional<VolumeTable> read(const std::wstring& root);
+    // Reads the table of the volume whose root is `root` ("C:\"). Gives up, with nothing, as
+    // soon as `stop` (when given) is set.
+    static std::optional<VolumeTable> read(const std::wstring& root,
+                                           const std::atomic<bool>* stop = nullptr);
 
     // Lists the folder whose identity the walk expects (nothing: the root) as the platform's
     // listing would, "." and ".." aside; its identity, or nothing when the table does not hold

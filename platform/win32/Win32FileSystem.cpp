@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <mutex>
-#include <new>
 
 #include "platform/win32/Win32Identity.h"
 #include "platform/win32/Win32Path.h"
@@ -59,25 +58,28 @@ Win32FileSystem::~Win32FileSystem() = default;
 
 void Win32FileSystem::beginScan() {
     tableTried_ = false;
+    reading_.reset();
     table_.reset();
 }
 
-void Win32FileSystem::endScan() { table_.reset(); }
+void Win32FileSystem::endScan() {
+    reading_.reset();  // a read still under way stops here
+    table_.reset();
+}
 
 std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
                                                   const std::optional<FileIdentity>& expected,
                                                   std::vector<DirEntry>& out, std::size_t) {
-    // The first listing of a scan that starts at a drive's root reads that volume's table, once.
+    // The first listing of a scan that starts at a drive's root starts the read of its volume's
+    // table; each listing after it takes the table up once it is there.
     if (!tableTried_ && tableUse_ == TableUse::FromTable) {
         tableTried_ = true;
-        if (!expected && folder.size() == 3 && isDriveAbsolute(folder)) {
-            try {
-                if (auto table = VolumeTable::read(folder))
-                    table_ = std::make_unique<VolumeTable>(std::move(*table));
-            } catch (const std::bad_alloc&) {
-                table_.reset();  // not enough memory for the table: the walk needs little
-            }
-        }
+        if (!expected && folder.size() == 3 && isDriveAbsolute(folder))
+            reading_ = std::make_unique<TableRead>(folder);
+    } else if (reading_ && reading_->ended()) {
+        if (auto table = reading_->take())
+            table_ = std::make_unique<VolumeTable>(std::move(*table));
+        reading_.reset();
     }
     if (table_) {
         const std::size_t before = out.size();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/win32/TableRead.h"
 #include "platform/win32/VolumeTable.h"
 
 namespace kelmora::platform::win32 {
@@ -27,10 +28,12 @@ namespace kelmora::platform::win32 {
 // swapped since its parent's listing, or replaced by a junction, is refused. A file's size (64-bit)
 // and identity come from the same directory record, never through a link.
 //
-// A scan that starts at a drive's root first tries to read that volume's master file table
-// (VolumeTable): when it can, every folder of the volume is listed from memory in the order and
-// with the attributes, sizes and identities that its listing on the disk gives; a folder the
-// table does not hold, and every scan whose table cannot be had, reads the disk as above.
+// A scan that starts at a drive's root also reads that volume's master file table (VolumeTable),
+// on a thread of its own (TableRead) while the walk reads the disk as above; from the first
+// folder after the table is there, every folder is listed from memory, in the order and with the
+// attributes, sizes and identities that its listing on the disk gives, so the rows are the same
+// whichever way each folder was read. A folder the table does not hold, and every scan whose
+// table cannot be had, reads the disk.
 class Win32FileSystem : public FileSystem {
   public:
     // Tells whether Windows Resource Protection guards the file at a full path.
@@ -55,11 +58,14 @@ class Win32FileSystem : public FileSystem {
 
     // True while the running scan lists from a master file table.
     bool listsFromTable() const { return table_ != nullptr; }
+    // True when no read of a table is under way (none started, or it has ended).
+    bool tableReadEnded() const { return !reading_ || reading_->ended(); }
 
   private:
     ProtectionCheck isProtected_;
     TableUse tableUse_;
     bool tableTried_ = false;
+    std::unique_ptr<TableRead> reading_;  // the running scan's table, until it is taken up
     std::unique_ptr<VolumeTable> table_;  // for the running scan only
     std::vector<std::uint64_t> buffer_;   // directory records, 8-byte aligned; kept between folders
 };
