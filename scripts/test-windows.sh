@@ -24,6 +24,9 @@ wine_prefix_on_disk "$build"
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 # Drive D:, a volume that Wine reports as FAT32, for the identity tests (as root only).
 wine_fat_drive D
+# Drive E:, an NTFS volume whose table is read from its device and whose files are walked
+# through an ntfs-3g mount, for the master file table tests (as root only).
+wine_ntfs_drive E
 wine_restart
 
 ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE gui

@@ -53,9 +53,17 @@ FileOperationAnswer recycleWithFileOperation(const std::wstring& path) {
     HRESULT hr =
         CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&operation.object));
     if (FAILED(hr)) return {hr, true};
-    hr = operation.object->SetOperationFlags(FOF_ALLOWUNDO | FOF_NOCONFIRMATION |
-                                             FOFX_RECYCLEONDELETE);
+    // Silent, as the other call is: no question, no error box and no progress window during a
+    // batch, and no retry of a failure that would hold the batch up.
+    hr = operation.object->SetOperationFlags(FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_NOERRORUI |
+                                             FOF_SILENT | FOFX_RECYCLEONDELETE | FOFX_EARLYFAILURE);
     if (FAILED(hr)) return {hr, hr == E_NOTIMPL};
+    // Whatever the shell still shows belongs to the program's window, modal to it, not a window
+    // of its own that the batch would wait behind.
+    if (const HWND owner = GetActiveWindow()) {
+        hr = operation.object->SetOwnerWindow(owner);
+        if (FAILED(hr)) return {hr, hr == E_NOTIMPL};
+    }
 
     // The shell takes the path in its ordinary form; it parses no wildcards.
     Released<IShellItem> item;
@@ -68,7 +76,13 @@ FileOperationAnswer recycleWithFileOperation(const std::wstring& path) {
     // Without the sink the shell might erase: it does not start.
     if (FAILED(hr)) return {hr, hr == E_NOTIMPL};
     hr = operation.object->DeleteItem(item.object, nullptr);
-    if (SUCCEEDED(hr)) hr = operation.object->PerformOperations();
+    if (SUCCEEDED(hr)) {
+        // A question the flags did not silence is refused, as in the other call.
+        const DialogRefusal noQuestions;
+        if (!noQuestions.active()) hr = HRESULT_FROM_WIN32(GetLastError());
+        if (SUCCEEDED(hr)) hr = operation.object->PerformOperations();
+        if (SUCCEEDED(hr) && noQuestions.refused() > 0) hr = HRESULT_FROM_WIN32(ERROR_CANCELLED);
+    }
     BOOL aborted = FALSE;
     if (SUCCEEDED(hr) && SUCCEEDED(operation.object->GetAnyOperationsAborted(&aborted)) && aborted)
         hr = HRESULT_FROM_WIN32(ERROR_CANCELLED);

@@ -11,7 +11,9 @@ namespace kelmora::platform::win32 {
 // what the shell answered. Nothing here tells whether the file left: the caller looks.
 //
 // First the shell's IFileOperation with FOFX_RECYCLEONDELETE and a RecycleOnlySink, so that the
-// shell either recycles the file or leaves it. Where that object cannot be made, or answers
+// shell either recycles the file or leaves it, silenced (FOF_NOERRORUI, FOF_SILENT,
+// FOF_NOCONFIRMATION), owned by the thread's active window, and with any dialog it would still
+// open refused (DialogRefusal). Where that object cannot be made, or answers
 // E_NOTIMPL (Wine 8 makes one whose every method does), SHFileOperationW(FO_DELETE,
 // FOF_ALLOWUNDO) does the same, silently. That call would erase a file the bin cannot take, after
 // a question when asked for one (FOF_WANTNUKEWARNING): the question is asked, and refused before

@@ -8,6 +8,7 @@
 
 #include "platform/win32/FolderChain.h"
 #include "platform/win32/OpenInFolder.h"
+#include "platform/win32/RecycleBinCheck.h"
 #include "platform/win32/ShellRecycle.h"
 #include "platform/win32/Win32Identity.h"
 #include "platform/win32/Win32Path.h"
@@ -121,16 +122,28 @@ RemoveResult Win32FileRemover::moveToTrash(const ListedFile& file) {
     FolderChain held(FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (const DWORD error = held.reach(folder, file.folder); error != 0)
         return isNotFound(error) ? RemoveResult{RemoveOutcome::AlreadyGone, 0} : refused(error);
-    {  // checked, then closed: the shell opens the file itself
-        OpenHandle opened;
-        DWORD attributes = 0;
-        if (auto early = openListed(held.folder(), held.volume(), name, file, FILE_READ_ATTRIBUTES,
-                                    opened, attributes))
-            return *early;
-    }
+    // Checked, and held open until the outcome is known: a handle that reads no data and may not
+    // delete takes no part in sharing, so the shell still moves the file, but the file cannot be
+    // freed meanwhile, and no other file can take its index, by which it is found afterwards.
+    //
+    // What remains: the shell takes the path, not this handle. Between this check and the shell's
+    // own open of the path, someone who may write the held folder can rename the listed file away
+    // and put another at its name, or, once the folder is empty, make the folder a junction (the
+    // held folders can be neither renamed nor deleted, but a folder's reparse point needs no delete
+    // access); the shell then recycles what the path reaches. That move cannot be prevented from
+    // here, but it is never reported: only the listed file found in the bin counts as moved.
+    OpenHandle opened;
+    DWORD attributes = 0;
+    if (auto early = openListed(held.folder(), held.volume(), name, file, FILE_READ_ATTRIBUTES,
+                                opened, attributes))
+        return *early;
     const HRESULT hr = recycleWithShell(file.path);
-    // The file's presence is the last word: a refused or failed move left it where it was.
+    // A refused or failed move left it where it was.
     if (stillThere(file.path)) return refusedBy(FAILED(hr) ? hr : E_FAIL);
+    // Gone from its folder, which is not yet moved: the listed file must now lie in the bin.
+    DWORD error = 0;
+    if (!liesInRecycleBin(folder.substr(0, 3), file.file.inode, name, error))
+        return refusedBy(FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     return {RemoveOutcome::Removed, 0};
 }
 

@@ -51,12 +51,41 @@ DirEntry toDirEntry(const std::wstring& name, unsigned long attributes, unsigned
 
 Win32FileSystem::Win32FileSystem() : Win32FileSystem(isFileGuardedBySystem) {}
 
-Win32FileSystem::Win32FileSystem(ProtectionCheck isProtected)
-    : isProtected_(std::move(isProtected)) {}
+Win32FileSystem::Win32FileSystem(ProtectionCheck isProtected, TableUse tableUse)
+    : isProtected_(std::move(isProtected)), tableUse_(tableUse) {}
+
+Win32FileSystem::~Win32FileSystem() = default;
+
+void Win32FileSystem::beginScan() {
+    tableTried_ = false;
+    reading_.reset();
+    table_.reset();
+}
+
+void Win32FileSystem::endScan() {
+    reading_.reset();  // a read still under way stops here
+    table_.reset();
+}
 
 std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
                                                   const std::optional<FileIdentity>& expected,
                                                   std::vector<DirEntry>& out, std::size_t) {
+    // The first listing of a scan that starts at a drive's root starts the read of its volume's
+    // table; each listing after it takes the table up once it is there.
+    if (!tableTried_ && tableUse_ == TableUse::FromTable) {
+        tableTried_ = true;
+        if (!expected && folder.size() == 3 && isDriveAbsolute(folder))
+            reading_ = std::make_unique<TableRead>(folder);
+    } else if (reading_ && reading_->ended()) {
+        if (auto table = reading_->take())
+            table_ = std::make_unique<VolumeTable>(std::move(*table));
+        reading_.reset();
+    }
+    if (table_) {
+        const std::size_t before = out.size();
+        if (auto id = table_->list(expected, out)) return id;
+        out.resize(before);  // not a folder of the table: the disk answers
+    }
     // The folder itself, not what a link or junction at its name points to.
     const HANDLE handle = CreateFileW(
         extendedPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,

@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/win32/TableRead.h"
+#include "platform/win32/VolumeTable.h"
 
 namespace kelmora::platform::win32 {
 
@@ -24,16 +27,28 @@ namespace kelmora::platform::win32 {
 // listed only when the handle opened on it shows the expected identity and no link: a folder
 // swapped since its parent's listing, or replaced by a junction, is refused. A file's size (64-bit)
 // and identity come from the same directory record, never through a link.
+//
+// A scan that starts at a drive's root also reads that volume's master file table (VolumeTable),
+// on a thread of its own (TableRead) while the walk reads the disk as above; from the first
+// folder after the table is there, every folder is listed from memory, in the order and with the
+// attributes, sizes and identities that its listing on the disk gives, so the rows are the same
+// whichever way each folder was read. A folder the table does not hold, and every scan whose
+// table cannot be had, reads the disk.
 class Win32FileSystem : public FileSystem {
   public:
     // Tells whether Windows Resource Protection guards the file at a full path.
     using ProtectionCheck = std::function<bool(const std::wstring& path)>;
+    // Whether a scan of a drive's root may list it from the volume's master file table.
+    enum class TableUse : std::uint8_t { FromTable, DiskOnly };
 
     // Asks SfcIsFileProtected of sfc.dll, loaded on first use; no protection where it is missing.
     Win32FileSystem();
     // For tests: `isProtected` answers in place of Windows Resource Protection.
-    explicit Win32FileSystem(ProtectionCheck isProtected);
+    explicit Win32FileSystem(ProtectionCheck isProtected, TableUse tableUse = TableUse::FromTable);
+    ~Win32FileSystem() override;
 
+    void beginScan() override;
+    void endScan() override;
     using FileSystem::list;
     std::optional<FileIdentity> list(const NativeString& folder,
                                      const std::optional<FileIdentity>& expected,
@@ -41,9 +56,18 @@ class Win32FileSystem : public FileSystem {
     std::optional<FileDetails> fileDetails(const DirEntry& entry) override;
     bool isProtected(const NativeString& path, const FileIdentity& file) override;
 
+    // True while the running scan lists from a master file table.
+    bool listsFromTable() const { return table_ != nullptr; }
+    // True when no read of a table is under way (none started, or it has ended).
+    bool tableReadEnded() const { return !reading_ || reading_->ended(); }
+
   private:
     ProtectionCheck isProtected_;
-    std::vector<std::uint64_t> buffer_;  // directory records, 8-byte aligned; kept between folders
+    TableUse tableUse_;
+    bool tableTried_ = false;
+    std::unique_ptr<TableRead> reading_;  // the running scan's table, until it is taken up
+    std::unique_ptr<VolumeTable> table_;  // for the running scan only
+    std::vector<std::uint64_t> buffer_;   // directory records, 8-byte aligned; kept between folders
 };
 
 // Windows Resource Protection's answer for the file at `path`, from SfcIsFileProtected of sfc.dll

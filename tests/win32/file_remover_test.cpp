@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/win32/FolderChain.h"
+#include "platform/win32/RecycleBinCheck.h"
 #include "platform/win32/RecycleOnlySink.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "tests/support/ListedFileOf.h"
@@ -172,6 +173,29 @@ TEST_F(Win32Remover, MoveToTrashPutsTheFileInTheBinWithItsRecord) {
     EXPECT_EQ(std::string(bytes, got), "contents");
     DeleteFileW(copy.c_str());
     DeleteFileW((*trash + L"\\info\\" + record->name + L".trashinfo").c_str());
+}
+
+// After the shell's move the listed file must be found, by its file index, in a bin of its
+// volume: a file still in its folder, or one that left it for another folder (as the listed file
+// would if it were swapped away while the shell recycled what was put at its path), is not.
+TEST_F(Win32Remover, OnlyTheListedFileFoundInTheBinCountsAsRecycled) {
+    ASSERT_TRUE(tree.file(L"binned.tmp", 0, "b") && tree.file(L"moved.tmp", 0, "m") &&
+                tree.folder(L"elsewhere"));
+    const platform::ListedFile binned = listed(L"binned.tmp");
+    const platform::ListedFile moved = listed(L"moved.tmp");
+    const std::wstring root = tree.root().substr(0, 3);
+    DWORD error = 0;
+    EXPECT_FALSE(platform::win32::liesInRecycleBin(root, binned.file.inode, L"binned.tmp", error));
+    ASSERT_EQ(remover.moveToTrash(binned).outcome, RemoveOutcome::Removed);
+    EXPECT_TRUE(platform::win32::liesInRecycleBin(root, binned.file.inode, L"binned.tmp", error))
+        << error;
+    // A second file of that name takes another name in the bin: found by its index alone.
+    ASSERT_TRUE(tree.file(L"binned.tmp", 0, "second"));
+    EXPECT_EQ(remover.moveToTrash(listed(L"binned.tmp")).outcome, RemoveOutcome::Removed);
+    ASSERT_TRUE(MoveFileExW(tree.path(L"moved.tmp").c_str(),
+                            tree.path(L"elsewhere\\moved.tmp").c_str(), 0));
+    EXPECT_FALSE(platform::win32::liesInRecycleBin(root, moved.file.inode, L"moved.tmp", error));
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 // The kelmora_trash_probe built beside this test binary, run on `file` with the data home (the

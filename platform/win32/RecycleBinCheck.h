@@ -1,0 +1,37 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kelmora::platform::win32 {
+
+// Tells whether the file whose 64-bit file index is `fileIndex`, on the volume whose root is
+// `root` ("C:\"), now lies in a recycle bin of that volume: the proof, after the shell was asked
+// to recycle a listed file, that the listed file is the one that left.
+//
+// A recycle on one volume is a rename, which keeps the file's index; so the file is opened by
+// that index (OpenFileById) with a bin's folder as the hint, and the path it is found at must lie
+// inside that folder. The caller holds the listed file open across the shell's call, so that no
+// other file can take its index meanwhile: the file found by the index is the listed one.
+//
+// The bins looked in: the volume's own "$Recycle.Bin" (Windows; the file lies somewhere below it,
+// in the bin of the user's SID), and, under Wine, whose shell moves a recycled file into the Unix
+// user's freedesktop home trash by a rename on the same Unix file system, that trash's "files"
+// folder (XDG_DATA_HOME, else HOME/.local/share, then Trash/files, named in Windows' terms
+// through Wine's own kernel32 export, which Windows does not have). Wine opens a file by its index
+// by searching the hint's folder and those below it on the same Unix device, so with the trash as
+// the hint it finds the file there or nowhere; and its index is the Unix inode number, which the
+// open listed file keeps from being reused.
+//
+// `name` is the file's name before the move: Wine's bin keeps it, so the file is first looked for
+// under it, directly in the bin's folder, and taken when it has the index.
+//
+// False with the system's error code in `error` when no bin holds the file (ERROR_FILE_NOT_FOUND
+// when it was not found in any).
+bool liesInRecycleBin(const std::wstring& root, std::uint64_t fileIndex, std::wstring_view name,
+                      DWORD& error);
+
+}  // namespace kelmora::platform::win32

@@ -1,0 +1,154 @@
+#include "platform/win32/VolumeTable.h"
+
+#include <winternl.h>
+
+#include <cstring>
+#include <span>
+
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Identity.h"
+#include "platform/win32/Win32Path.h"
+#include "platform/win32/ntfs/MasterFileTable.h"
+
+extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR source);
+
+namespace kelmora::platform::win32 {
+namespace {
+
+struct Closed {
+    HANDLE handle;
+    explicit Closed(HANDLE h) : handle(h) {}
+    Closed(const Closed&) = delete;
+    Closed& operator=(const Closed&) = delete;
+    ~Closed() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+};
+
+// Reads of the device go through one page-aligned buffer, as reads of a raw volume must be
+// aligned (in place, length and memory) to its sector size on Windows.
+class DeviceReader {
+  public:
+    DeviceReader(HANDLE device, const std::atomic<bool>* stop) : device_(device), stop_(stop) {}
+    DeviceReader(const DeviceReader&) = delete;
+    DeviceReader& operator=(const DeviceReader&) = delete;
+    ~DeviceReader() {
+        if (buffer_) VirtualFree(buffer_, 0, MEM_RELEASE);
+    }
+
+    bool operator()(std::uint64_t offset, std::span<std::byte> into) {
+        if (stop_ && stop_->load(std::memory_order_relaxed)) return false;
+        if (into.size() > capacity_) {
+            if (buffer_) VirtualFree(buffer_, 0, MEM_RELEASE);
+            capacity_ = into.size();
+            buffer_ = VirtualAlloc(nullptr, capacity_, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+            if (!buffer_) return false;
+        }
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        // A short read is a failure: Wine answers every read of a drive without a device so.
+        if (!ReadFile(device_, buffer_, static_cast<DWORD>(into.size()), &got, &at) ||
+            got != into.size())
+            return false;
+        std::memcpy(into.data(), buffer_, into.size());
+        return true;
+    }
+
+  private:
+    HANDLE device_;
+    const std::atomic<bool>* stop_;
+    void* buffer_ = nullptr;
+    std::size_t capacity_ = 0;
+};
+
+// The listing's order: names compared by the system's upper case, as NTFS's own index compares
+// them by the volume's upper-case table (which the system that formatted it wrote from the same
+// mapping) and as Wine sorts every listing.
+const std::vector<char16_t>& upperCase() {
+    static const std::vector<char16_t> table = [] {
+        std::vector<char16_t> upper(65536);
+        for (std::size_t c = 0; c < upper.size(); ++c)
+            upper[c] = static_cast<char16_t>(RtlUpcaseUnicodeChar(static_cast<WCHAR>(c)));
+        return upper;
+    }();
+    return table;
+}
+
+}  // namespace
+
+std::optional<VolumeTable> VolumeTable::read(const std::wstring& root,
+                                             const std::atomic<bool>* stop) {
+    if (root.size() != 3 || !isDriveAbsolute(root)) return std::nullopt;
+    // How the platform names the root: its volume's serial number and the form of its file IDs.
+    const Closed folder(
+        CreateFileW(extendedPath(root).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (folder.handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(folder.handle, &info))
+        return std::nullopt;
+    if (volumeIdReuse(folder.handle, info.dwVolumeSerialNumber) != IdReuse::Counted)
+        return std::nullopt;
+    const std::uint64_t rootId =
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    if (ntfs::recordNumberOf(rootId) != ntfs::FolderTree::kRootRecord) return std::nullopt;
+
+    const std::wstring devicePath = L"\\\\.\\" + root.substr(0, 2);
+    const Closed device(CreateFileW(devicePath.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
+    if (device.handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    DeviceReader reader(device.handle, stop);
+    ntfs::TableRefusal refusal{};
+    auto table = ntfs::readMasterFileTable(
+        [&reader](std::uint64_t offset, std::span<std::byte> into) { return reader(offset, into); },
+        refusal);
+    if (!table) return std::nullopt;
+    ntfs::FolderTree tree = ntfs::FolderTree::build(std::move(*table), upperCase());
+    const auto rootFile = tree.fileOfRecord(ntfs::FolderTree::kRootRecord);
+    if (!rootFile) return std::nullopt;
+    // The root's ID with the sequence number (Windows) or without (Wine); anything else is not
+    // this table's volume.
+    const bool withSequence = rootId == tree.file(*rootFile).reference;
+    if (!withSequence && rootId != ntfs::FolderTree::kRootRecord) return std::nullopt;
+    return VolumeTable(std::move(tree), info.dwVolumeSerialNumber, withSequence);
+}
+
+FileIdentity VolumeTable::identityOf(const ntfs::FolderTree::File& file) const {
+    IdentityFacts facts;
+    facts.volumeSerial = serial_;
+    facts.fileIndex = idsCarrySequence_ ? file.reference : ntfs::recordNumberOf(file.reference);
+    facts.folder = (file.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.size = static_cast<std::int64_t>(file.size);
+    return makeIdentity(facts, IdReuse::Counted);
+}
+
+std::optional<FileIdentity> VolumeTable::list(const std::optional<FileIdentity>& expected,
+                                              std::vector<DirEntry>& out) const {
+    std::optional<std::uint32_t> index;
+    if (!expected) {
+        index = tree_.fileOfRecord(ntfs::FolderTree::kRootRecord);
+    } else if (expected->device == serial_) {
+        index = tree_.fileOfRecord(ntfs::recordNumberOf(expected->inode));
+    }
+    if (!index) return std::nullopt;
+    const ntfs::FolderTree::File& folder = tree_.file(*index);
+    const FileIdentity id = identityOf(folder);
+    if ((folder.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (expected && !expected->sameNumber(id)))
+        return std::nullopt;
+    for (const ntfs::FolderTree::Entry& entry : tree_.entriesOf(folder)) {
+        const ntfs::FolderTree::File& file = tree_.file(entry.file);
+        const std::u16string_view name = tree_.name(entry);
+        DirEntry listed =
+            toDirEntry(std::wstring(name.begin(), name.end()), file.attributes, file.reparseTag);
+        listed.id = identityOf(file);
+        if (listed.type == EntryType::File) listed.size = static_cast<std::int64_t>(file.size);
+        out.push_back(std::move(listed));
+    }
+    return id;
+}
+
+}  // namespace kelmora::platform::win32
