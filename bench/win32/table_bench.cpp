@@ -21,6 +21,7 @@
 #include "app/win32/DesignPlacement.h"
 #include "app/win32/MainFrm.h"
 #include "bench/Timing.h"
+#include "bench/win32/Settle.h"
 #include "platform/Platform.h"
 #include "platform/win32/VolumeTable.h"
 #include "platform/win32/Win32FileRemover.h"
@@ -38,16 +39,7 @@ HWND controlOf(const win32ui::MainFrm& window, std::string_view name) {
     return GetDlgItem(window.hwnd(), win32ui::controlId(kMainLayout, name));
 }
 
-// Handles what waits and paints what is invalid: the moment the user sees the final state.
-void settle(HWND window) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    GdiFlush();
-}
+using kelmora::bench::settle;
 
 int window(const std::wstring& mode, const std::wstring& root) {
     const auto use = mode == L"table" ? Win32FileSystem::TableUse::FromTable

@@ -38,6 +38,7 @@
 #include "app/win32/MainFrm.h"
 #include "bench/NullView.h"
 #include "bench/Timing.h"
+#include "bench/win32/Settle.h"
 #include "platform/Platform.h"
 #include "scan/Masks.h"
 #include "scan/Scan.h"
@@ -58,16 +59,7 @@ void click(const win32ui::MainFrm& window, std::string_view name) {
     SendMessageW(controlOf(window, name), BM_CLICK, 0, 0);
 }
 
-// Handles what waits and paints what is invalid: the moment the user sees the final state.
-void settle(HWND window) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    GdiFlush();
-}
+using kelmora::bench::settle;
 
 std::size_t rowCount(const win32ui::MainFrm& window) {
     return static_cast<std::size_t>(SendMessageW(controlOf(window, "lstList"), LB_GETCOUNT, 0, 0));

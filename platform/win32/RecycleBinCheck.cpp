@@ -3,21 +3,12 @@
 #include <optional>
 #include <vector>
 
+#include "platform/win32/ClosedAtEnd.h"
 #include "platform/win32/OpenInFolder.h"
 #include "platform/win32/Win32Path.h"
 
 namespace kelmora::platform::win32 {
 namespace {
-
-struct ClosedAtEnd {
-    HANDLE handle;
-    explicit ClosedAtEnd(HANDLE h) : handle(h) {}
-    ClosedAtEnd(const ClosedAtEnd&) = delete;
-    ClosedAtEnd& operator=(const ClosedAtEnd&) = delete;
-    ~ClosedAtEnd() {
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    }
-};
 
 // The path of what is open at `handle`, as the system names it now (not as it was opened).
 std::optional<std::wstring> finalPath(HANDLE handle) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <span>
 
+#include "platform/win32/ClosedAtEnd.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Identity.h"
 #include "platform/win32/Win32Path.h"
@@ -14,16 +15,6 @@ extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR source);
 
 namespace kelmora::platform::win32 {
 namespace {
-
-struct Closed {
-    HANDLE handle;
-    explicit Closed(HANDLE h) : handle(h) {}
-    Closed(const Closed&) = delete;
-    Closed& operator=(const Closed&) = delete;
-    ~Closed() {
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    }
-};
 
 // Reads of the device go through one page-aligned buffer, as reads of a raw volume must be
 // aligned (in place, length and memory) to its sector size on Windows.
@@ -82,7 +73,7 @@ std::optional<VolumeTable> VolumeTable::read(const std::wstring& root,
                                              const std::atomic<bool>* stop) {
     if (root.size() != 3 || !isDriveAbsolute(root)) return std::nullopt;
     // How the platform names the root: its volume's serial number and the form of its file IDs.
-    const Closed folder(
+    const ClosedAtEnd folder(
         CreateFileW(extendedPath(root).c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -96,9 +87,9 @@ std::optional<VolumeTable> VolumeTable::read(const std::wstring& root,
     if (ntfs::recordNumberOf(rootId) != ntfs::FolderTree::kRootRecord) return std::nullopt;
 
     const std::wstring devicePath = L"\\\\.\\" + root.substr(0, 2);
-    const Closed device(CreateFileW(devicePath.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                    nullptr));
+    const ClosedAtEnd device(CreateFileW(devicePath.c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         0, nullptr));
     if (device.handle == INVALID_HANDLE_VALUE) return std::nullopt;
     DeviceReader reader(device.handle, stop);
     ntfs::TableRefusal refusal{};
