@@ -10,10 +10,11 @@
 namespace kelmora::platform::posix {
 
 PackageFiles::PackageFiles(Databases databases, NameFilter keepName)
-    : databases_(std::move(databases)),
-      kept_(databases_.size()),
-      keepName_(std::move(keepName)),
-      readAhead_(std::async(std::launch::async, [this] { readChanged(false); })) {}
+    : databases_(std::move(databases)), kept_(databases_.size()), keepName_(std::move(keepName)) {
+    // No thread where there is nothing to read.
+    if (!databases_.empty())
+        readAhead_ = std::async(std::launch::async, [this] { readChanged(false); });
+}
 
 PackageFiles::~PackageFiles() {
     if (readAhead_.valid()) readAhead_.wait();
