@@ -12,13 +12,9 @@
 set -euo pipefail
 export PATH=${PATH:-/usr/bin:/bin}:/usr/local/sbin:/usr/sbin:/sbin
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/deps.sh" "$top/scripts/packages-windows-build.txt" \
-    "$top/scripts/packages-windows-test.txt"
-build=$top/build-bench-win
-cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DKELMORA_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target win_bench -j"$(nproc)"
-bench=$build/bench/win32/win_bench.exe
+# shellcheck source=bench/build-windows-bench.sh
+source "$top/bench/build-windows-bench.sh"
+build_windows_bench win_bench
 rounds=${KELMORA_BENCH_ROUNDS:-7}
 removalRounds=${KELMORA_BENCH_REMOVAL_ROUNDS:-3}
 eraseFiles=${KELMORA_BENCH_ERASE_FILES:-20000}
