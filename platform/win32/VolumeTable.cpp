@@ -1,7 +1,5 @@
 #include "platform/win32/VolumeTable.h"
 
-#include <winternl.h>
-
 #include <cstring>
 #include <span>
 
@@ -10,8 +8,6 @@
 #include "platform/win32/Win32Identity.h"
 #include "platform/win32/Win32Path.h"
 #include "platform/win32/ntfs/MasterFileTable.h"
-
-extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR source);
 
 namespace kelmora::platform::win32 {
 namespace {
@@ -54,19 +50,6 @@ class DeviceReader {
     std::size_t capacity_ = 0;
 };
 
-// The listing's order: names compared by the system's upper case, as NTFS's own index compares
-// them by the volume's upper-case table (which the system that formatted it wrote from the same
-// mapping) and as Wine sorts every listing.
-const std::vector<char16_t>& upperCase() {
-    static const std::vector<char16_t> table = [] {
-        std::vector<char16_t> upper(65536);
-        for (std::size_t c = 0; c < upper.size(); ++c)
-            upper[c] = static_cast<char16_t>(RtlUpcaseUnicodeChar(static_cast<WCHAR>(c)));
-        return upper;
-    }();
-    return table;
-}
-
 }  // namespace
 
 std::optional<VolumeTable> VolumeTable::read(const std::wstring& root,
@@ -93,18 +76,17 @@ std::optional<VolumeTable> VolumeTable::read(const std::wstring& root,
     if (device.handle == INVALID_HANDLE_VALUE) return std::nullopt;
     DeviceReader reader(device.handle, stop);
     ntfs::TableRefusal refusal{};
-    auto table = ntfs::readMasterFileTable(
+    auto tree = ntfs::FolderTree::read(
         [&reader](std::uint64_t offset, std::span<std::byte> into) { return reader(offset, into); },
         refusal);
-    if (!table) return std::nullopt;
-    ntfs::FolderTree tree = ntfs::FolderTree::build(std::move(*table), upperCase());
-    const auto rootFile = tree.fileOfRecord(ntfs::FolderTree::kRootRecord);
+    if (!tree) return std::nullopt;
+    const auto rootFile = tree->fileOfRecord(ntfs::FolderTree::kRootRecord);
     if (!rootFile) return std::nullopt;
     // The root's ID with the sequence number (Windows) or without (Wine); anything else is not
     // this table's volume.
-    const bool withSequence = rootId == tree.file(*rootFile).reference;
+    const bool withSequence = rootId == tree->file(*rootFile).reference;
     if (!withSequence && rootId != ntfs::FolderTree::kRootRecord) return std::nullopt;
-    return VolumeTable(std::move(tree), info.dwVolumeSerialNumber, withSequence);
+    return VolumeTable(std::move(*tree), info.dwVolumeSerialNumber, withSequence);
 }
 
 FileIdentity VolumeTable::identityOf(const ntfs::FolderTree::File& file) const {
@@ -116,8 +98,8 @@ FileIdentity VolumeTable::identityOf(const ntfs::FolderTree::File& file) const {
     return makeIdentity(facts, IdReuse::Counted);
 }
 
-std::optional<FileIdentity> VolumeTable::list(const std::optional<FileIdentity>& expected,
-                                              std::vector<DirEntry>& out) const {
+std::optional<std::uint32_t> VolumeTable::folderOf(
+    const std::optional<FileIdentity>& expected) const {
     std::optional<std::uint32_t> index;
     if (!expected) {
         index = tree_.fileOfRecord(ntfs::FolderTree::kRootRecord);
@@ -126,10 +108,13 @@ std::optional<FileIdentity> VolumeTable::list(const std::optional<FileIdentity>&
     }
     if (!index) return std::nullopt;
     const ntfs::FolderTree::File& folder = tree_.file(*index);
-    const FileIdentity id = identityOf(folder);
     if ((folder.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        (expected && !expected->sameNumber(id)))
+        (expected && !expected->sameNumber(identityOf(folder))))
         return std::nullopt;
+    return index;
+}
+
+FileIdentity VolumeTable::list(std::uint32_t folder, std::vector<DirEntry>& out) const {
     for (const ntfs::FolderTree::Entry& entry : tree_.entriesOf(folder)) {
         const ntfs::FolderTree::File& file = tree_.file(entry.file);
         const std::u16string_view name = tree_.name(entry);
@@ -139,7 +124,7 @@ std::optional<FileIdentity> VolumeTable::list(const std::optional<FileIdentity>&
         if (listed.type == EntryType::File) listed.size = static_cast<std::int64_t>(file.size);
         out.push_back(std::move(listed));
     }
-    return id;
+    return identityOf(tree_.file(folder));
 }
 
 }  // namespace kelmora::platform::win32

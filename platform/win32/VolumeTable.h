@@ -37,11 +37,13 @@ class VolumeTable {
     static std::optional<VolumeTable> read(const std::wstring& root,
                                            const std::atomic<bool>* stop = nullptr);
 
-    // Lists the folder whose identity the walk expects (nothing: the root) as the platform's
-    // listing would, "." and ".." aside; its identity, or nothing when the table does not hold
-    // it as a folder (the caller then reads the disk).
-    std::optional<FileIdentity> list(const std::optional<FileIdentity>& expected,
-                                     std::vector<DirEntry>& out) const;
+    // The folder whose identity the walk expects (nothing: the root), or nothing when the table
+    // does not hold it as a folder (the caller then reads the disk).
+    std::optional<std::uint32_t> folderOf(const std::optional<FileIdentity>& expected) const;
+    // The security ID of that folder (0: none known), which says whose descriptor it shares.
+    std::uint32_t securityIdOf(std::uint32_t folder) const { return tree_.file(folder).securityId; }
+    // Lists that folder as the platform's listing would, "." and ".." aside; its identity.
+    FileIdentity list(std::uint32_t folder, std::vector<DirEntry>& out) const;
 
     std::size_t files() const { return tree_.fileCount(); }
     std::size_t bytes() const { return tree_.bytes(); }

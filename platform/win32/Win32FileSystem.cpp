@@ -51,8 +51,11 @@ DirEntry toDirEntry(const std::wstring& name, unsigned long attributes, unsigned
 
 Win32FileSystem::Win32FileSystem() : Win32FileSystem(isFileGuardedBySystem) {}
 
-Win32FileSystem::Win32FileSystem(ProtectionCheck isProtected, TableUse tableUse)
-    : isProtected_(std::move(isProtected)), tableUse_(tableUse) {}
+Win32FileSystem::Win32FileSystem(ProtectionCheck isProtected, TableUse tableUse,
+                                 ListableFolders::Opener folderOpens)
+    : isProtected_(std::move(isProtected)),
+      tableUse_(tableUse),
+      folderOpens_(std::move(folderOpens)) {}
 
 Win32FileSystem::~Win32FileSystem() = default;
 
@@ -60,11 +63,13 @@ void Win32FileSystem::beginScan() {
     tableTried_ = false;
     reading_.reset();
     table_.reset();
+    listable_.reset();
 }
 
 void Win32FileSystem::endScan() {
     reading_.reset();  // a read still under way stops here
     table_.reset();
+    listable_.reset();
 }
 
 std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
@@ -77,20 +82,22 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
         if (!expected && folder.size() == 3 && isDriveAbsolute(folder))
             reading_ = std::make_unique<TableRead>(folder);
     } else if (reading_ && reading_->ended()) {
-        if (auto table = reading_->take())
+        if (auto table = reading_->take()) {
             table_ = std::make_unique<VolumeTable>(std::move(*table));
+            listable_ = folderOpens_ ? std::make_unique<ListableFolders>(folderOpens_, true)
+                                     : std::make_unique<ListableFolders>();
+        }
         reading_.reset();
     }
     if (table_) {
-        const std::size_t before = out.size();
-        if (auto id = table_->list(expected, out)) return id;
-        out.resize(before);  // not a folder of the table: the disk answers
+        if (const auto held = table_->folderOf(expected)) {
+            // A folder that the walk could not open lists nothing, as below.
+            if (!listable_->mayList(folder, table_->securityIdOf(*held))) return std::nullopt;
+            return table_->list(*held, out);
+        }
+        // Not a folder of the table: the disk answers.
     }
-    // The folder itself, not what a link or junction at its name points to.
-    const HANDLE handle = CreateFileW(
-        extendedPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE handle = openFolderToList(folder);
     if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
     const HandleCloser closer{handle};
     BY_HANDLE_FILE_INFORMATION info{};

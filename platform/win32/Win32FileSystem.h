@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/win32/ListableFolders.h"
 #include "platform/win32/TableRead.h"
 #include "platform/win32/VolumeTable.h"
 
@@ -33,7 +34,8 @@ namespace kelmora::platform::win32 {
 // folder after the table is there, every folder is listed from memory, in the order and with the
 // attributes, sizes and identities that its listing on the disk gives, so the rows are the same
 // whichever way each folder was read. A folder the table does not hold, and every scan whose
-// table cannot be had, reads the disk.
+// table cannot be had, reads the disk. A folder of the table that the walk could not open is not
+// listed either, as on the disk (ListableFolders decides it, opening few folders).
 class Win32FileSystem : public FileSystem {
   public:
     // Tells whether Windows Resource Protection guards the file at a full path.
@@ -43,8 +45,10 @@ class Win32FileSystem : public FileSystem {
 
     // Asks SfcIsFileProtected of sfc.dll, loaded on first use; no protection where it is missing.
     Win32FileSystem();
-    // For tests: `isProtected` answers in place of Windows Resource Protection.
-    explicit Win32FileSystem(ProtectionCheck isProtected, TableUse tableUse = TableUse::FromTable);
+    // For tests: `isProtected` answers in place of Windows Resource Protection, and
+    // `folderOpens`, when given, in place of opening a folder listed from a table.
+    explicit Win32FileSystem(ProtectionCheck isProtected, TableUse tableUse = TableUse::FromTable,
+                             ListableFolders::Opener folderOpens = {});
     ~Win32FileSystem() override;
 
     void beginScan() override;
@@ -67,7 +71,9 @@ class Win32FileSystem : public FileSystem {
     bool tableTried_ = false;
     std::unique_ptr<TableRead> reading_;  // the running scan's table, until it is taken up
     std::unique_ptr<VolumeTable> table_;  // for the running scan only
-    std::vector<std::uint64_t> buffer_;   // directory records, 8-byte aligned; kept between folders
+    ListableFolders::Opener folderOpens_;
+    std::unique_ptr<ListableFolders> listable_;  // with table_
+    std::vector<std::uint64_t> buffer_;  // directory records, 8-byte aligned; kept between folders
 };
 
 // Windows Resource Protection's answer for the file at `path`, from SfcIsFileProtected of sfc.dll

@@ -1,4 +1,4 @@
-#include "platform/win32/ntfs/MasterFileTable.h"
+#include "platform/win32/ntfs/FolderTree.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/ListableFolders.h"
 #include "platform/win32/VolumeTable.h"
+#include "platform/win32/Win32FileRemover.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "tests/support/ListedFileOf.h"
 #include "tests/support/ScanTree.h"
@@ -47,40 +49,29 @@ class NtfsVolume : public ::testing::Test {
     HANDLE image_ = INVALID_HANDLE_VALUE;
 };
 
-// A name as the walk would see it: DOS-only names are no entry of their own.
-bool listedName(const FileName& name) { return name.space != NameSpace::Dos; }
-
 TEST_F(NtfsVolume, ReadsEveryNameSizeAndKindThatTheVolumeHolds) {
     TableRefusal refusal{};
-    const auto table = readMasterFileTable(
+    const auto tree = FolderTree::read(
         [this](std::uint64_t offset, std::span<std::byte> into) { return readImage(offset, into); },
         refusal);
-    ASSERT_TRUE(table) << static_cast<int>(refusal);
-    EXPECT_EQ(table->geometry.bytesPerRecord, 1024u);
+    ASSERT_TRUE(tree) << static_cast<int>(refusal);
 
-    // Each file by its path from the root folder (record 5), through the parent references.
-    std::map<std::u16string, const TableFile*> byPath;
-    std::map<std::uint64_t, const TableFile*> byNumber;
-    for (const TableFile& file : table->files) byNumber[file.number] = &file;
-    const auto pathOf = [&](const FileName& name) {
-        std::u16string path = name.name;
-        for (std::uint64_t parent = recordNumberOf(name.parent); parent != 5;) {
-            const TableFile* up = byNumber.count(parent) ? byNumber[parent] : nullptr;
-            if (!up || up->names.empty()) return std::u16string(u"?");
-            path = up->names.front().name + u"\\" + path;
-            parent = recordNumberOf(up->names.front().parent);
+    // Each listed name by its path from the root folder, through the folders' entries.
+    std::map<std::u16string, std::uint32_t> indexOf;
+    std::map<std::uint32_t, int> names;
+    const auto walk = [&](auto& self, std::uint32_t folder, const std::u16string& path) -> void {
+        for (const FolderTree::Entry& entry : tree->entriesOf(folder)) {
+            const std::u16string at = path + std::u16string(tree->name(entry));
+            indexOf[at] = entry.file;
+            ++names[entry.file];
+            if (tree->file(entry.file).attributes & 0x10) self(self, entry.file, at + u"\\");
         }
-        return path;
     };
-    std::size_t inMany = 0;
-    for (const TableFile& file : table->files)
-        for (const FileName& name : file.names) {
-            if (!listedName(name) || file.number < 16) continue;
-            byPath[pathOf(name)] = &file;
-            const TableFile* parent = byNumber[recordNumberOf(name.parent)];
-            if (parent && parent->names.front().name == u"many") ++inMany;
-        }
-    EXPECT_EQ(inMany, 600u) << "a folder whose index spills into index allocation";
+    walk(walk, *tree->fileOfRecord(FolderTree::kRootRecord), u"");
+    std::map<std::u16string, const FolderTree::File*> byPath;
+    for (const auto& [path, index] : indexOf) byPath[path] = &tree->file(index);
+    EXPECT_EQ(tree->entriesOf(indexOf[u"many"]).size(), 600u)
+        << "a folder whose index spills into index allocation";
 
     struct Planted {
         const char16_t* path;
@@ -95,24 +86,21 @@ TEST_F(NtfsVolume, ReadsEveryNameSizeAndKindThatTheVolumeHolds) {
         ASSERT_TRUE(byPath.count(p.path)) << test::utf8(
             std::wstring(p.path, p.path + std::char_traits<char16_t>::length(p.path)));
         EXPECT_EQ(byPath[p.path]->size, p.size);
-        EXPECT_FALSE(byPath[p.path]->folder);
+        EXPECT_EQ(byPath[p.path]->attributes & 0x10, 0u);
     }
-    EXPECT_TRUE(byPath[u"deep\\a\\b\\c"]->folder);
+    EXPECT_NE(byPath[u"deep\\a\\b\\c"]->attributes & 0x10, 0u);
     EXPECT_FALSE(byPath.count(u"gone.tmp")) << "a deleted file";
-    // A hard link across folders: one record, a name in each.
+    // A hard link across folders: one file, a name in each.
     EXPECT_EQ(byPath[u"deep\\link.tmp"], byPath[u"many\\f0001.tmp"]);
     // A Win32 name with its DOS name beside it; only the long one is listed.
-    const TableFile* report = byPath[u"report.tmpfile"];
-    ASSERT_TRUE(report);
-    EXPECT_EQ(report->names.size(), 2u);
+    ASSERT_TRUE(byPath.count(u"report.tmpfile"));
     EXPECT_FALSE(byPath.count(u"REPORT~1.TMP"));
-    EXPECT_EQ(report->attributes & 0x26u, 0x20u);
+    EXPECT_EQ(byPath[u"report.tmpfile"]->attributes & 0x26u, 0x20u);
     EXPECT_EQ(byPath[u"hidden.syd"]->attributes & 0x26u, 0x26u);
-    ASSERT_TRUE(byPath[u"junction"]->reparseTag);
-    EXPECT_EQ(*byPath[u"junction"]->reparseTag, 0xA0000003u);
-    EXPECT_FALSE(byPath[u"small.bak"]->reparseTag);
+    EXPECT_EQ(byPath[u"junction"]->reparseTag, 0xA0000003u);
+    EXPECT_EQ(byPath[u"small.bak"]->reparseTag, 0u);
     // 41 names, most of them in extension records that $ATTRIBUTE_LIST names.
-    EXPECT_EQ(byPath[u"links\\listed.tmp"]->names.size(), 41u);
+    EXPECT_EQ(names[indexOf[u"links\\listed.tmp"]], 41);
 }
 
 // Runlists as a fragmented table or file has them: starts relative to the run before (also
@@ -158,6 +146,13 @@ TEST_F(NtfsVolume, ADamagedRecordAnotherFileSystemOrAFailedReadRefusesTheWholeTa
         bool failRead;
         TableRefusal expected;
     };
+    // The entry of "a" in the volume's upper-case table (record 10's $DATA).
+    std::vector<std::byte> upcaseRecord(geometry->bytesPerRecord);
+    ASSERT_TRUE(readImage(rootRecord + 5 * geometry->bytesPerRecord, upcaseRecord));
+    ASSERT_EQ(applyFixups(upcaseRecord), RecordState::Valid);
+    const auto upcase = parseRecord(upcaseRecord, geometry->totalSectors);
+    ASSERT_TRUE(upcase && !upcase->dataRuns.empty());
+    const std::uint64_t upcaseOfA = upcase->dataRuns[0].lcn * geometry->bytesPerCluster + 2 * 'a';
     for (const Fault& fault : {
              Fault{rootRecord + 510, false, TableRefusal::DamagedRecord},   // torn sector end
              Fault{rootRecord + 0x19, false, TableRefusal::DamagedRecord},  // used size too big
@@ -166,8 +161,9 @@ TEST_F(NtfsVolume, ADamagedRecordAnotherFileSystemOrAFailedReadRefusesTheWholeTa
              Fault{geometry->mftCluster * geometry->bytesPerCluster + 1, false,
                    TableRefusal::UnexpectedMft},
              Fault{rootRecord + 4096, true, TableRefusal::ReadFailed},
+             Fault{upcaseOfA, false, TableRefusal::BadUpcase},
          }) {
-        const auto table = readMasterFileTable(
+        const auto table = FolderTree::read(
             [&](std::uint64_t offset, std::span<std::byte> into) {
                 if (!readImage(offset, into)) return false;
                 if (fault.offset < offset || fault.offset >= offset + into.size()) return true;
@@ -181,6 +177,45 @@ TEST_F(NtfsVolume, ADamagedRecordAnotherFileSystemOrAFailedReadRefusesTheWholeTa
     }
 }
 
+// One folder is opened per security ID, and its answer kept for the ID's other folders when it
+// opened; when it did not, each folder of that ID is opened itself, as is a folder of no ID, and
+// every folder where traverse checking is not bypassed.
+TEST(ListableFolders, OpensTheFirstFolderOfEachIdAndEveryFolderOfAnIdThatFailed) {
+    struct Step {
+        const wchar_t* folder;
+        std::uint32_t securityId;
+        bool opens;   // what opening it answers
+        bool listed;  // what mayList answers
+        bool opened;  // whether it was opened
+    };
+    const std::vector<Step> shared = {
+        {L"a", 0x100, true, true, true},   {L"b", 0x100, false, true, false},
+        {L"c", 0x101, false, false, true}, {L"d", 0x101, true, true, true},
+        {L"e", 0x101, false, false, true}, {L"f", 0, true, true, true},
+        {L"g", 0, false, false, true},
+    };
+    const std::vector<Step> notBypassed = {
+        {L"a", 0x100, true, true, true},
+        {L"b", 0x100, false, false, true},
+    };
+    for (const auto& [steps, bypass] : {std::pair{shared, true}, std::pair{notBypassed, false}}) {
+        const Step* now = nullptr;
+        bool opened = false;
+        platform::win32::ListableFolders folders(
+            [&](const std::wstring& folder) {
+                opened = folder == now->folder;
+                return now->opens;
+            },
+            bypass);
+        for (const Step& step : steps) {
+            now = &step;
+            opened = false;
+            EXPECT_EQ(folders.mayList(step.folder, step.securityId), step.listed) << step.folder;
+            EXPECT_EQ(opened, step.opened) << step.folder;
+        }
+    }
+}
+
 // Drive E: of scripts/test-windows.sh: the same NTFS volume as a device (the image) and as a
 // folder (an ntfs-3g mount), so that a scan from its table and a walk of its folders meet.
 std::optional<std::wstring> ntfsDrive() {
@@ -188,13 +223,30 @@ std::optional<std::wstring> ntfsDrive() {
 }
 
 // A scan from the table lists exactly what the walk lists, in the walk's order, with the same
-// sizes and identities, which are those the removal checks; any volume whose table cannot be had
-// (no device to read, IDs without a reuse counter) is walked.
+// sizes and identities, which are those the removal checks: its rows are erased and moved to the
+// bin for real. A folder that the walk could not open is not listed either. Any volume whose table
+// cannot be had (no device to read, IDs without a reuse counter) is walked.
 TEST(NtfsTableScan, ListsWhatTheWalkListsInItsOrderAndElseWalks) {
     const auto drive = ntfsDrive();
     if (!drive) GTEST_SKIP() << "no NTFS drive for the table scan";
+    // Made through the mount before the scans, so that both list them.
+    const std::wstring removal = *drive + L"\\removal\\";
+    CreateDirectoryW(removal.c_str(), nullptr);
+    CreateDirectoryW((removal + L"home").c_str(), nullptr);
+    for (const wchar_t* name : {L"erase.tmp", L"recycle.tmp"}) {
+        const HANDLE made = CreateFileW((removal + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(made, INVALID_HANDLE_VALUE);
+        CloseHandle(made);
+    }
+
     const auto none = [](const std::wstring&) { return false; };
-    platform::win32::Win32FileSystem fromTable(none);
+    // Deep\a cannot be opened (as root under Wine nothing is refused: the opener says so).
+    const auto opens = [](const std::wstring& folder) {
+        return folder.size() < 8 || folder.substr(folder.size() - 8) != L"\\deep\\a\\";
+    };
+    platform::win32::Win32FileSystem fromTable(
+        none, platform::win32::Win32FileSystem::TableUse::FromTable, opens);
     platform::win32::Win32FileSystem walk(none,
                                           platform::win32::Win32FileSystem::TableUse::DiskOnly);
     // The table is read beside the walk and taken up between two folders once it is there: the
@@ -204,8 +256,14 @@ TEST(NtfsTableScan, ListsWhatTheWalkListsInItsOrderAndElseWalks) {
         for (int i = 0; i < 500 && !fromTable.tableReadEnded(); ++i) Sleep(10);
         tableUsed |= fromTable.listsFromTable();
     });
-    const auto walked = test::scanTree(walk, *drive);
+    auto walked = test::scanTree(walk, *drive);
     EXPECT_TRUE(tableUsed);
+    for (std::size_t i = walked.relative.size(); i-- > 0;)
+        if (walked.relative[i].rfind(L"deep\\a\\", 0) == 0) {
+            walked.relative.erase(walked.relative.begin() + static_cast<std::ptrdiff_t>(i));
+            walked.sizes.erase(walked.sizes.begin() + static_cast<std::ptrdiff_t>(i));
+            walked.rows.erase(walked.rows.begin() + static_cast<std::ptrdiff_t>(i));
+        }
     EXPECT_EQ(table.relative, walked.relative);
     EXPECT_EQ(table.sizes, walked.sizes);
     ASSERT_EQ(table.rows.size(), walked.rows.size());
@@ -228,13 +286,29 @@ TEST(NtfsTableScan, ListsWhatTheWalkListsInItsOrderAndElseWalks) {
         EXPECT_FALSE(platform::win32::VolumeTable::read(*fat + L"\\"));
     }
 
-    // A row from the table carries the identities that the removal reads through handles on the
-    // same system (not removed here: the other tests read this volume's image meanwhile).
-    const auto row = std::find(table.relative.begin(), table.relative.end(), L"small.bak");
-    ASSERT_NE(row, table.relative.end());
-    const platform::ListedFile onDisk = test::listedFileOf(*drive + L"\\small.bak");
-    EXPECT_EQ(table.rows[row - table.relative.begin()].file, onDisk.file);
-    EXPECT_EQ(table.rows[row - table.relative.begin()].folder, onDisk.folder);
+    // Rows of the table, removed by the program's remover: erased, and moved to the bin. Wine's
+    // bin is the freedesktop trash of XDG_DATA_HOME, read once a process, which takes a file by a
+    // rename: one on this volume.
+    const auto rowOf = [&](const wchar_t* name) {
+        const auto row = std::find(table.relative.begin(), table.relative.end(), name);
+        EXPECT_NE(row, table.relative.end()) << test::utf8(name);
+        return row == table.relative.end()
+                   ? platform::ListedFile{}
+                   : platform::ListedFile(table.rows[row - table.relative.begin()]);
+    };
+    platform::win32::Win32FileRemover remover;
+    EXPECT_EQ(remover.deleteFile(rowOf(L"removal\\erase.tmp")).outcome,
+              platform::RemoveOutcome::Removed);
+    remover.finishBatch();
+    EXPECT_EQ(GetFileAttributesW((removal + L"erase.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    const auto home = test::unixPathOf(removal + L"home");
+    ASSERT_TRUE(home);
+    SetEnvironmentVariableW(L"XDG_DATA_HOME", test::utf16(*home).c_str());
+    const auto moved = remover.moveToTrash(rowOf(L"removal\\recycle.tmp"));
+    EXPECT_EQ(moved.outcome, platform::RemoveOutcome::Removed) << moved.osError;
+    EXPECT_EQ(GetFileAttributesW((removal + L"recycle.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(DeleteFileW((removal + L"home\\Trash\\files\\recycle.tmp").c_str()));
+    DeleteFileW((removal + L"home\\Trash\\info\\recycle.tmp.trashinfo").c_str());
 }
 
 }  // namespace

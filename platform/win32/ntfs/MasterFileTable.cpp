@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/win32/ntfs/LittleEndian.h"
+
 namespace kelmora::platform::win32::ntfs {
 namespace {
 
@@ -28,9 +30,10 @@ struct Extents {
 
 class TableReader {
   public:
-    TableReader(const VolumeReader& read, TableRefusal& refusal) : read_(read), refusal_(refusal) {}
+    TableReader(const VolumeReader& read, TableSink& sink, TableRefusal& refusal)
+        : read_(read), sink_(sink), refusal_(refusal) {}
 
-    std::optional<MasterFileTable> run();
+    bool run(std::vector<char16_t>& upcase);
 
   private:
     std::optional<std::vector<std::byte>> readBytes(std::uint64_t offset, std::size_t length) {
@@ -42,17 +45,22 @@ class TableReader {
     std::optional<MftRecord> recordAt(std::uint64_t offset);
     bool readExtents(const MftRecord& zero);
     bool take(std::span<std::byte> raw, std::uint64_t number);
+    bool readUpcase(std::vector<char16_t>& upcase);
 
     const VolumeReader& read_;
+    TableSink& sink_;
     TableRefusal& refusal_;
-    MasterFileTable table_;
+    BootSector geometry_;
     Extents mft_;
     std::uint64_t totalClusters_ = 0;
-    std::vector<MftRecord> extensions_;
+    // Record 10's unnamed $DATA: the volume's upper-case table.
+    static constexpr std::uint64_t kUpcaseRecord = 10;
+    Extents upcase_;
+    std::optional<std::uint64_t> upcaseSize_;
 };
 
 std::optional<MftRecord> TableReader::recordAt(std::uint64_t offset) {
-    auto raw = readBytes(offset, table_.geometry.bytesPerRecord);
+    auto raw = readBytes(offset, geometry_.bytesPerRecord);
     if (!raw) return std::nullopt;
     if (applyFixups(*raw) != RecordState::Valid)
         return fail(TableRefusal::UnexpectedMft), std::nullopt;
@@ -64,8 +72,8 @@ std::optional<MftRecord> TableReader::recordAt(std::uint64_t offset) {
 // The table's runs: record 0's, then those of the extension records that hold the rest of its
 // $DATA, in order of their first VCN, which must follow on from one another.
 bool TableReader::readExtents(const MftRecord& zero) {
-    const std::uint32_t cluster = table_.geometry.bytesPerCluster;
-    const std::uint32_t recordSize = table_.geometry.bytesPerRecord;
+    const std::uint32_t cluster = geometry_.bytesPerCluster;
+    const std::uint32_t recordSize = geometry_.bytesPerRecord;
     if (!zero.inUse || zero.dataStartVcn != 0 || zero.dataRuns.empty() || !zero.dataSize ||
         *zero.dataSize < 16ull * recordSize)
         return fail(TableRefusal::UnexpectedMft), false;
@@ -118,37 +126,66 @@ bool TableReader::take(std::span<std::byte> raw, std::uint64_t number) {
     auto record = parseRecord(raw, totalClusters_);
     if (!record) return fail(TableRefusal::DamagedRecord), false;
     if (record->base != 0) {
-        extensions_.push_back(std::move(*record));
+        sink_.extension(*record);
         return true;
     }
-    TableFile file;
-    file.number = number;
-    file.sequence = record->sequence;
-    file.folder = record->folder;
-    file.attributes = record->attributes.value_or(0);
-    file.size = record->dataSize.value_or(0);
-    file.reparseTag = record->reparseTag;
-    file.names = std::move(record->names);
-    table_.files.push_back(std::move(file));
+    if (number == kUpcaseRecord && record->dataStartVcn == 0) {
+        upcase_.runs = record->dataRuns;
+        upcaseSize_ = record->dataSize;
+    }
+    sink_.file(number, *record);
     return true;
 }
 
-std::optional<MasterFileTable> TableReader::run() {
+// The table of 65,536 upper-case code units, from its clusters, read whole sectors at a time.
+bool TableReader::readUpcase(std::vector<char16_t>& upcase) {
+    const std::uint64_t size = kUpcaseEntries * sizeof(char16_t);
+    if (upcaseSize_ != size) return fail(TableRefusal::BadUpcase), false;
+    std::vector<std::byte> value;
+    value.reserve(size);
+    for (const Run& run : upcase_.runs) {
+        if (value.size() >= size) break;
+        if (run.sparse()) return fail(TableRefusal::BadUpcase), false;
+        const std::uint64_t left = size - value.size();
+        const std::uint64_t sector = geometry_.bytesPerSector;
+        const std::uint64_t length = std::min(run.clusters * geometry_.bytesPerCluster,
+                                              (left + sector - 1) / sector * sector);
+        auto bytes = readBytes(static_cast<std::uint64_t>(run.lcn) * geometry_.bytesPerCluster,
+                               static_cast<std::size_t>(length));
+        if (!bytes) return false;
+        value.insert(value.end(), bytes->begin(),
+                     bytes->begin() + static_cast<std::ptrdiff_t>(std::min(length, left)));
+    }
+    if (value.size() != size) return fail(TableRefusal::BadUpcase), false;
+    const LittleEndian bytes(value);
+    upcase.resize(kUpcaseEntries);
+    for (std::size_t c = 0; c < kUpcaseEntries; ++c)
+        upcase[c] = static_cast<char16_t>(bytes.u16(2 * c));
+    for (char16_t c = u'a'; c <= u'z'; ++c)
+        if (upcase[c] != c - u'a' + u'A' || upcase[c - u'a' + u'A'] != c - u'a' + u'A')
+            return fail(TableRefusal::BadUpcase), false;
+    return true;
+}
+
+bool TableReader::run(std::vector<char16_t>& upcase) {
     // 4096 bytes: whole sectors whatever the sector size.
     const auto boot = readBytes(0, 4096);
-    if (!boot) return std::nullopt;
+    if (!boot) return false;
     const auto geometry = readBootSector(*boot);
-    if (!geometry) return fail(TableRefusal::NotNtfs), std::nullopt;
-    table_.geometry = *geometry;
+    if (!geometry) return fail(TableRefusal::NotNtfs), false;
+    geometry_ = *geometry;
     const std::uint32_t cluster = geometry->bytesPerCluster;
     const std::uint32_t recordSize = geometry->bytesPerRecord;
     totalClusters_ = geometry->totalSectors * geometry->bytesPerSector / cluster;
 
     const auto zero = recordAt(geometry->mftCluster * cluster);
-    if (!zero || !readExtents(*zero)) return std::nullopt;
+    if (!zero || !readExtents(*zero)) return false;
 
     const std::uint64_t records = *zero->dataSize / recordSize;
+    sink_.begin(records);
     std::uint64_t number = 0;
+    // One buffer for every read, so that a read's bytes take no more memory than one piece.
+    std::vector<std::byte> bytes;
     for (const Run& run : mft_.runs) {
         std::uint64_t offset = static_cast<std::uint64_t>(run.lcn) * cluster;
         std::uint64_t left = run.clusters * cluster;
@@ -156,39 +193,23 @@ std::optional<MasterFileTable> TableReader::run() {
             const std::uint64_t wanted =
                 std::min<std::uint64_t>({left, kChunk, (records - number) * recordSize});
             const std::size_t length = static_cast<std::size_t>(wanted / recordSize * recordSize);
-            auto bytes = readBytes(offset, length);
-            if (!bytes) return std::nullopt;
+            bytes.resize(length);
+            if (!read_(offset, bytes)) return fail(TableRefusal::ReadFailed), false;
             for (std::size_t at = 0; at < length; at += recordSize, ++number)
-                if (!take(std::span(*bytes).subspan(at, recordSize), number)) return std::nullopt;
+                if (!take(std::span(bytes).subspan(at, recordSize), number)) return false;
             offset += length;
             left -= length;
         }
     }
-    if (number < records) return fail(TableRefusal::UnexpectedMft), std::nullopt;
-
-    // Extension records join their base, found by number (files are in number order).
-    for (MftRecord& extension : extensions_) {
-        const std::uint64_t baseNumber = recordNumberOf(extension.base);
-        const auto base = std::lower_bound(
-            table_.files.begin(), table_.files.end(), baseNumber,
-            [](const TableFile& file, std::uint64_t n) { return file.number < n; });
-        if (base == table_.files.end() || base->number != baseNumber ||
-            base->sequence != sequenceOf(extension.base))
-            continue;
-        for (FileName& name : extension.names) base->names.push_back(std::move(name));
-        if (extension.dataSize && extension.dataStartVcn == 0) base->size = *extension.dataSize;
-        if (extension.reparseTag) base->reparseTag = extension.reparseTag;
-        if (extension.attributes) base->attributes = *extension.attributes;
-    }
-    extensions_.clear();
-    return std::move(table_);
+    if (number < records) return fail(TableRefusal::UnexpectedMft), false;
+    return readUpcase(upcase);
 }
 
 }  // namespace
 
-std::optional<MasterFileTable> readMasterFileTable(const VolumeReader& read,
-                                                   TableRefusal& refusal) {
-    return TableReader(read, refusal).run();
+bool readMasterFileTable(const VolumeReader& read, TableSink& sink, std::vector<char16_t>& upcase,
+                         TableRefusal& refusal) {
+    return TableReader(read, sink, refusal).run(upcase);
 }
 
 }  // namespace kelmora::platform::win32::ntfs

@@ -2,9 +2,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <span>
-#include <string>
 #include <vector>
 
 #include "platform/win32/ntfs/BootSector.h"
@@ -17,20 +15,20 @@ namespace kelmora::platform::win32::ntfs {
 // short read.
 using VolumeReader = std::function<bool(std::uint64_t offset, std::span<std::byte> into)>;
 
-// One file or folder of the table: a base record in use, with what its extension records hold.
-struct TableFile {
-    std::uint64_t number = 0;
-    std::uint16_t sequence = 0;
-    bool folder = false;
-    std::uint32_t attributes = 0;  // $STANDARD_INFORMATION's; FILE_ATTRIBUTE_DIRECTORY not added
-    std::uint64_t size = 0;        // of the unnamed $DATA; 0 when it has none (a folder)
-    std::optional<std::uint32_t> reparseTag;
-    std::vector<FileName> names;  // every name, DOS-only ones included
-};
+// What reading the table hands on, record by record in the table's order, so that it is kept in
+// the receiver's own compact form and no record outlives its parsing.
+class TableSink {
+  public:
+    // Before the first record: how many records the table has (numbers 0 to records - 1).
+    virtual void begin(std::uint64_t records) = 0;
+    // A base record in use, number `number`. The sink may take what it wants out of `record`.
+    virtual void file(std::uint64_t number, MftRecord& record) = 0;
+    // An extension record in use: more of the file whose base record `record.base` names, when
+    // that base is in use with the same sequence number; otherwise it belongs to no file.
+    virtual void extension(MftRecord& record) = 0;
 
-struct MasterFileTable {
-    BootSector geometry;
-    std::vector<TableFile> files;  // by record number
+  protected:
+    ~TableSink() = default;
 };
 
 // Why a volume's table was not read.
@@ -39,17 +37,24 @@ enum class TableRefusal : std::uint8_t {
     ReadFailed,     // a read failed or came short
     DamagedRecord,  // a record failed its update sequence or its layout checks
     UnexpectedMft,  // the table's own record 0 or its extents are not as NTFS writes them
+    BadUpcase,      // $UpCase (record 10) is missing, unreadable or not an upper-case table
 };
+
+// The number of entries of $UpCase: one for each UTF-16 code unit.
+constexpr std::size_t kUpcaseEntries = 65536;
 
 // Reads the boot sector, the master file table's own extents from record 0's unnamed $DATA
 // runlist (and from its extension records, which $ATTRIBUTE_LIST names, for a fragmented table),
-// then the whole table in large sequential reads, and parses every record.
+// then the whole table in large sequential reads, parsing every record as its read arrives and
+// handing it to `sink`; then the volume's upper-case table, record 10's unnamed $DATA, into
+// `upcase` (kUpcaseEntries entries), which orders the names of a folder's index.
 //
-// All or nothing: one damaged record refuses the whole table (`refusal`), since it may be any
-// folder, whose files would then be missing without a trace; the caller reads the volume another
-// way. Extension records are merged into their base record (through the base reference that
-// each carries, which is what $ATTRIBUTE_LIST points at), when the base is in use and of the same
-// sequence number; otherwise they belong to no file.
-std::optional<MasterFileTable> readMasterFileTable(const VolumeReader& read, TableRefusal& refusal);
+// All or nothing: one damaged record refuses the whole table (false, and `refusal` says why),
+// since it may be any folder, whose files would then be missing without a trace; the caller
+// drops what the sink was given and reads the volume another way. So does an $UpCase that cannot
+// be read or is no upper-case table (of another size, or not mapping "a" to "z" on "A" to "Z"),
+// since the listing order could not be the index's.
+bool readMasterFileTable(const VolumeReader& read, TableSink& sink, std::vector<char16_t>& upcase,
+                         TableRefusal& refusal);
 
 }  // namespace kelmora::platform::win32::ntfs

@@ -105,6 +105,7 @@ std::optional<MftRecord> parseRecord(std::span<const std::byte> raw, std::uint64
     std::size_t at = bytes.u16(0x14);
     if (used > raw.size() || at >= used) return std::nullopt;
 
+    bool ownDescriptor = false;
     while (true) {
         if (!bytes.fits(at, 4) || at + 4 > used) return std::nullopt;  // no end marker
         if (bytes.u32(at) == attribute::kEnd) break;
@@ -116,6 +117,11 @@ std::optional<MftRecord> parseRecord(std::span<const std::byte> raw, std::uint64
             case attribute::kStandardInformation:
                 if (!header->resident || length < 0x24) return std::nullopt;
                 record.attributes = bytes.u32(value + 0x20);
+                if (length >= 0x38 && !ownDescriptor) record.securityId = bytes.u32(value + 0x34);
+                break;
+            case attribute::kSecurityDescriptor:
+                ownDescriptor = true;
+                record.securityId = 0;
                 break;
             case attribute::kFileName: {
                 if (!header->resident || length < 0x42) return std::nullopt;

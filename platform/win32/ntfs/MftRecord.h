@@ -46,7 +46,11 @@ struct MftRecord {
     bool folder = false;
     std::uint64_t base = 0;  // an extension record's base record (a reference); 0 for a base record
     std::optional<std::uint32_t> attributes;  // $STANDARD_INFORMATION's FILE_ATTRIBUTE_* bits
-    std::vector<FileName> names;              // every $FILE_NAME, in the record's order
+    // The security ID of NTFS 3.x's $STANDARD_INFORMATION: files of one ID share one security
+    // descriptor (held in $Secure). 0 when the record has none, or a $SECURITY_DESCRIPTOR of its
+    // own (as NTFS 1.x keeps one in every file), so that no other file is known to share it.
+    std::uint32_t securityId = 0;
+    std::vector<FileName> names;  // every $FILE_NAME, in the record's order
     // The unnamed $DATA: its size, given by the part of it that starts at cluster 0 (resident or
     // not; named streams, allocated and compressed sizes are not the file's size), and the runs
     // of the part held in this record, from cluster `dataStartVcn` of the value on.
@@ -67,6 +71,7 @@ constexpr std::uint32_t kStandardInformation = 0x10;
 constexpr std::uint32_t kAttributeList = 0x20;
 constexpr std::uint32_t kFileName = 0x30;
 constexpr std::uint32_t kData = 0x80;
+constexpr std::uint32_t kSecurityDescriptor = 0x50;
 constexpr std::uint32_t kReparsePoint = 0xC0;
 constexpr std::uint32_t kEnd = 0xFFFFFFFF;
 }  // namespace attribute
