@@ -32,12 +32,12 @@ bool isFileGuardedBySystem(const std::wstring& path) {
     return sfcIsFileProtected && sfcIsFileProtected(nullptr, path.c_str()) != FALSE;
 }
 
-DirEntry toDirEntry(const std::wstring& name, unsigned long attributes, unsigned long reparseTag) {
+DirEntry toDirEntry(std::wstring name, unsigned long attributes, unsigned long reparseTag) {
     FileFacts facts;
     facts.attributes = attributes;
     facts.reparseTag = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? reparseTag : 0;
     DirEntry entry;
-    entry.name = name;
+    entry.name = std::move(name);
     entry.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
     entry.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
     if (facts.isFolder()) {
@@ -124,9 +124,10 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
         const auto* at = reinterpret_cast<const unsigned char*>(buffer_.data());
         for (;;) {
             const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
-            const std::wstring name(record->FileName, record->FileNameLength / sizeof(wchar_t));
             // For a reparse point, EaSize holds its tag.
-            DirEntry entry = toDirEntry(name, record->FileAttributes, record->EaSize);
+            DirEntry entry =
+                toDirEntry(std::wstring(record->FileName, record->FileNameLength / sizeof(wchar_t)),
+                           record->FileAttributes, record->EaSize);
             entry.id = makeIdentity(
                 {info.dwVolumeSerialNumber, static_cast<std::uint64_t>(record->FileId.QuadPart),
                  (record->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,

@@ -80,7 +80,7 @@ class Win32FileSystem : public FileSystem {
 // (loaded on the first call, kept for the process); false when sfc.dll or the function is missing.
 bool isFileGuardedBySystem(const std::wstring& path);
 
-// The neutral form of one found entry: its name, kind and scan attributes.
-DirEntry toDirEntry(const std::wstring& name, unsigned long attributes, unsigned long reparseTag);
+// The neutral form of one found entry: its name (taken), kind and scan attributes.
+DirEntry toDirEntry(std::wstring name, unsigned long attributes, unsigned long reparseTag);
 
 }  // namespace kelmora::platform::win32

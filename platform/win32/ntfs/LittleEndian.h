@@ -1,7 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 namespace kelmora::platform::win32::ntfs {
@@ -28,16 +30,21 @@ class LittleEndian {
             value = (value << 8) | static_cast<std::uint8_t>(bytes_[offset + i]);
         return value;
     }
-    std::uint8_t u8(std::size_t offset) const { return static_cast<std::uint8_t>(uint(offset, 1)); }
-    std::uint16_t u16(std::size_t offset) const {
-        return static_cast<std::uint16_t>(uint(offset, 2));
-    }
-    std::uint32_t u32(std::size_t offset) const {
-        return static_cast<std::uint32_t>(uint(offset, 4));
-    }
-    std::uint64_t u64(std::size_t offset) const { return uint(offset, 8); }
+    // Fixed widths, read whole: Windows runs little-endian only, so the bytes are the value.
+    std::uint8_t u8(std::size_t offset) const { return static_cast<std::uint8_t>(bytes_[offset]); }
+    std::uint16_t u16(std::size_t offset) const { return fixed<std::uint16_t>(offset); }
+    std::uint32_t u32(std::size_t offset) const { return fixed<std::uint32_t>(offset); }
+    std::uint64_t u64(std::size_t offset) const { return fixed<std::uint64_t>(offset); }
 
   private:
+    template <typename T>
+    T fixed(std::size_t offset) const {
+        static_assert(std::endian::native == std::endian::little);
+        T value;
+        std::memcpy(&value, bytes_.data() + offset, sizeof value);
+        return value;
+    }
+
     std::span<const std::byte> bytes_;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/win32/ntfs/MftRecord.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/win32/ntfs/LittleEndian.h"
 
@@ -17,10 +18,10 @@ bool hasMagic(std::span<const std::byte> record, const char (&magic)[5]) {
     return true;
 }
 
+// UTF-16LE text, which on Windows (little-endian only) is its char16_t as it lies.
 std::u16string utf16At(const LittleEndian& bytes, std::size_t offset, std::size_t chars) {
     std::u16string text(chars, u'\0');
-    for (std::size_t i = 0; i < chars; ++i)
-        text[i] = static_cast<char16_t>(bytes.u16(offset + 2 * i));
+    std::memcpy(text.data(), bytes.slice(offset, 2 * chars).data(), 2 * chars);
     return text;
 }
 
