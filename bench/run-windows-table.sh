@@ -25,7 +25,9 @@ image=$run/bench.img
 truncate -s $((files * 3 / 1024 + 256))M "$image"
 mkntfs -F -q -f -s 512 -p 0 -H 0 -S 0 "$image" >/dev/null 2>&1
 mkdir -p "$run/ntfs"
-ntfs-3g -o noatime "$image" "$run/ntfs"
+# With permissions, ntfs-3g gives files security IDs, folders of one mode sharing one, as NTFS
+# does for the folders of a tree that inherit one descriptor on Windows.
+ntfs-3g -o noatime,permissions "$image" "$run/ntfs"
 ntfs_mount=$run/ntfs
 for ((d = 0; d * 100 < files; d++)); do
     folder=$run/ntfs/d$((d / 100))/e$((d % 100))

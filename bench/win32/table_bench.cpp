@@ -9,13 +9,18 @@
 //       volume, "walk" walks it. Prints the seconds and the rows.
 //   table_bench reader ROOT
 //       The table reader alone on ROOT's volume: the read and the folder tree built from it, with
-//       the table's records a second and the tree's bytes a file.
+//       the table's records a second, the tree's bytes a file, and the most bytes that the
+//       process's heap held at once during the read and the build, over the files (every
+//       allocation of this program goes through the counting operator new below).
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "app/win32/DesignPlacement.h"
@@ -29,6 +34,33 @@
 #include "platform/win32/Win32ProgramStarter.h"
 #include "platform/win32/Win32Registry.h"
 #include "window/DesignLayout.h"
+
+namespace {
+
+// The heap's bytes in use, and the most since the last reset; each block carries its size ahead.
+std::atomic<std::size_t> heapBytes{0};
+std::atomic<std::size_t> heapPeak{0};
+constexpr std::size_t kHeader = 16;  // keeps the blocks 16-byte aligned
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    auto* block = static_cast<std::size_t*>(std::malloc(size + kHeader));
+    if (!block) throw std::bad_alloc();
+    *block = size;
+    const std::size_t now = heapBytes.fetch_add(size) + size;
+    for (std::size_t peak = heapPeak.load();
+         now > peak && !heapPeak.compare_exchange_weak(peak, now);) {
+    }
+    return reinterpret_cast<char*>(block) + kHeader;
+}
+void operator delete(void* memory) noexcept {
+    if (!memory) return;
+    auto* block = reinterpret_cast<std::size_t*>(static_cast<char*>(memory) - kHeader);
+    heapBytes.fetch_sub(*block);
+    std::free(block);
+}
+void operator delete(void* memory, std::size_t) noexcept { operator delete(memory); }
 
 namespace {
 
@@ -64,15 +96,22 @@ int window(const std::wstring& mode, const std::wstring& root) {
 
 int reader(const std::wstring& root) {
     std::optional<platform::win32::VolumeTable> table;
+    const std::size_t before = heapBytes.load();
+    heapPeak.store(before);
     const double seconds =
         bench::seconds([&] { table = platform::win32::VolumeTable::read(root + L"\\"); });
     if (!table) {
         std::printf("reader %ls: no table\n", root.c_str());
         return 1;
     }
-    std::printf("reader %ls: %.3f s for %zu files, %.0f files/s, %.1f bytes a file\n", root.c_str(),
-                seconds, table->files(), static_cast<double>(table->files()) / seconds,
-                static_cast<double>(table->bytes()) / static_cast<double>(table->files()));
+    const auto files = static_cast<double>(table->files());
+    std::printf(
+        "reader %ls: %.3f s for %zu files, %.0f files/s, %.1f bytes a file in the tree, "
+        "%.1f bytes a file at the peak of the read and build (%.1f MiB)\n",
+        root.c_str(), seconds, table->files(), files / seconds,
+        static_cast<double>(table->bytes()) / files,
+        static_cast<double>(heapPeak.load() - before) / files,
+        static_cast<double>(heapPeak.load() - before) / (1 << 20));
     return 0;
 }
 
