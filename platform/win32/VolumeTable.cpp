@@ -115,7 +115,9 @@ std::optional<std::uint32_t> VolumeTable::folderOf(
 }
 
 FileIdentity VolumeTable::list(std::uint32_t folder, std::vector<DirEntry>& out) const {
-    for (const ntfs::FolderTree::Entry& entry : tree_.entriesOf(folder)) {
+    const auto entries = tree_.entriesOf(folder);
+    out.reserve(out.size() + entries.size());
+    for (const ntfs::FolderTree::Entry& entry : entries) {
         const ntfs::FolderTree::File& file = tree_.file(entry.file);
         const std::u16string_view name = tree_.name(entry);
         DirEntry listed =

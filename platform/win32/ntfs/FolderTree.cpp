@@ -33,7 +33,7 @@ class FolderTree::Builder final : public TableSink {
         tree_.entries_.reserve(records);
     }
 
-    void file(std::uint64_t number, MftRecord& record) override {
+    void file(std::uint64_t number, const MftRecord& record) override {
         if (tooLarge_ || number >= tree_.byRecord_.size()) return;
         if (number < kFirstUserRecord && number != kRootRecord) return;
         const auto index = static_cast<std::uint32_t>(tree_.files_.size());
@@ -50,7 +50,7 @@ class FolderTree::Builder final : public TableSink {
             for (const FileName& name : record.names) addName(index, name);
     }
 
-    void extension(MftRecord& record) override {
+    void extension(const MftRecord& record) override {
         if (tooLarge_) return;
         Addition addition{record.base, record.attributes, record.reparseTag, std::nullopt};
         if (record.dataSize && record.dataStartVcn == 0) addition.size = record.dataSize;

@@ -57,6 +57,7 @@ class TableReader {
     static constexpr std::uint64_t kUpcaseRecord = 10;
     Extents upcase_;
     std::optional<std::uint64_t> upcaseSize_;
+    MftRecord record_;  // each record parsed in turn, its arrays' room kept
 };
 
 std::optional<MftRecord> TableReader::recordAt(std::uint64_t offset) {
@@ -123,17 +124,17 @@ bool TableReader::take(std::span<std::byte> raw, std::uint64_t number) {
     const RecordState state = applyFixups(raw);
     if (state == RecordState::Unused) return true;
     if (state == RecordState::Damaged) return fail(TableRefusal::DamagedRecord), false;
-    auto record = parseRecord(raw, totalClusters_);
-    if (!record) return fail(TableRefusal::DamagedRecord), false;
-    if (record->base != 0) {
-        sink_.extension(*record);
+    MftRecord& record = record_;
+    if (!parseRecord(raw, totalClusters_, record)) return fail(TableRefusal::DamagedRecord), false;
+    if (record.base != 0) {
+        sink_.extension(record);
         return true;
     }
-    if (number == kUpcaseRecord && record->dataStartVcn == 0) {
-        upcase_.runs = record->dataRuns;
-        upcaseSize_ = record->dataSize;
+    if (number == kUpcaseRecord && record.dataStartVcn == 0) {
+        upcase_.runs = record.dataRuns;
+        upcaseSize_ = record.dataSize;
     }
-    sink_.file(number, *record);
+    sink_.file(number, record);
     return true;
 }
 

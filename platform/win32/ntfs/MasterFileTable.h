@@ -21,11 +21,11 @@ class TableSink {
   public:
     // Before the first record: how many records the table has (numbers 0 to records - 1).
     virtual void begin(std::uint64_t records) = 0;
-    // A base record in use, number `number`. The sink may take what it wants out of `record`.
-    virtual void file(std::uint64_t number, MftRecord& record) = 0;
+    // A base record in use, number `number`; `record` is parsed over for the next one.
+    virtual void file(std::uint64_t number, const MftRecord& record) = 0;
     // An extension record in use: more of the file whose base record `record.base` names, when
     // that base is in use with the same sequence number; otherwise it belongs to no file.
-    virtual void extension(MftRecord& record) = 0;
+    virtual void extension(const MftRecord& record) = 0;
 
   protected:
     ~TableSink() = default;

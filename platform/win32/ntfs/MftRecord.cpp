@@ -18,11 +18,11 @@ bool hasMagic(std::span<const std::byte> record, const char (&magic)[5]) {
     return true;
 }
 
-// UTF-16LE text, which on Windows (little-endian only) is its char16_t as it lies.
-std::u16string utf16At(const LittleEndian& bytes, std::size_t offset, std::size_t chars) {
-    std::u16string text(chars, u'\0');
+// UTF-16LE text into `text`, which on Windows (little-endian only) is its char16_t as it lies.
+void utf16At(const LittleEndian& bytes, std::size_t offset, std::size_t chars,
+             std::u16string& text) {
+    text.resize(chars);
     std::memcpy(text.data(), bytes.slice(offset, 2 * chars).data(), 2 * chars);
-    return text;
 }
 
 // The parts of an attribute's header that every attribute has, and where its value lies.
@@ -94,9 +94,26 @@ RecordState applyFixups(std::span<std::byte> record) {
 }
 
 std::optional<MftRecord> parseRecord(std::span<const std::byte> raw, std::uint64_t totalClusters) {
-    const LittleEndian bytes(raw);
-    if (!bytes.fits(0, 0x30)) return std::nullopt;
     MftRecord record;
+    if (!parseRecord(raw, totalClusters, record)) return std::nullopt;
+    return record;
+}
+
+bool parseRecord(std::span<const std::byte> raw, std::uint64_t totalClusters, MftRecord& record) {
+    const LittleEndian bytes(raw);
+    if (!bytes.fits(0, 0x30)) return false;
+    // Everything said again, the arrays' room (and the names' text) kept for the next record.
+    std::size_t names = 0;
+    record.attributes.reset();
+    record.securityId = 0;
+    record.dataSize.reset();
+    record.dataStartVcn = 0;
+    record.dataRuns.clear();
+    record.reparseTag.reset();
+    record.hasAttributeList = false;
+    record.attributeList.clear();
+    record.attributeListRuns.clear();
+    record.attributeListSize = 0;
     record.sequence = bytes.u16(0x10);
     const std::uint16_t flags = bytes.u16(0x16);
     record.inUse = (flags & kInUse) != 0;
@@ -104,19 +121,19 @@ std::optional<MftRecord> parseRecord(std::span<const std::byte> raw, std::uint64
     record.base = bytes.u64(0x20);
     const std::size_t used = bytes.u32(0x18);
     std::size_t at = bytes.u16(0x14);
-    if (used > raw.size() || at >= used) return std::nullopt;
+    if (used > raw.size() || at >= used) return false;
 
     bool ownDescriptor = false;
     while (true) {
-        if (!bytes.fits(at, 4) || at + 4 > used) return std::nullopt;  // no end marker
+        if (!bytes.fits(at, 4) || at + 4 > used) return false;  // no end marker
         if (bytes.u32(at) == attribute::kEnd) break;
         const auto header = readHeader(bytes, at, used);
-        if (!header) return std::nullopt;
+        if (!header) return false;
         const std::size_t value = header->valueOffset;
         const std::size_t length = header->valueLength;
         switch (header->type) {
             case attribute::kStandardInformation:
-                if (!header->resident || length < 0x24) return std::nullopt;
+                if (!header->resident || length < 0x24) return false;
                 record.attributes = bytes.u32(value + 0x20);
                 if (length >= 0x38 && !ownDescriptor) record.securityId = bytes.u32(value + 0x34);
                 break;
@@ -125,12 +142,15 @@ std::optional<MftRecord> parseRecord(std::span<const std::byte> raw, std::uint64
                 record.securityId = 0;
                 break;
             case attribute::kFileName: {
-                if (!header->resident || length < 0x42) return std::nullopt;
+                if (!header->resident || length < 0x42) return false;
                 const std::size_t chars = bytes.u8(value + 0x40);
                 const std::uint8_t space = bytes.u8(value + 0x41);
-                if (0x42 + 2 * chars > length || space > 3) return std::nullopt;
-                record.names.push_back({bytes.u64(value), static_cast<NameSpace>(space),
-                                        utf16At(bytes, value + 0x42, chars)});
+                if (0x42 + 2 * chars > length || space > 3) return false;
+                if (names == record.names.size()) record.names.emplace_back();
+                FileName& name = record.names[names++];
+                name.parent = bytes.u64(value);
+                name.space = static_cast<NameSpace>(space);
+                utf16At(bytes, value + 0x42, chars, name.name);
                 break;
             }
             case attribute::kData:
@@ -141,10 +161,10 @@ std::optional<MftRecord> parseRecord(std::span<const std::byte> raw, std::uint64
                     const auto runs = decodeRunlist(
                         bytes.slice(header->runsOffset, at + header->length - header->runsOffset),
                         totalClusters);
-                    if (!runs) return std::nullopt;
+                    if (!runs) return false;
                     if (header->startVcn == 0) record.dataSize = header->dataSize;
                     record.dataStartVcn = header->startVcn;
-                    record.dataRuns = *runs;
+                    record.dataRuns = std::move(*runs);
                 }
                 break;
             case attribute::kReparsePoint:
@@ -156,14 +176,14 @@ std::optional<MftRecord> parseRecord(std::span<const std::byte> raw, std::uint64
                 record.hasAttributeList = true;
                 if (header->resident) {
                     auto entries = parseAttributeList(bytes.slice(value, length));
-                    if (!entries) return std::nullopt;
+                    if (!entries) return false;
                     record.attributeList = std::move(*entries);
                 } else {
                     const auto runs = decodeRunlist(
                         bytes.slice(header->runsOffset, at + header->length - header->runsOffset),
                         totalClusters);
-                    if (!runs || header->startVcn != 0) return std::nullopt;
-                    record.attributeListRuns = *runs;
+                    if (!runs || header->startVcn != 0) return false;
+                    record.attributeListRuns = std::move(*runs);
                     record.attributeListSize = header->dataSize;
                 }
                 break;
@@ -172,7 +192,8 @@ std::optional<MftRecord> parseRecord(std::span<const std::byte> raw, std::uint64
         }
         at += header->length;
     }
-    return record;
+    record.names.resize(names);
+    return true;
 }
 
 std::optional<std::vector<ListedAttribute>> parseAttributeList(std::span<const std::byte> value) {

@@ -95,6 +95,9 @@ RecordState applyFixups(std::span<std::byte> record);
 // runlist, ...): the record is then Damaged. `totalClusters` bounds the runlists.
 std::optional<MftRecord> parseRecord(std::span<const std::byte> record,
                                      std::uint64_t totalClusters);
+// The same into `into`, whose arrays keep their room from one record to the next; false when
+// the record is Damaged (`into` then holds nothing of use).
+bool parseRecord(std::span<const std::byte> record, std::uint64_t totalClusters, MftRecord& into);
 
 // Parses the entries of a $ATTRIBUTE_LIST value; nothing when they run past it.
 std::optional<std::vector<ListedAttribute>> parseAttributeList(std::span<const std::byte> value);
