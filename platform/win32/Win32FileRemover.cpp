@@ -143,13 +143,17 @@ RemoveResult Win32FileRemover::moveToTrash(const ListedFile& file) {
                                 opened, attributes))
         return *early;
     const HRESULT hr = shell_.recycle(file.path);
-    // A refused or failed move left it where it was.
-    if (stillThere(file.path)) return refusedBy(FAILED(hr) ? hr : E_FAIL);
-    // Gone from its folder, which is not yet moved: the listed file must now lie in the bin.
+    // A refused or failed move mostly left it where it was (looking in the bin first would read
+    // the whole of Wine's bin for a file that is not in it).
+    if (FAILED(hr) && stillThere(file.path)) return refusedBy(hr);
+    // The listed file must now lie in the bin; its folder is not yet moved. Whatever lies at its
+    // path then is another file. (Looked at only when it is not in the bin: under Wine looking for
+    // a name that is gone reads the whole folder.)
     DWORD error = 0;
-    if (!bins_.contains(folder.substr(0, 3), file.file.inode, name, error))
-        return refusedBy(FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-    return {RemoveOutcome::Removed, 0};
+    if (bins_.contains(folder.substr(0, 3), file.file.inode, name, error))
+        return {RemoveOutcome::Removed, 0};
+    if (stillThere(file.path)) return refusedBy(FAILED(hr) ? hr : E_FAIL);
+    return refusedBy(FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
 }  // namespace kelmora::platform::win32
