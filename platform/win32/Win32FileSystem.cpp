@@ -54,6 +54,7 @@ Win32FileSystem::~Win32FileSystem() = default;
 
 void Win32FileSystem::beginScan() {
     chain_.clear();
+    chainEnd_.clear();
     chainFailed_ = false;
     tableTried_ = false;
     reading_.reset();
@@ -64,6 +65,7 @@ void Win32FileSystem::endScan() {
     reading_.reset();  // a read still under way stops here
     table_.reset();
     chain_.clear();
+    chainEnd_.clear();
 }
 
 std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
@@ -93,14 +95,19 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
     ClosedAtEnd opened(INVALID_HANDLE_VALUE);  // a folder opened by its path, closed at the end
     std::uint64_t volume = 0;
     FileIdentity id;
-    if (expected && !chainFailed_ && chain_.reach(folder, *expected) == 0) {
+    // The walk gives a folder with its final separator; the chain takes it without.
+    const std::size_t end =
+        folder.size() > 3 && folder.back() == L'\\' ? folder.size() - 1 : folder.size();
+    const NativeString path = folder.substr(0, end);
+    // A folder listed again is opened afresh: its path may name another folder by now.
+    if (path == chainEnd_) chain_.clear();
+    chainEnd_.clear();
+    if (expected && !chainFailed_ && chain_.reach(path, *expected) == 0) {
         handle = chain_.folder();
         volume = chain_.volume();
         id = *expected;
+        chainEnd_ = path;
     } else {
-        // A path the chain cannot take (not drive-absolute, or through a link above the scan's
-        // first folder) is opened by its path for the rest of the scan.
-        if (expected) chainFailed_ = true;
         // The folder itself, not what a link or junction at its name points to.
         handle = opened.handle = CreateFileW(
             extendedPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
@@ -120,6 +127,10 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
         volume = info.dwVolumeSerialNumber;
         id = identityOf(handle, info);
         if (expected && *expected != id) return std::nullopt;
+        // The folder is the expected one, but the chain could not take its path (not
+        // drive-absolute, or through a link above the scan's first folder): the rest of the scan
+        // opens its folders by their paths.
+        if (expected) chainFailed_ = true;
     }
     const IdReuse reuse = volumeIdReuse(handle, volume);
 

@@ -74,6 +74,7 @@ class Win32FileSystem : public FileSystem {
     // The folders from the volume's root to the last one listed, open (sharing everything) for
     // the next folder, which is opened in its parent; until the scan ends.
     FolderChain chain_{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE};
+    NativeString chainEnd_;     // the folder the chain was last found to end at
     bool chainFailed_ = false;  // this scan's folders are opened by their paths
 };
 
