@@ -17,6 +17,11 @@
 //       as Windows does to tell a window that hangs, one after the other: the longest wait for an
 //       answer is the longest time the window did not answer the system. TRASH, the freedesktop
 //       trash that Wine's bin puts files in, is emptied after each bin measurement.
+//   win_bench bin FOLDER FILES ROUNDS [TRASH]
+//       Move to bin alone: the Win32 remover's moveToTrash on FILES fresh files with no window,
+//       against the bare SHFileOperationW loop.
+//   win_bench plant FOLDER FILES MATCHING LONGEST
+//       Plants a tree shaped as a user's drive below FOLDER (RealisticTree) for the scan.
 //
 // Rounds are interleaved, the order turning; the figures are medians, the ratios the medians of
 // the per-round ratios, the longest waits the longest of all rounds.
@@ -30,6 +35,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -186,6 +192,119 @@ std::vector<std::wstring> plant(const std::wstring& folder, int files) {
     return paths;
 }
 
+// A drive as a user's looks, planted below `root` (which must not exist): `files` files in all, of
+// which `matching` match a mask, spread evenly; names in Czech, Chinese, Japanese and Korean and
+// with emoji; a folder of 1,200 subfolders; and a chain of folders of long Czech names whose
+// deepest file's path is `longest` characters. The same arguments give the same tree.
+struct Planted {
+    std::size_t files = 0, matching = 0, folders = 0, longest = 0;
+};
+
+class RealisticTree {
+  public:
+    RealisticTree(std::size_t files, std::size_t matching) : files_(files), matching_(matching) {}
+
+    Planted plant(const std::wstring& root, std::size_t longest) {
+        folder(root);
+        // The folder of 1,200 subfolders, three files in each.
+        const std::wstring photos = root + L"\\Fotky 📷 z dovolené";
+        folder(photos);
+        for (int day = 0; day < 1200 && planted_.files < files_; ++day) {
+            const std::wstring sub = photos + L"\\Den " + std::to_wstring(day + 1) + L" – výlet";
+            folder(sub);
+            for (int i = 0; i < 3; ++i) file(sub, L"IMG_" + std::to_wstring(day * 3 + i));
+        }
+        // The long chain: folders of long Czech names, a few files at every level, down to a file
+        // whose path is `longest` characters.
+        std::wstring chain = root + L"\\Účetnictví";
+        folder(chain);
+        const std::wstring level = L"\\Přílohy k fakturám – duplicitní kopie ze zálohy";
+        while (chain.size() + level.size() + 40 < longest) {
+            chain += level;
+            folder(chain);
+            for (int i = 0; i < 4; ++i) file(chain, L"příloha " + std::to_wstring(i));
+        }
+        const std::wstring stem = L"poslední soubor ";
+        file(chain, stem + std::wstring(longest - chain.size() - 1 - stem.size() - 4, L'ř'), true);
+        // The rest: a tree of folders up to seven deep, named in many scripts.
+        std::vector<std::pair<std::wstring, int>> folders{{root, 0}};
+        while (planted_.files < files_) {
+            if (random_() % 12 == 0 || folders.size() < 40) {
+                const auto parent = folders[random_() % folders.size()];
+                if (parent.second < 7) {
+                    const std::wstring sub =
+                        parent.first + L"\\" + pick() + L" " + std::to_wstring(planted_.folders);
+                    folder(sub);
+                    folders.emplace_back(sub, parent.second + 1);
+                }
+            }
+            file(folders[random_() % folders.size()].first,
+                 pick() + L" " + std::to_wstring(planted_.files));
+        }
+        return planted_;
+    }
+
+  private:
+    std::wstring pick() {
+        static const wchar_t* const words[] = {L"Dokumenty",
+                                               L"příliš žluťoučký kůň",
+                                               L"úpěl ďábelské ódy",
+                                               L"Zálohy",
+                                               L"šablona",
+                                               L"Účtenky",
+                                               L"Ďáblice",
+                                               L"Ťukání",
+                                               L"資料",
+                                               L"写真",
+                                               L"バックアップ",
+                                               L"临时文件",
+                                               L"문서",
+                                               L"プロジェクト",
+                                               L"📁 věci",
+                                               L"🎵 hudba",
+                                               L"😀",
+                                               L"notes",
+                                               L"build",
+                                               L"Source",
+                                               L"cache",
+                                               L"Program Data"};
+        return words[random_() % std::size(words)];
+    }
+
+    void folder(const std::wstring& path) {
+        CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr);
+        ++planted_.folders;
+    }
+
+    // A file named `stem` and an extension; matching one file in so many, evenly.
+    // `plain`: an extension of four characters.
+    void file(const std::wstring& folderPath, const std::wstring& stem, bool plain = false) {
+        static const wchar_t* const matchingExt[] = {L".tmp", L".TMP", L".bak", L".old",
+                                                     L".chk", L".~ab", L".gid", L".syd"};
+        static const wchar_t* const otherExt[] = {L".txt",  L".docx", L".jpg",  L".pdf",
+                                                  L".xlsx", L".tmpl", L".bak2", L""};
+        const std::size_t i = planted_.files;
+        const bool matching = (i + 1) * matching_ / files_ > i * matching_ / files_;
+        const wchar_t* extension = matching ? matchingExt[random_() % std::size(matchingExt)]
+                                            : otherExt[random_() % std::size(otherExt)];
+        if (plain) extension = matching ? L".tmp" : L".txt";
+        place(folderPath, stem + extension, matching);
+    }
+
+    void place(const std::wstring& folderPath, const std::wstring& name, bool matching) {
+        const std::wstring path = folderPath + L"\\" + name;
+        CloseHandle(CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ++planted_.files;
+        planted_.matching += matching;
+        planted_.longest = std::max(planted_.longest, path.size());
+    }
+
+    std::size_t files_, matching_;
+    std::mt19937 random_{28};
+    Planted planted_;
+};
+
 // Sends the window WM_NULL, one message after the other, from a thread of its own until stopped,
 // and keeps the longest wait for an answer.
 class SystemProbe {
@@ -280,6 +399,47 @@ double bareShellLoop(const std::vector<std::wstring>& paths) {
     });
 }
 
+// The Win32 remover's moveToTrash on each listed file of `folder`, with no window.
+double engineBin(const std::wstring& folder) {
+    const MainState state = scannedState(folder);
+    auto remover = platform::makeFileRemover();
+    return seconds([&] {
+        for (std::size_t row = state.Results.size(); row-- > 0;)
+            remover->moveToTrash(state.Results.listed(row));
+        remover->finishBatch();
+    });
+}
+
+// Move to bin alone: the remover with no window against the bare SHFileOperationW loop, over the
+// same number of fresh files, the order turning each round.
+int bin(const std::wstring& folder, int files, int rounds, const std::wstring& trash) {
+    std::vector<double> engine, shell, ratios;
+    for (int round = 1; round <= rounds; ++round) {
+        double en = 0, sh = 0;
+        const std::function<void()> ways[] = {
+            [&] {
+                plant(folder, files);
+                en = engineBin(folder);
+            },
+            [&] { sh = bareShellLoop(plant(folder, files)); },
+        };
+        for (int i = 0; i < 2; ++i) {
+            ways[(round + i) % 2]();
+            if (!trash.empty()) emptyTrash(trash);
+        }
+        engine.push_back(en);
+        shell.push_back(sh);
+        ratios.push_back(en / sh);
+        std::printf("  round %d: SHFileOperationW loop %.1f ms, engine %.1f ms (%.2fx)\n", round,
+                    sh * 1e3, en * 1e3, en / sh);
+    }
+    std::printf(
+        "Move to bin %d files: SHFileOperationW loop %.2f ms a file, engine %.2f ms a file "
+        "(%.2fx)\n",
+        files, median(shell) * 1e3 / files, median(engine) * 1e3 / files, median(ratios));
+    return 0;
+}
+
 int remove(const std::wstring& folder, int files, int binFiles, int rounds,
            const std::wstring& trash) {
     std::vector<double> bare, engine, erase, engineRatios, eraseRatios, bin, shell, binRatios;
@@ -359,8 +519,19 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"remove" && (argc == 6 || argc == 7))
         return remove(argv[2], std::stoi(argv[3]), std::stoi(argv[4]), std::stoi(argv[5]),
                       argc == 7 ? argv[6] : L"");
+    if (mode == L"plant" && argc == 6) {
+        const Planted planted = RealisticTree(std::stoul(argv[3]), std::stoul(argv[4]))
+                                    .plant(argv[2], std::stoul(argv[5]));
+        std::printf(
+            "planted %zu files (%zu matching) in %zu folders, longest path %zu characters\n",
+            planted.files, planted.matching, planted.folders, planted.longest);
+        return 0;
+    }
+    if (mode == L"bin" && (argc == 5 || argc == 6))
+        return bin(argv[2], std::stoi(argv[3]), std::stoi(argv[4]), argc == 6 ? argv[5] : L"");
     std::fprintf(stderr,
                  "usage: win_bench scan ROUNDS | win_bench remove FOLDER FILES BIN_FILES ROUNDS "
-                 "[TRASH]\n");
+                 "[TRASH] | win_bench bin FOLDER FILES ROUNDS [TRASH] | win_bench plant FOLDER "
+                 "FILES MATCHING LONGEST\n");
     return 2;
 }

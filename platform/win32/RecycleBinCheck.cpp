@@ -1,5 +1,7 @@
 #include "platform/win32/RecycleBinCheck.h"
 
+#include <winternl.h>
+
 #include <optional>
 #include <vector>
 
@@ -71,36 +73,55 @@ std::optional<std::wstring> wineHomeTrash() {
     return out;
 }
 
-// Looks for the file in the bin folder at `bin`: true when it lies below it.
-bool foundIn(const std::wstring& bin, std::uint64_t fileIndex, std::wstring_view name,
-             DWORD& error) {
-    const ClosedAtEnd folder(CreateFileW(
-        extendedPath(bin).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (folder.handle == INVALID_HANDLE_VALUE) {
+// The file index of what is open at `handle`, read without asking its volume who it is.
+std::optional<std::uint64_t> fileIndexOf(HANDLE handle) {
+    FILE_INTERNAL_INFORMATION index{};
+    IO_STATUS_BLOCK status{};
+    if (NtQueryInformationFile(handle, &status, &index, sizeof index, FileInternalInformation) < 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(index.IndexNumber.QuadPart);
+}
+
+}  // namespace
+
+void RecycleBins::clear() {
+    for (const Bin& bin : bins_) CloseHandle(bin.handle);
+    bins_.clear();
+}
+
+RecycleBins::Bin* RecycleBins::open(const std::wstring& path, DWORD& error) {
+    for (Bin& bin : bins_)
+        if (bin.path == path) return &bin;
+    const HANDLE handle = CreateFileW(
+        extendedPath(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
         error = GetLastError();
-        return false;
+        return nullptr;
     }
     // A bin that is itself a link would prove nothing of the volume's bin.
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(folder.handle, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag) ||
+        (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        CloseHandle(handle);
         error = ERROR_FILE_INVALID;
-        return false;
+        return nullptr;
     }
+    bins_.push_back({path, handle, {}});
+    return &bins_.back();
+}
+
+// Looks for the file in `bin`: true when it lies below it.
+bool RecycleBins::foundIn(Bin& bin, std::uint64_t fileIndex, std::wstring_view name, DWORD& error) {
     // Wine's bin keeps the file's name (or adds a number to it): looked up by name first, as its
     // search by index reads every entry of the bin.
     DWORD openError = 0;
-    const ClosedAtEnd named(openInFolder(folder.handle, name, FILE_READ_ATTRIBUTES,
+    const ClosedAtEnd named(openInFolder(bin.handle, name, FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                          false, openError));
-    BY_HANDLE_FILE_INFORMATION namedInfo{};
-    if (named.handle != INVALID_HANDLE_VALUE &&
-        GetFileInformationByHandle(named.handle, &namedInfo) &&
-        ((static_cast<std::uint64_t>(namedInfo.nFileIndexHigh) << 32) | namedInfo.nFileIndexLow) ==
-            fileIndex) {
+    if (named.handle != INVALID_HANDLE_VALUE && fileIndexOf(named.handle) == fileIndex) {
         error = 0;
         return true;
     }
@@ -109,20 +130,27 @@ bool foundIn(const std::wstring& bin, std::uint64_t fileIndex, std::wstring_view
     id.Type = FileIdType;
     id.FileId.QuadPart = static_cast<LONGLONG>(fileIndex);
     const ClosedAtEnd found(
-        OpenFileById(folder.handle, &id, FILE_READ_ATTRIBUTES,
+        OpenFileById(bin.handle, &id, FILE_READ_ATTRIBUTES,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
     if (found.handle == INVALID_HANDLE_VALUE) {
         error = GetLastError();
         return false;
     }
-    const auto binPath = finalPath(folder.handle);
+    if (bin.finalPath.empty()) {
+        const auto binPath = finalPath(bin.handle);
+        if (!binPath) {
+            error = GetLastError();
+            return false;
+        }
+        bin.finalPath = *binPath;
+    }
     const auto filePath = finalPath(found.handle);
-    if (!binPath || !filePath) {
+    if (!filePath) {
         error = GetLastError();
         return false;
     }
-    if (!isBelow(*filePath, *binPath)) {
+    if (!isBelow(*filePath, bin.finalPath)) {
         error = ERROR_FILE_NOT_FOUND;
         return false;
     }
@@ -130,16 +158,25 @@ bool foundIn(const std::wstring& bin, std::uint64_t fileIndex, std::wstring_view
     return true;
 }
 
-}  // namespace
+bool RecycleBins::contains(const std::wstring& root, std::uint64_t fileIndex,
+                           std::wstring_view name, DWORD& error) {
+    if (!wineTrashKnown_) {
+        wineTrash_ = wineHomeTrash().value_or(std::wstring());
+        wineTrashKnown_ = true;
+    }
+    // Wine's bin first: under Wine that is where the shell puts the file, and the volume's own
+    // bin is missing, or not Wine's.
+    for (const std::wstring& path : {wineTrash_, root + L"$Recycle.Bin"}) {
+        if (path.empty()) continue;
+        if (Bin* bin = open(path, error); bin && foundIn(*bin, fileIndex, name, error)) return true;
+    }
+    error = ERROR_FILE_NOT_FOUND;
+    return false;
+}
 
 bool liesInRecycleBin(const std::wstring& root, std::uint64_t fileIndex, std::wstring_view name,
                       DWORD& error) {
-    std::vector<std::wstring> bins{root + L"$Recycle.Bin"};
-    if (auto wine = wineHomeTrash()) bins.push_back(std::move(*wine));
-    for (const std::wstring& bin : bins)
-        if (foundIn(bin, fileIndex, name, error)) return true;
-    error = ERROR_FILE_NOT_FOUND;
-    return false;
+    return RecycleBins().contains(root, fileIndex, name, error);
 }
 
 }  // namespace kelmora::platform::win32

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelmora::platform::win32 {
 
@@ -33,5 +34,43 @@ namespace kelmora::platform::win32 {
 // when it was not found in any).
 bool liesInRecycleBin(const std::wstring& root, std::uint64_t fileIndex, std::wstring_view name,
                       DWORD& error);
+
+// The same check for a batch of files: what costs the same for every file is done once, the bin
+// folders found, opened and checked at their first use and held open until clear(). Under Wine,
+// asking the volume a file or folder lies on is a round trip to another process, and finding the
+// home trash's Windows name costs a few more; per file that was more than a shell call's time.
+//
+// A bin is held without FILE_SHARE_DELETE, as FolderChain holds its folders: while held it can be
+// neither renamed nor replaced, so a file found in it lies in the bin at the bin's path, as when
+// the bin was opened by its path for each file. A bin not found is looked for again at the next
+// file: the shell makes a volume's bin with the first file it recycles there.
+class RecycleBins {
+  public:
+    RecycleBins() = default;
+    RecycleBins(const RecycleBins&) = delete;
+    RecycleBins& operator=(const RecycleBins&) = delete;
+    ~RecycleBins() { clear(); }
+
+    // As liesInRecycleBin.
+    bool contains(const std::wstring& root, std::uint64_t fileIndex, std::wstring_view name,
+                  DWORD& error);
+    // Closes the bins.
+    void clear();
+
+  private:
+    struct Bin {
+        std::wstring path;
+        HANDLE handle = INVALID_HANDLE_VALUE;
+        std::wstring finalPath;  // the system's name of the bin, read when first needed
+    };
+    // The bin at `path`, opened and checked at its first use; null with the error when it cannot
+    // be had.
+    Bin* open(const std::wstring& path, DWORD& error);
+    bool foundIn(Bin& bin, std::uint64_t fileIndex, std::wstring_view name, DWORD& error);
+
+    bool wineTrashKnown_ = false;
+    std::wstring wineTrash_;  // empty: none (on Windows)
+    std::vector<Bin> bins_;
+};
 
 }  // namespace kelmora::platform::win32

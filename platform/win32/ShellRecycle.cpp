@@ -112,9 +112,14 @@ HRESULT recycleWithShellFileOperation(const std::wstring& path) {
 
 }  // namespace
 
-HRESULT recycleWithShell(const std::wstring& path) {
-    const FileOperationAnswer answer = recycleWithFileOperation(path);
-    if (!answer.missing) return answer.result;
+HRESULT recycleWithShell(const std::wstring& path) { return ShellRecycler().recycle(path); }
+
+HRESULT ShellRecycler::recycle(const std::wstring& path) {
+    if (!fileOperationMissing_) {
+        const FileOperationAnswer answer = recycleWithFileOperation(path);
+        if (!answer.missing) return answer.result;
+        fileOperationMissing_ = true;
+    }
     return recycleWithShellFileOperation(path);
 }
 

@@ -20,4 +20,16 @@ namespace kelmora::platform::win32 {
 // it can be shown (see DialogRefusal.h), so the shell gives up and the file stays.
 HRESULT recycleWithShell(const std::wstring& path);
 
+// recycleWithShell for a batch of files: once the shell's IFileOperation was found missing or
+// doing nothing, the next files go to SHFileOperationW at once, until forget(). Under Wine making
+// the object and joining COM for it cost more than the shell's move itself, for every file.
+class ShellRecycler {
+  public:
+    HRESULT recycle(const std::wstring& path);
+    void forget() { fileOperationMissing_ = false; }
+
+  private:
+    bool fileOperationMissing_ = false;
+};
+
 }  // namespace kelmora::platform::win32

@@ -88,7 +88,12 @@ bool shellReachesAsIs(const std::wstring& path) {
 
 Win32FileRemover::~Win32FileRemover() = default;
 
-void Win32FileRemover::finishBatch() { folders_.clear(); }
+void Win32FileRemover::finishBatch() {
+    folders_.clear();
+    held_.clear();
+    bins_.clear();
+    shell_.forget();
+}
 
 RemoveResult Win32FileRemover::deleteFile(const ListedFile& file) {
     // Windows allows neither in a name; a path with them is never a pattern here.
@@ -115,12 +120,12 @@ RemoveResult Win32FileRemover::deleteFile(const ListedFile& file) {
 RemoveResult Win32FileRemover::moveToTrash(const ListedFile& file) {
     if (file.path.find_first_of(L"*?") != std::wstring::npos) return refused(ERROR_INVALID_NAME);
     if (!shellReachesAsIs(file.path)) return refused(ERROR_INVALID_NAME);
-    // The folders stay held until the outcome is known, so the path the shell is given reaches
-    // the checked folder, and the file found there is the listed one.
+    // The folders stay held at least until the outcome is known (until the batch ends), so the
+    // path the shell is given reaches the checked folder, and the file found there is the listed
+    // one.
     const auto [folder, name] = folderAndName(file.path);
     if (name.empty()) return refused(ERROR_BAD_PATHNAME);
-    FolderChain held(FILE_SHARE_READ | FILE_SHARE_WRITE);
-    if (const DWORD error = held.reach(folder, file.folder); error != 0)
+    if (const DWORD error = held_.reach(folder, file.folder); error != 0)
         return isNotFound(error) ? RemoveResult{RemoveOutcome::AlreadyGone, 0} : refused(error);
     // Checked, and held open until the outcome is known: a handle that reads no data and may not
     // delete takes no part in sharing, so the shell still moves the file, but the file cannot be
@@ -134,17 +139,21 @@ RemoveResult Win32FileRemover::moveToTrash(const ListedFile& file) {
     // here, but it is never reported: only the listed file found in the bin counts as moved.
     OpenHandle opened;
     DWORD attributes = 0;
-    if (auto early = openListed(held.folder(), held.volume(), name, file, FILE_READ_ATTRIBUTES,
+    if (auto early = openListed(held_.folder(), held_.volume(), name, file, FILE_READ_ATTRIBUTES,
                                 opened, attributes))
         return *early;
-    const HRESULT hr = recycleWithShell(file.path);
-    // A refused or failed move left it where it was.
-    if (stillThere(file.path)) return refusedBy(FAILED(hr) ? hr : E_FAIL);
-    // Gone from its folder, which is not yet moved: the listed file must now lie in the bin.
+    const HRESULT hr = shell_.recycle(file.path);
+    // A refused or failed move mostly left it where it was (looking in the bin first would read
+    // the whole of Wine's bin for a file that is not in it).
+    if (FAILED(hr) && stillThere(file.path)) return refusedBy(hr);
+    // The listed file must now lie in the bin; its folder is not yet moved. Whatever lies at its
+    // path then is another file. (Looked at only when it is not in the bin: under Wine looking for
+    // a name that is gone reads the whole folder.)
     DWORD error = 0;
-    if (!liesInRecycleBin(folder.substr(0, 3), file.file.inode, name, error))
-        return refusedBy(FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-    return {RemoveOutcome::Removed, 0};
+    if (bins_.contains(folder.substr(0, 3), file.file.inode, name, error))
+        return {RemoveOutcome::Removed, 0};
+    if (stillThere(file.path)) return refusedBy(FAILED(hr) ? hr : E_FAIL);
+    return refusedBy(FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
 }  // namespace kelmora::platform::win32

@@ -7,6 +7,8 @@
 
 #include "platform/FileRemover.h"
 #include "platform/win32/FolderChain.h"
+#include "platform/win32/RecycleBinCheck.h"
+#include "platform/win32/ShellRecycle.h"
 
 namespace kelmora::platform::win32 {
 
@@ -28,7 +30,7 @@ namespace kelmora::platform::win32 {
 // moveToTrash: the shell takes a path, not a handle, so the path itself is made safe first. Every
 // folder from the volume's root down to the file's is opened and checked, the last against the
 // listed folder, and held so that none can be renamed or replaced meanwhile (a FolderChain without
-// FILE_SHARE_DELETE); then
+// FILE_SHARE_DELETE, kept for the next file until finishBatch, as in deleteFile); then
 // the file is checked as above and held open (without taking part in sharing), and the shell is
 // asked to recycle it (recycleWithShell: IFileOperation, or SHFileOperationW where that is
 // missing, as under Wine). Either way the shell recycles the file or leaves it, never erases it.
@@ -46,13 +48,18 @@ class Win32FileRemover : public FileRemover {
 
     RemoveResult deleteFile(const ListedFile& file) override;
     RemoveResult moveToTrash(const ListedFile& file) override;
-    // Closes the folder kept open for the next file.
+    // Closes the folders (and the bins) kept open for the next file.
     void finishBatch() override;
 
   private:
     // The folders of the last erased file, checked and kept open (sharing everything), so that
     // the next file of the same folder, or of a folder near it, is opened in them at once.
     FolderChain folders_{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE};
+    // The same for the files moved to the bin, held (no FILE_SHARE_DELETE) until the batch ends;
+    // with the bins found and the shell's way, known once for the batch.
+    FolderChain held_{FILE_SHARE_READ | FILE_SHARE_WRITE};
+    RecycleBins bins_;
+    ShellRecycler shell_;
 };
 
 }  // namespace kelmora::platform::win32

@@ -4,16 +4,12 @@
 
 #include <mutex>
 
+#include "platform/win32/ClosedAtEnd.h"
 #include "platform/win32/Win32Identity.h"
 #include "platform/win32/Win32Path.h"
 
 namespace kelmora::platform::win32 {
 namespace {
-
-struct HandleCloser {
-    HANDLE handle;
-    ~HandleCloser() { CloseHandle(handle); }
-};
 
 constexpr std::size_t kListingBuffer = 64 * 1024;
 
@@ -60,6 +56,9 @@ Win32FileSystem::Win32FileSystem(ProtectionCheck isProtected, TableUse tableUse,
 Win32FileSystem::~Win32FileSystem() = default;
 
 void Win32FileSystem::beginScan() {
+    chain_.clear();
+    chainEnd_.clear();
+    chainFailed_ = false;
     tableTried_ = false;
     reading_.reset();
     table_.reset();
@@ -70,6 +69,8 @@ void Win32FileSystem::endScan() {
     reading_.reset();  // a read still under way stops here
     table_.reset();
     listable_.reset();
+    chain_.clear();
+    chainEnd_.clear();
 }
 
 std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
@@ -97,22 +98,49 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
         }
         // Not a folder of the table: the disk answers.
     }
-    const HANDLE handle = openFolderToList(folder);
-    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
-    const HandleCloser closer{handle};
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle, &info)) return std::nullopt;
-    FileFacts facts;
-    facts.attributes = info.dwFileAttributes;
-    if (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        FILE_ATTRIBUTE_TAG_INFO tag{};
-        if (GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag))
-            facts.reparseTag = tag.ReparseTag;
+    // A folder below the scan's first one is opened in its parent, held open from the folder
+    // before (FolderChain: checked to be a folder, no link, and the expected one), so that it
+    // lies on the parent's volume: its identity then needs no question to the volume, which under
+    // Wine goes to another process and cost more than the listing itself.
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    ClosedAtEnd opened(INVALID_HANDLE_VALUE);  // a folder opened by its path, closed at the end
+    std::uint64_t volume = 0;
+    FileIdentity id;
+    // The walk gives a folder with its final separator; the chain takes it without.
+    const std::size_t end =
+        folder.size() > 3 && folder.back() == L'\\' ? folder.size() - 1 : folder.size();
+    const NativeString path = folder.substr(0, end);
+    // A folder listed again is opened afresh: its path may name another folder by now.
+    if (path == chainEnd_) chain_.clear();
+    chainEnd_.clear();
+    if (expected && !chainFailed_ && chain_.reach(path, *expected) == 0) {
+        handle = chain_.folder();
+        volume = chain_.volume();
+        id = *expected;
+        chainEnd_ = path;
+    } else {
+        // The folder itself, not what a link or junction at its name points to.
+        handle = opened.handle = openFolderToList(folder);
+        if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(handle, &info)) return std::nullopt;
+        FileFacts facts;
+        facts.attributes = info.dwFileAttributes;
+        if (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            FILE_ATTRIBUTE_TAG_INFO tag{};
+            if (GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag))
+                facts.reparseTag = tag.ReparseTag;
+        }
+        if (!facts.isFolder() || facts.isLink()) return std::nullopt;
+        volume = info.dwVolumeSerialNumber;
+        id = identityOf(handle, info);
+        if (expected && *expected != id) return std::nullopt;
+        // The folder is the expected one, but the chain could not take its path (not
+        // drive-absolute, or through a link above the scan's first folder): the rest of the scan
+        // opens its folders by their paths.
+        if (expected) chainFailed_ = true;
     }
-    if (!facts.isFolder() || facts.isLink()) return std::nullopt;
-    const IdReuse reuse = volumeIdReuse(handle, info.dwVolumeSerialNumber);
-    const FileIdentity id = identityOf(handle, info);
-    if (expected && *expected != id) return std::nullopt;
+    const IdReuse reuse = volumeIdReuse(handle, volume);
 
     if (buffer_.empty()) buffer_.resize(kListingBuffer / sizeof(std::uint64_t));
     const auto bytes = static_cast<DWORD>(buffer_.size() * sizeof(std::uint64_t));
@@ -128,13 +156,12 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
             DirEntry entry =
                 toDirEntry(std::wstring(record->FileName, record->FileNameLength / sizeof(wchar_t)),
                            record->FileAttributes, record->EaSize);
-            entry.id = makeIdentity(
-                {info.dwVolumeSerialNumber, static_cast<std::uint64_t>(record->FileId.QuadPart),
-                 (record->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                 record->EndOfFile.QuadPart,
-                 static_cast<std::uint64_t>(record->LastWriteTime.QuadPart),
-                 static_cast<std::uint64_t>(record->CreationTime.QuadPart)},
-                reuse);
+            entry.id = makeIdentity({volume, static_cast<std::uint64_t>(record->FileId.QuadPart),
+                                     (record->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                                     record->EndOfFile.QuadPart,
+                                     static_cast<std::uint64_t>(record->LastWriteTime.QuadPart),
+                                     static_cast<std::uint64_t>(record->CreationTime.QuadPart)},
+                                    reuse);
             if (entry.type == EntryType::File) entry.size = record->EndOfFile.QuadPart;
             out.push_back(std::move(entry));
             if (record->NextEntryOffset == 0) break;

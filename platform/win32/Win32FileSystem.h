@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/win32/FolderChain.h"
 #include "platform/win32/ListableFolders.h"
 #include "platform/win32/TableRead.h"
 #include "platform/win32/VolumeTable.h"
@@ -15,7 +16,9 @@ namespace kelmora::platform::win32 {
 
 // The file system of Windows. Each folder is opened as a handle (its own reparse point, never
 // what it points to) and read with GetFileInformationByHandleEx(FileIdBothDirectoryInfo), which
-// gives every entry's attributes, size and file ID in one pass.
+// gives every entry's attributes, size and file ID in one pass. A scan's first folder is opened by
+// its path; each folder below it in its parent, held open from the folder before (FolderChain),
+// and where that cannot be done, by its path for the rest of the scan.
 //
 // Traversal policy, the Windows meaning of the scan's attributes:
 // - hidden and system are the entries' own FILE_ATTRIBUTE_HIDDEN and FILE_ATTRIBUTE_SYSTEM;
@@ -74,6 +77,11 @@ class Win32FileSystem : public FileSystem {
     ListableFolders::Opener folderOpens_;
     std::unique_ptr<ListableFolders> listable_;  // with table_
     std::vector<std::uint64_t> buffer_;  // directory records, 8-byte aligned; kept between folders
+    // The folders from the volume's root to the last one listed, open (sharing everything) for
+    // the next folder, which is opened in its parent; until the scan ends.
+    FolderChain chain_{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE};
+    NativeString chainEnd_;     // the folder the chain was last found to end at
+    bool chainFailed_ = false;  // this scan's folders are opened by their paths
 };
 
 // Windows Resource Protection's answer for the file at `path`, from SfcIsFileProtected of sfc.dll

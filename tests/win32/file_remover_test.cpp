@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/win32/ClosedAtEnd.h"
 #include "platform/win32/FolderChain.h"
 #include "platform/win32/RecycleBinCheck.h"
 #include "platform/win32/RecycleOnlySink.h"
@@ -19,6 +20,7 @@ namespace kelmora {
 namespace {
 
 using platform::RemoveOutcome;
+using platform::win32::ClosedAtEnd;
 using platform::win32::RecycleOnlySink;
 using platform::win32::Win32FileRemover;
 
@@ -196,6 +198,37 @@ TEST_F(Win32Remover, OnlyTheListedFileFoundInTheBinCountsAsRecycled) {
                             tree.path(L"elsewhere\\moved.tmp").c_str(), 0));
     EXPECT_FALSE(platform::win32::liesInRecycleBin(root, moved.file.inode, L"moved.tmp", error));
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+// A batch of moves keeps the folders on the path, and the bin, held from one file to the next
+// (neither can be renamed or deleted meanwhile), and lets the folders go when it ends. (The bin
+// may be held by a test running beside this one.)
+TEST_F(Win32Remover, MoveToTrashHoldsFoldersAndBinForTheBatch) {
+    ASSERT_TRUE(tree.folder(L"A") && tree.file(L"A\\1.tmp") && tree.file(L"A\\2.tmp"));
+    for (const wchar_t* name : {L"A\\1.tmp", L"A\\2.tmp"})
+        ASSERT_EQ(remover.moveToTrash(listed(name)).outcome, RemoveOutcome::Removed);
+    if (const auto trash = wineTrash()) {
+        const ClosedAtEnd bin(CreateFileW((*trash + L"\\files").c_str(), DELETE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                          nullptr));
+        EXPECT_EQ(bin.handle, INVALID_HANDLE_VALUE);
+    }
+    EXPECT_FALSE(MoveFileExW(tree.path(L"A").c_str(), tree.path(L"B").c_str(), 0));
+    remover.finishBatch();
+    EXPECT_TRUE(MoveFileExW(tree.path(L"A").c_str(), tree.path(L"B").c_str(), 0));
+}
+
+// Under Wine the shell's only way, SHFileOperationW, takes no path of MAX_PATH characters or more:
+// such a file is refused and stays, also after a file of the same batch went to the bin.
+TEST_F(Win32Remover, MoveToTrashRefusesAPathTooLongForTheShell) {
+    if (!wineTrash()) GTEST_SKIP() << "Windows' IFileOperation takes long paths";
+    const std::wstring name = std::wstring(120, L'd') + L"\\" + std::wstring(150, L'n') + L".tmp";
+    ASSERT_TRUE(tree.file(L"short.tmp") && tree.folder(std::wstring(120, L'd')) &&
+                tree.file(name, 0, "kept"));
+    EXPECT_EQ(remover.moveToTrash(listed(L"short.tmp")).outcome, RemoveOutcome::Removed);
+    EXPECT_EQ(remover.moveToTrash(listed(name)).outcome, RemoveOutcome::Refused);
+    EXPECT_EQ(tree.read(name), "kept");
 }
 
 // The kelmora_trash_probe built beside this test binary, run on `file` with the data home (the
