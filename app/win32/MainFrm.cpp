@@ -214,8 +214,10 @@ void MainFrm::buildControls() {
         {"cmdErase1", KELMORA_PICTURE_PROHIBITION},
         {"cmdErase2", KELMORA_PICTURE_SHEET},
     }};
+    // At the size the buttons have room for beside their captions (smaller at 96 dpi).
+    const int room = pictureRoom(cmdScan_);
     for (std::size_t i = 0; i < pictures.size(); ++i) {
-        pictures_[i] = loadPictureIcon(pictures[i].second);
+        pictures_[i] = loadPictureIcon(pictures[i].second, room);
         const HWND target = control(pictures[i].first);
         const auto icon = reinterpret_cast<LPARAM>(pictures_[i].get());
         if (target == imgGo_ || target == imgStop_)

@@ -1,5 +1,8 @@
 #include "app/win32/OffscreenPaint.h"
 
+#include <cstddef>
+#include <initializer_list>
+
 namespace kelmora::win32ui {
 
 std::vector<std::uint32_t> paintOffscreen(int width, int height,
@@ -35,6 +38,34 @@ std::uint64_t inkOf(const std::vector<std::uint32_t>& pixels) {
     std::uint64_t sum = 0;
     for (const std::uint32_t value : pixels) sum += 0xFF - (value & 0xFF);
     return sum;
+}
+
+int enclosedLightAreas(const std::vector<std::uint32_t>& pixels, int width) {
+    if (width <= 0) return 0;
+    const auto w = static_cast<std::size_t>(width), count = pixels.size();
+    // Each light area is filled from its first pixel; the one that touches the edge is not counted.
+    std::vector<bool> seen(count);
+    std::vector<std::size_t> next;
+    int enclosed = 0;
+    for (std::size_t first = 0; first < count; ++first) {
+        if (seen[first] || (pixels[first] & 0xFF) < 0x80) continue;
+        bool open = false;
+        seen[first] = true;
+        next.assign(1, first);
+        while (!next.empty()) {
+            const std::size_t at = next.back(), x = at % w;
+            next.pop_back();
+            open = open || x == 0 || x + 1 == w || at < w || at + w >= count;
+            for (const std::size_t to : {x > 0 ? at - 1 : at, x + 1 < w ? at + 1 : at,
+                                         at >= w ? at - w : at, at + w < count ? at + w : at})
+                if (!seen[to] && (pixels[to] & 0xFF) >= 0x80) {
+                    seen[to] = true;
+                    next.push_back(to);
+                }
+        }
+        enclosed += !open;
+    }
+    return enclosed;
 }
 
 }  // namespace kelmora::win32ui

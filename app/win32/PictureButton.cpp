@@ -45,7 +45,43 @@ void drawGreyedIcon(HDC dc, HICON icon, RECT place) {
     DeleteDC(memory);
 }
 
+// The band of a button's face that its picture is centred in: below the focus rectangle, which
+// runs one pixel outside `inside`, and above the caption's line, which ends at the bottom of
+// `inside`, clear of each by a quarter of the line.
+struct Band {
+    int top, bottom;
+};
+Band pictureBand(const RECT& inside, int lineHeight) {
+    const int gap = (lineHeight + 2) / 4;
+    return {static_cast<int>(inside.top) + gap, static_cast<int>(inside.bottom) - lineHeight - gap};
+}
+
+// The face of a button drawn in `frame` that the picture and the caption stay in: inside the
+// two-pixel bevel and the focus rectangle that runs along it.
+RECT insideOf(RECT frame) {
+    InflateRect(&frame, -3, -3);
+    return frame;
+}
+
+int lineHeightOf(HDC dc) {
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    return metrics.tmHeight;
+}
+
 }  // namespace
+
+int pictureRoom(HWND button) {
+    RECT frame{};
+    GetClientRect(button, &frame);
+    const HDC dc = GetDC(button);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0));
+    const HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    const Band band = pictureBand(insideOf(frame), lineHeightOf(dc));
+    if (previous) SelectObject(dc, previous);
+    ReleaseDC(button, dc);
+    return std::max(0, band.bottom - band.top);
+}
 
 void drawPictureButton(const DRAWITEMSTRUCT& item, HBRUSH face) {
     const HDC dc = item.hDC;
@@ -61,8 +97,7 @@ void drawPictureButton(const DRAWITEMSTRUCT& item, HBRUSH face) {
     // stay inside it, a pixel clear: the rectangle never crosses the caption.
     RECT focus = frame;
     InflateRect(&focus, -2, -2);
-    RECT inside = focus;
-    InflateRect(&inside, -1, -1);
+    RECT inside = insideOf(frame);
     if (pressed) OffsetRect(&inside, 1, 1);  // the face seems to move in when pressed
 
     const std::wstring caption = windowText(item.hwndItem);
@@ -78,17 +113,13 @@ void drawPictureButton(const DRAWITEMSTRUCT& item, HBRUSH face) {
             if (info.hbmMask) DeleteObject(info.hbmMask);
         }
         const int width = size.bmWidth, height = size.bmHeight;
-        // The caption sits on the bottom edge; the picture is centred in what is left above it.
-        // Where the caption's line leaves less room than the picture needs (32 pixels in a
-        // button 44 high at 96 dpi), the picture moves up to the bevel's edge, under the focus
-        // rectangle, and may reach into the caption's leading.
-        TEXTMETRICW metrics{};
-        GetTextMetricsW(dc, &metrics);
-        text.top = inside.bottom - metrics.tmHeight;
-        const int room = text.top - inside.top - height;
-        const int top = room >= 0
-                            ? inside.top + room / 2
-                            : std::max<LONG>(inside.top + room, frame.top + 1 + (pressed ? 1 : 0));
+        // The caption sits on the bottom edge; the picture is centred in the band above it. One
+        // too big for the band (pictureRoom) still stays off the bevel.
+        const int lineHeight = lineHeightOf(dc);
+        text.top = inside.bottom - lineHeight;
+        const Band band = pictureBand(inside, lineHeight);
+        const int top = std::max<int>(band.top + (band.bottom - band.top - height) / 2,
+                                      frame.top + 2 + (pressed ? 1 : 0));
         const int left = (inside.left + inside.right - width) / 2;
         if (disabled)
             drawGreyedIcon(dc, picture, {left, top, left + width, top + height});

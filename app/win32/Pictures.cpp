@@ -49,10 +49,28 @@ std::unique_ptr<Gdiplus::Bitmap> decode(int resourceId) {
 
 }  // namespace
 
-IconHandle loadPictureIcon(int resourceId) {
-    const auto bitmap = decode(resourceId);
+IconHandle loadPictureIcon(int resourceId, int largest) {
+    auto bitmap = decode(resourceId);
+    if (!bitmap) return {};
+    const int width = static_cast<int>(bitmap->GetWidth()),
+              height = static_cast<int>(bitmap->GetHeight());
+    const int longest = std::max(width, height);
+    if (largest > 0 && longest > largest) {
+        // Scaled with its transparency, so that it stays transparent where it was.
+        auto scaled = std::make_unique<Gdiplus::Bitmap>(std::max(1, width * largest / longest),
+                                                        std::max(1, height * largest / longest),
+                                                        PixelFormat32bppARGB);
+        {
+            Gdiplus::Graphics graphics(scaled.get());
+            graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+            graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+            graphics.DrawImage(bitmap.get(), 0, 0, static_cast<INT>(scaled->GetWidth()),
+                               static_cast<INT>(scaled->GetHeight()));
+        }
+        bitmap = std::move(scaled);
+    }
     HICON icon = nullptr;
-    if (bitmap && bitmap->GetHICON(&icon) != Gdiplus::Ok) icon = nullptr;
+    if (bitmap->GetHICON(&icon) != Gdiplus::Ok) icon = nullptr;
     return IconHandle(icon);
 }
 

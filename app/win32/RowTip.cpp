@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "app/win32/DesignFont.h"
+
 namespace kelmora::win32ui {
 namespace {
 
@@ -30,6 +32,11 @@ RowTip::RowTip(HWND list)
     RECT inside{};
     GetClientRect(list_, &inside);
     SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, inside.right - inside.left);
+    // The tip shows file names in the system's tooltip font; one that draws Czech letters wrong
+    // (Wine's Tahoma at 11 pixels draws "ů" as a box) gives way to the list's own font.
+    const auto tipFont = reinterpret_cast<HFONT>(SendMessageW(tooltip_, WM_GETFONT, 0, 0));
+    if (tipFont && !drawsCzechLetters(tipFont))
+        SendMessageW(tooltip_, WM_SETFONT, SendMessageW(list_, WM_GETFONT, 0, 0), FALSE);
 }
 
 RowTip::~RowTip() {
