@@ -174,9 +174,4 @@ bool RecycleBins::contains(const std::wstring& root, std::uint64_t fileIndex,
     return false;
 }
 
-bool liesInRecycleBin(const std::wstring& root, std::uint64_t fileIndex, std::wstring_view name,
-                      DWORD& error) {
-    return RecycleBins().contains(root, fileIndex, name, error);
-}
-
 }  // namespace kelmora::platform::win32

@@ -9,8 +9,8 @@
 
 namespace kelmora::platform::win32 {
 
-// Tells whether the file whose 64-bit file index is `fileIndex`, on the volume whose root is
-// `root` ("C:\"), now lies in a recycle bin of that volume: the proof, after the shell was asked
+// contains tells whether the file whose 64-bit file index is `fileIndex`, on the volume whose root
+// is `root` ("C:\"), now lies in a recycle bin of that volume: the proof, after the shell was asked
 // to recycle a listed file, that the listed file is the one that left.
 //
 // A recycle on one volume is a rename, which keeps the file's index; so the file is opened by
@@ -32,10 +32,8 @@ namespace kelmora::platform::win32 {
 //
 // False with the system's error code in `error` when no bin holds the file (ERROR_FILE_NOT_FOUND
 // when it was not found in any).
-bool liesInRecycleBin(const std::wstring& root, std::uint64_t fileIndex, std::wstring_view name,
-                      DWORD& error);
-
-// The same check for a batch of files: what costs the same for every file is done once, the bin
+//
+// For a batch of files, what costs the same for every file is done once, the bin
 // folders found, opened and checked at their first use and held open until clear(). Under Wine,
 // asking the volume a file or folder lies on is a round trip to another process, and finding the
 // home trash's Windows name costs a few more; per file that was more than a shell call's time.
@@ -51,7 +49,6 @@ class RecycleBins {
     RecycleBins& operator=(const RecycleBins&) = delete;
     ~RecycleBins() { clear(); }
 
-    // As liesInRecycleBin.
     bool contains(const std::wstring& root, std::uint64_t fileIndex, std::wstring_view name,
                   DWORD& error);
     // Closes the bins.

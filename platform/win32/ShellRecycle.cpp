@@ -112,8 +112,6 @@ HRESULT recycleWithShellFileOperation(const std::wstring& path) {
 
 }  // namespace
 
-HRESULT recycleWithShell(const std::wstring& path) { return ShellRecycler().recycle(path); }
-
 HRESULT ShellRecycler::recycle(const std::wstring& path) {
     if (!fileOperationMissing_) {
         const FileOperationAnswer answer = recycleWithFileOperation(path);

@@ -6,9 +6,9 @@
 
 namespace kelmora::platform::win32 {
 
-// Asks the shell to move the file at `path` (an ordinary drive-absolute path, which the caller has
-// checked and whose folders it holds) to the recycle bin, with no window of its own, and returns
-// what the shell answered. Nothing here tells whether the file left: the caller looks.
+// recycle asks the shell to move the file at `path` (an ordinary drive-absolute path, which the
+// caller has checked and whose folders it holds) to the recycle bin, with no window of its own, and
+// returns what the shell answered. Nothing here tells whether the file left: the caller looks.
 //
 // First the shell's IFileOperation with FOFX_RECYCLEONDELETE and a RecycleOnlySink, so that the
 // shell either recycles the file or leaves it, silenced (FOF_NOERRORUI, FOF_SILENT,
@@ -18,11 +18,10 @@ namespace kelmora::platform::win32 {
 // FOF_ALLOWUNDO) does the same, silently. That call would erase a file the bin cannot take, after
 // a question when asked for one (FOF_WANTNUKEWARNING): the question is asked, and refused before
 // it can be shown (see DialogRefusal.h), so the shell gives up and the file stays.
-HRESULT recycleWithShell(const std::wstring& path);
-
-// recycleWithShell for a batch of files: once the shell's IFileOperation was found missing or
-// doing nothing, the next files go to SHFileOperationW at once, until forget(). Under Wine making
-// the object and joining COM for it cost more than the shell's move itself, for every file.
+//
+// For a batch of files: once the shell's IFileOperation was found missing or doing nothing, the
+// next files go to SHFileOperationW at once, until forget(). Under Wine making the object and
+// joining COM for it cost more than the shell's move itself, for every file.
 class ShellRecycler {
   public:
     HRESULT recycle(const std::wstring& path);

@@ -32,10 +32,10 @@ namespace kelmora::platform::win32 {
 // listed folder, and held so that none can be renamed or replaced meanwhile (a FolderChain without
 // FILE_SHARE_DELETE, kept for the next file until finishBatch, as in deleteFile); then
 // the file is checked as above and held open (without taking part in sharing), and the shell is
-// asked to recycle it (recycleWithShell: IFileOperation, or SHFileOperationW where that is
+// asked to recycle it (ShellRecycler: IFileOperation, or SHFileOperationW where that is
 // missing, as under Wine). Either way the shell recycles the file or leaves it, never erases it.
 // The file counts as moved only when the listed file itself, found by its file index, now lies in
-// its volume's bin (liesInRecycleBin); a file still at its path, or gone but not found in the bin
+// its volume's bin (RecycleBins); a file still at its path, or gone but not found in the bin
 // (the shell moved something else that was put at the path meanwhile), is refused. A name that the
 // shell's path parsing would change (a final dot or blank, reached only in the long form) is
 // refused: the shell would act on another file.

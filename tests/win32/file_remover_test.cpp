@@ -187,16 +187,19 @@ TEST_F(Win32Remover, OnlyTheListedFileFoundInTheBinCountsAsRecycled) {
     const platform::ListedFile moved = listed(L"moved.tmp");
     const std::wstring root = tree.root().substr(0, 3);
     DWORD error = 0;
-    EXPECT_FALSE(platform::win32::liesInRecycleBin(root, binned.file.inode, L"binned.tmp", error));
+    EXPECT_FALSE(
+        platform::win32::RecycleBins().contains(root, binned.file.inode, L"binned.tmp", error));
     ASSERT_EQ(remover.moveToTrash(binned).outcome, RemoveOutcome::Removed);
-    EXPECT_TRUE(platform::win32::liesInRecycleBin(root, binned.file.inode, L"binned.tmp", error))
+    EXPECT_TRUE(
+        platform::win32::RecycleBins().contains(root, binned.file.inode, L"binned.tmp", error))
         << error;
     // A second file of that name takes another name in the bin: found by its index alone.
     ASSERT_TRUE(tree.file(L"binned.tmp", 0, "second"));
     EXPECT_EQ(remover.moveToTrash(listed(L"binned.tmp")).outcome, RemoveOutcome::Removed);
     ASSERT_TRUE(MoveFileExW(tree.path(L"moved.tmp").c_str(),
                             tree.path(L"elsewhere\\moved.tmp").c_str(), 0));
-    EXPECT_FALSE(platform::win32::liesInRecycleBin(root, moved.file.inode, L"moved.tmp", error));
+    EXPECT_FALSE(
+        platform::win32::RecycleBins().contains(root, moved.file.inode, L"moved.tmp", error));
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
