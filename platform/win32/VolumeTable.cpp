@@ -1,57 +1,15 @@
 #include "platform/win32/VolumeTable.h"
 
-#include <cstring>
 #include <span>
 
 #include "platform/win32/ClosedAtEnd.h"
+#include "platform/win32/DeviceReader.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Identity.h"
 #include "platform/win32/Win32Path.h"
 #include "platform/win32/ntfs/MasterFileTable.h"
 
 namespace kelmora::platform::win32 {
-namespace {
-
-// Reads of the device go through one page-aligned buffer, as reads of a raw volume must be
-// aligned (in place, length and memory) to its sector size on Windows.
-class DeviceReader {
-  public:
-    DeviceReader(HANDLE device, const std::atomic<bool>* stop) : device_(device), stop_(stop) {}
-    DeviceReader(const DeviceReader&) = delete;
-    DeviceReader& operator=(const DeviceReader&) = delete;
-    ~DeviceReader() {
-        if (buffer_) VirtualFree(buffer_, 0, MEM_RELEASE);
-    }
-
-    bool operator()(std::uint64_t offset, std::span<std::byte> into) {
-        if (stop_ && stop_->load(std::memory_order_relaxed)) return false;
-        if (into.size() > capacity_) {
-            if (buffer_) VirtualFree(buffer_, 0, MEM_RELEASE);
-            capacity_ = into.size();
-            buffer_ = VirtualAlloc(nullptr, capacity_, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-            if (!buffer_) return false;
-        }
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        DWORD got = 0;
-        // A short read is a failure: Wine answers every read of a drive without a device so.
-        if (!ReadFile(device_, buffer_, static_cast<DWORD>(into.size()), &got, &at) ||
-            got != into.size())
-            return false;
-        std::memcpy(into.data(), buffer_, into.size());
-        return true;
-    }
-
-  private:
-    HANDLE device_;
-    const std::atomic<bool>* stop_;
-    void* buffer_ = nullptr;
-    std::size_t capacity_ = 0;
-};
-
-}  // namespace
-
 std::optional<VolumeTable> VolumeTable::read(const std::wstring& root,
                                              const std::atomic<bool>* stop) {
     if (root.size() != 3 || !isDriveAbsolute(root)) return std::nullopt;
@@ -77,7 +35,8 @@ std::optional<VolumeTable> VolumeTable::read(const std::wstring& root,
     DeviceReader reader(device.handle, stop);
     ntfs::TableRefusal refusal{};
     auto tree = ntfs::FolderTree::read(
-        [&reader](std::uint64_t offset, std::span<std::byte> into) { return reader(offset, into); },
+        [&reader](std::uint64_t offset, std::span<std::byte> into,
+                  std::optional<ntfs::Piece> next) { return reader(offset, into, next); },
         refusal);
     if (!tree) return std::nullopt;
     const auto rootFile = tree->fileOfRecord(ntfs::FolderTree::kRootRecord);

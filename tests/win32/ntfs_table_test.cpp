@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/win32/DeviceReader.h"
 #include "platform/win32/ListableFolders.h"
 #include "platform/win32/VolumeTable.h"
 #include "platform/win32/Win32FileRemover.h"
@@ -51,9 +53,9 @@ class NtfsVolume : public ::testing::Test {
 
 TEST_F(NtfsVolume, ReadsEveryNameSizeAndKindThatTheVolumeHolds) {
     TableRefusal refusal{};
-    const auto tree = FolderTree::read(
-        [this](std::uint64_t offset, std::span<std::byte> into) { return readImage(offset, into); },
-        refusal);
+    const auto tree = FolderTree::read([this](std::uint64_t offset, std::span<std::byte> into,
+                                              auto) { return readImage(offset, into); },
+                                       refusal);
     ASSERT_TRUE(tree) << static_cast<int>(refusal);
 
     // Each listed name by its path from the root folder, through the folders' entries.
@@ -164,7 +166,7 @@ TEST_F(NtfsVolume, ADamagedRecordAnotherFileSystemOrAFailedReadRefusesTheWholeTa
              Fault{upcaseOfA, false, TableRefusal::BadUpcase},
          }) {
         const auto table = FolderTree::read(
-            [&](std::uint64_t offset, std::span<std::byte> into) {
+            [&](std::uint64_t offset, std::span<std::byte> into, auto) {
                 if (!readImage(offset, into)) return false;
                 if (fault.offset < offset || fault.offset >= offset + into.size()) return true;
                 if (fault.failRead) return false;
@@ -180,6 +182,39 @@ TEST_F(NtfsVolume, ADamagedRecordAnotherFileSystemOrAFailedReadRefusesTheWholeTa
 // One folder is opened per security ID, and its answer kept for the ID's other folders when it
 // opened; when it did not, each folder of that ID is opened itself, as is a folder of no ID, and
 // every folder where traverse checking is not bypassed.
+// The device reader hands over the piece asked for, whether the piece it read ahead was that one,
+// another or none; past the volume's end, and once stopped, it fails.
+TEST_F(NtfsVolume, DeviceReaderGivesThePieceAskedForWhateverItReadAhead) {
+    std::vector<std::byte> boot(4096);
+    ASSERT_TRUE(readImage(0, boot));
+    const auto geometry = readBootSector(boot);
+    ASSERT_TRUE(geometry);
+    // Pieces of the table, which differ from each other and from the boot sector.
+    const std::uint64_t table = geometry->mftCluster * geometry->bytesPerCluster;
+    constexpr std::size_t kPiece = 64 * 1024;
+    struct Step {
+        Piece asked;
+        std::optional<Piece> next;
+    };
+    platform::win32::DeviceReader device(image_, nullptr);
+    for (const Step& step : {Step{{table, kPiece}, Piece{table + kPiece, kPiece}},
+                             Step{{table + kPiece, kPiece}, Piece{table + 2 * kPiece, 4096}},
+                             Step{{0, 4096}, Piece{24u << 20, kPiece}},
+                             Step{{table + 2 * kPiece, 4096}, std::nullopt}}) {
+        std::vector<std::byte> got(step.asked.length), want(step.asked.length);
+        ASSERT_TRUE(device(step.asked.offset, got, step.next)) << step.asked.offset;
+        ASSERT_TRUE(readImage(step.asked.offset, want));
+        EXPECT_EQ(got, want) << step.asked.offset;
+    }
+    std::vector<std::byte> record(4096);
+    ASSERT_TRUE(readImage(table + 2 * kPiece, record));
+    EXPECT_NE(record, boot);  // so that a piece handed over for another would show
+    std::vector<std::byte> beyond(4096);
+    EXPECT_FALSE(device(24u << 20, beyond, std::nullopt));  // the image's 24 MiB
+    const std::atomic<bool> stop{true};
+    EXPECT_FALSE(platform::win32::DeviceReader(image_, &stop)(0, beyond, std::nullopt));
+}
+
 TEST(ListableFolders, OpensTheFirstFolderOfEachIdAndEveryFolderOfAnIdThatFailed) {
     struct Step {
         const wchar_t* folder;

@@ -38,7 +38,8 @@ class TableReader {
   private:
     std::optional<std::vector<std::byte>> readBytes(std::uint64_t offset, std::size_t length) {
         std::vector<std::byte> bytes(length);
-        if (!read_(offset, bytes)) return fail(TableRefusal::ReadFailed), std::nullopt;
+        if (!read_(offset, bytes, std::nullopt))
+            return fail(TableRefusal::ReadFailed), std::nullopt;
         return bytes;
     }
     void fail(TableRefusal why) { refusal_ = why; }
@@ -183,26 +184,35 @@ bool TableReader::run(std::vector<char16_t>& upcase) {
     if (!zero || !readExtents(*zero)) return false;
 
     const std::uint64_t records = *zero->dataSize / recordSize;
-    sink_.begin(records);
-    std::uint64_t number = 0;
-    // One buffer for every read, so that a read's bytes take no more memory than one piece.
-    std::vector<std::byte> bytes;
+    // The table's pieces in order, whole records each, so that the reader is told which comes next.
+    std::vector<Piece> pieces;
+    std::uint64_t listed = 0;
     for (const Run& run : mft_.runs) {
         std::uint64_t offset = static_cast<std::uint64_t>(run.lcn) * cluster;
         std::uint64_t left = run.clusters * cluster;
-        while (left >= recordSize && number < records) {
+        while (left >= recordSize && listed < records) {
             const std::uint64_t wanted =
-                std::min<std::uint64_t>({left, kChunk, (records - number) * recordSize});
+                std::min<std::uint64_t>({left, kChunk, (records - listed) * recordSize});
             const std::size_t length = static_cast<std::size_t>(wanted / recordSize * recordSize);
-            bytes.resize(length);
-            if (!read_(offset, bytes)) return fail(TableRefusal::ReadFailed), false;
-            for (std::size_t at = 0; at < length; at += recordSize, ++number)
-                if (!take(std::span(bytes).subspan(at, recordSize), number)) return false;
+            pieces.push_back({offset, length});
+            listed += length / recordSize;
             offset += length;
             left -= length;
         }
     }
-    if (number < records) return fail(TableRefusal::UnexpectedMft), false;
+    if (listed < records) return fail(TableRefusal::UnexpectedMft), false;
+
+    sink_.begin(records);
+    std::uint64_t number = 0;
+    // One buffer for every read, so that a read's bytes take no more memory than one piece.
+    std::vector<std::byte> bytes;
+    for (std::size_t p = 0; p < pieces.size(); ++p) {
+        bytes.resize(pieces[p].length);
+        const auto next = p + 1 < pieces.size() ? std::optional(pieces[p + 1]) : std::nullopt;
+        if (!read_(pieces[p].offset, bytes, next)) return fail(TableRefusal::ReadFailed), false;
+        for (std::size_t at = 0; at < bytes.size(); at += recordSize, ++number)
+            if (!take(std::span(bytes).subspan(at, recordSize), number)) return false;
+    }
     return readUpcase(upcase);
 }
 

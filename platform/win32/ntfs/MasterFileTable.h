@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -10,10 +11,18 @@
 
 namespace kelmora::platform::win32::ntfs {
 
+// A stretch of the volume: `length` bytes from byte `offset`.
+struct Piece {
+    std::uint64_t offset = 0;
+    std::size_t length = 0;
+};
+
 // Reads `into.size()` bytes of the volume from byte `offset` (both multiples of the sector size
 // whenever the caller asks for whole sectors, as everything here does). False on a failed or
-// short read.
-using VolumeReader = std::function<bool(std::uint64_t offset, std::span<std::byte> into)>;
+// short read. `next`, when given, is the piece that the caller will ask for next, which the
+// reader may read meanwhile; a piece read so is still asked for, and may never be.
+using VolumeReader =
+    std::function<bool(std::uint64_t offset, std::span<std::byte> into, std::optional<Piece> next)>;
 
 // What reading the table hands on, record by record in the table's order, so that it is kept in
 // the receiver's own compact form and no record outlives its parsing.
