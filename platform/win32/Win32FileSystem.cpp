@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <mutex>
 
 #include "platform/win32/ClosedAtEnd.h"
@@ -12,6 +13,8 @@ namespace kelmora::platform::win32 {
 namespace {
 
 constexpr std::size_t kListingBuffer = 64 * 1024;
+// How long a scan waits for its volume's table before it reads the disk beside the read.
+constexpr std::chrono::seconds kTableWait{3};
 
 }  // namespace
 
@@ -77,12 +80,26 @@ std::optional<FileIdentity> Win32FileSystem::list(const NativeString& folder,
                                                   const std::optional<FileIdentity>& expected,
                                                   std::vector<DirEntry>& out, std::size_t) {
     // The first listing of a scan that starts at a drive's root starts the read of its volume's
-    // table; each listing after it takes the table up once it is there.
+    // table; that listing and each one after it take the table up once it is there.
     if (!tableTried_ && tableUse_ == TableUse::FromTable) {
         tableTried_ = true;
-        if (!expected && folder.size() == 3 && isDriveAbsolute(folder))
+        if (!expected && folder.size() == 3 && isDriveAbsolute(folder)) {
             reading_ = std::make_unique<TableRead>(folder);
-    } else if (reading_ && reading_->ended()) {
+            tableWaitEnds_ = std::chrono::steady_clock::now() + kTableWait;
+        }
+    }
+    if (reading_) {
+        // The walk waits for the table rather than read the disk beside it: folders read now are
+        // listed by the table anyway, and their reads take the disk and the processors from the
+        // table's. A message for the window ends the wait at once, so that the pause after this
+        // folder handles it; and once kTableWait is over, a read that is still going (a slow
+        // disk, a huge table) has the walk go on beside it, so that a table that fails late has
+        // kept the scan waiting no longer than that.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            tableWaitEnds_ - std::chrono::steady_clock::now());
+        if (left.count() > 0) reading_->awaitEnd(left);
+    }
+    if (reading_ && reading_->ended()) {
         if (auto table = reading_->take()) {
             table_ = std::make_unique<VolumeTable>(std::move(*table));
             listable_ = folderOpens_ ? std::make_unique<ListableFolders>(folderOpens_, true)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -33,12 +34,14 @@ namespace kelmora::platform::win32 {
 // and identity come from the same directory record, never through a link.
 //
 // A scan that starts at a drive's root also reads that volume's master file table (VolumeTable),
-// on a thread of its own (TableRead) while the walk reads the disk as above; from the first
-// folder after the table is there, every folder is listed from memory, in the order and with the
-// attributes, sizes and identities that its listing on the disk gives, so the rows are the same
-// whichever way each folder was read. A folder the table does not hold, and every scan whose
-// table cannot be had, reads the disk. A folder of the table that the walk could not open is not
-// listed either, as on the disk (ListableFolders decides it, opening few folders).
+// on a thread of its own (TableRead). The walk waits for it, the window answering, for a few
+// seconds at most; it reads the disk as above meanwhile only for a folder during whose wait the
+// window had messages to handle, and after that. From the first folder after the table is there,
+// every folder is listed from memory, in the order and with the attributes, sizes and identities
+// that its listing on the disk gives, so the rows are the same whichever way each folder was read.
+// A folder the table does not hold, and every scan whose table cannot be had, reads the disk. A
+// folder of the table that the walk could not open is not listed either, as on the disk
+// (ListableFolders decides it, opening few folders).
 class Win32FileSystem : public FileSystem {
   public:
     // Tells whether Windows Resource Protection guards the file at a full path.
@@ -73,7 +76,8 @@ class Win32FileSystem : public FileSystem {
     TableUse tableUse_;
     bool tableTried_ = false;
     std::unique_ptr<TableRead> reading_;  // the running scan's table, until it is taken up
-    std::unique_ptr<VolumeTable> table_;  // for the running scan only
+    std::chrono::steady_clock::time_point tableWaitEnds_;  // the walk waits for reading_ until then
+    std::unique_ptr<VolumeTable> table_;                   // for the running scan only
     ListableFolders::Opener folderOpens_;
     std::unique_ptr<ListableFolders> listable_;  // with table_
     std::vector<std::uint64_t> buffer_;  // directory records, 8-byte aligned; kept between folders
