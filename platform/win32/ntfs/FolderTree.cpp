@@ -99,8 +99,11 @@ class FolderTree::Builder final : public TableSink {
                                      [](const Entry& entry) { return entry.folder == kNone; }),
                       entries.end());
 
+        // The entries are put together by folder first, which compares numbers only, and then
+        // each folder's by name, so that names are compared within a folder, a few at a time.
+        std::sort(entries.begin(), entries.end(),
+                  [](const Entry& a, const Entry& b) { return a.folder < b.folder; });
         const auto before = [&](const Entry& a, const Entry& b) {
-            if (a.folder != b.folder) return a.folder < b.folder;
             const std::u16string_view x = tree_.name(a), y = tree_.name(b);
             for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) {
                 const char16_t ux = upcase[x[i]], uy = upcase[y[i]];
@@ -109,11 +112,13 @@ class FolderTree::Builder final : public TableSink {
             if (x.size() != y.size()) return x.size() < y.size();
             return x < y;
         };
-        std::sort(entries.begin(), entries.end(), before);
         std::size_t at = 0;
         for (std::uint32_t i = 0; i < tree_.files_.size(); ++i) {
-            tree_.files_[i].firstEntry = static_cast<std::uint32_t>(at);
+            const std::size_t first = at;
             while (at < entries.size() && entries[at].folder == i) ++at;
+            tree_.files_[i].firstEntry = static_cast<std::uint32_t>(first);
+            std::sort(entries.begin() + static_cast<std::ptrdiff_t>(first),
+                      entries.begin() + static_cast<std::ptrdiff_t>(at), before);
         }
         return true;
     }
