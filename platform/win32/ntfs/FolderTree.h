@@ -24,12 +24,12 @@ namespace kelmora::platform::win32::ntfs {
 // the table is read, each record parsed and put straight into these arrays (room for one File
 // and one Entry a record is taken at the start, from the table's size), so that the read and the
 // build together take no more than the finished tree, the read's one buffer (4 MiB) and the
-// upper-case table (128 KiB) aside (and, outside the heap, the device reader's two page-aligned
-// buffers of 4 MiB, one for the piece parsed and one for the piece read meanwhile) (on a volume whose names outnumber its records, the entries
+// upper-case table (128 KiB) aside (on a volume whose names outnumber its records, the entries
 // then grow by a quarter at a time). bench/win32/table_bench.cpp measures the heap's peak
 // (bench/README.md): for 303,034 records with names of 5 to 10 characters, 66.1 bytes a file in
 // the finished tree and 80.8 bytes a file (23.4 MiB) at the peak of the read and build, the read
-// buffer included.
+// buffer included; the device reader's two page-aligned buffers of 4 MiB (the piece parsed and
+// the piece read meanwhile), outside the heap, bring the peak to 108 bytes a file there.
 class FolderTree {
   public:
     struct File {
