@@ -76,7 +76,7 @@ TEST(ReadAhead, ScanListsTheSameInTheSameOrderAndReadsOnlyFoldersTheWalkEnters) 
     without.readAhead.inFlight = 0;
     const Walked plain = walk(without, tree.root());
     OpenedFolders opened;
-    const Walked ahead = walk(readingAhead(opened, sources), tree.root());
+    const Walked ahead = walk(readingAhead(opened, sources), tree.root(), &opened, 101);
 
     EXPECT_EQ(ahead.found.relative, plain.found.relative);
     EXPECT_EQ(ahead.found.sizes, plain.found.sizes);

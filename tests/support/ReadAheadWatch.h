@@ -52,18 +52,28 @@ inline platform::posix::PosixFileSystem::Sources readingAhead(
 
 // A whole scan of `root` through a file system made of `sources`, with the folders it listed, in
 // order, and their identities. With `opened`, each pause lasts until the read-ahead has opened no
-// folder for 30 ms, so that it reads all it would below every folder before the walk goes on.
+// folder for 30 ms, so that it reads all it would below every folder before the walk goes on; or,
+// given `firstPauseAwaits`, only the first pause lasts, until it has opened that many folders (10 s
+// at most), so that a busy machine cannot have the walk end before the read-ahead began.
 struct Walked {
     ScanFindings found;
     std::vector<NativeString> folders;
     platform::posix::NumberSet identities;
 };
 inline Walked walk(const platform::posix::PosixFileSystem::Sources& sources,
-                   const NativeString& root, OpenedFolders* opened = nullptr) {
+                   const NativeString& root, OpenedFolders* opened = nullptr,
+                   std::size_t firstPauseAwaits = 0) {
     platform::posix::PosixFileSystem fs(sources);
     Walked walked;
     walked.found = scanTree(fs, root, [&](MainState& state) {
         walked.folders.emplace_back(state.CurrentFolder);
+        if (opened && firstPauseAwaits > 0) {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (walked.folders.size() == 1 && opened->folders().size() < firstPauseAwaits &&
+                   std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return;
+        }
         for (std::size_t seen = SIZE_MAX; opened && opened->folders().size() != seen;) {
             seen = opened->folders().size();
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
