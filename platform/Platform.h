@@ -29,4 +29,12 @@ std::unique_ptr<FileRemover> makeFileRemover();
 std::unique_ptr<Registry> makeRegistry();
 std::unique_ptr<ProgramStarter> makeProgramStarter();
 
+// Makes the process's environment its own before anything reads it: on Linux, run as root or in
+// another user's environment (`sudo -E`), only the variables that reach the display and name the
+// language are kept, and HOME is the account's own, so that no library loads code or
+// configuration that another user wrote (see posix/startup/TrustedEnvironment.h). Nothing on
+// Windows, where an elevated program runs in its own account's environment. Call it first in
+// main(), before any thread starts.
+void keepOnlyTrustedEnvironment();
+
 }  // namespace kelmora::platform

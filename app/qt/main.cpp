@@ -5,6 +5,8 @@
 #include "scan/Masks.h"
 
 int main(int argc, char* argv[]) {
+    // Before Qt reads a plug-in path or a theme, and before the package databases are read.
+    kelmora::platform::keepOnlyTrustedEnvironment();
     QApplication app(argc, argv);
     // Names the installed menu entry, so the desktop shows its icon for the window (Wayland asks).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kelmora.Kelmora"));

@@ -9,6 +9,7 @@
 #include "scan/Masks.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+    kelmora::platform::keepOnlyTrustedEnvironment();
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 

@@ -18,5 +18,7 @@ std::unique_ptr<Registry> makeRegistry() { return std::make_unique<win32::Win32R
 std::unique_ptr<ProgramStarter> makeProgramStarter() {
     return std::make_unique<win32::Win32ProgramStarter>();
 }
+// An elevated program runs in its own account's environment: nothing to drop.
+void keepOnlyTrustedEnvironment() {}
 
 }  // namespace kelmora::platform

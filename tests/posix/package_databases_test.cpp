@@ -2,15 +2,19 @@
 #include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <set>
 
+#include "platform/Platform.h"
 #include "platform/posix/listing/DpkgDatabase.h"
 #include "platform/posix/listing/PackageFiles.h"
 #include "platform/posix/listing/PacmanDatabase.h"
 #include "platform/posix/listing/PosixFileSystem.h"
 #include "platform/posix/listing/RpmDatabase.h"
+#include "platform/posix/removal/HomeTrash.h"
 #include "scan/Masks.h"
 #include "tests/support/FileText.h"
 #include "tests/support/ScanTree.h"
@@ -241,6 +245,71 @@ TEST(PackageDatabases, RpmIsReadAgainOnceWritten) {
     EXPECT_THAT(test::scanTree(fs, top.path("scan")).relative, ::testing::ElementsAre("b.chk"));
     ASSERT_TRUE(makeRpmDatabase(top, {top.path("scan/b.chk")}, top.path("rpmdb"), "nspr"));
     EXPECT_THAT(test::scanTree(fs, top.path("scan")).relative, ::testing::IsEmpty());
+}
+
+// Root run in another user's environment (`sudo -E`) reads the system's rpm database, planted
+// here over /var/lib/rpm, and runs nothing of the configuration that librpm's defaults would load
+// from HOME, XDG_CONFIG_HOME or RPM_CONFIGDIR: through the program's start, and through the rpm
+// reader alone with the hostile environment left in place.
+TEST(PackageDatabases, RootInAUsersEnvironmentRunsNoneOfItsRpmConfiguration) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: only root runs in another user's environment";
+    if (!rpmAvailable()) GTEST_SKIP() << "no rpmbuild or librpm";
+    test::TempTree top;
+    top.file("scan/owned.chk", 1);
+    top.file("scan/mine.chk", 1);
+    ASSERT_TRUE(makeRpmDatabase(top, {top.path("scan/owned.chk")}, top.path("rpmdb")));
+    // Each a macro that rpm expands while it opens a database, and the Lua that starts with it.
+    const auto macro = [&](const char* marker) {
+        return "%_db_backend %(touch " + top.path(std::string("ran-") + marker) + ")sqlite\n";
+    };
+    for (const char* folder : {"user/.config/rpm", "xdg/rpm", "rpmconfig"}) top.folder(folder);
+    test::writeFile(top.path("user/.rpmmacros"), macro("home"));
+    test::writeFile(top.path("user/.config/rpm/macros"), macro("config"));
+    test::writeFile(top.path("xdg/rpm/macros"), macro("xdg"));
+    test::writeFile(top.path("rpmconfig/macros"), macro("configdir"));
+    test::writeFile(top.path("rpmconfig/rpmrc"), "");
+    test::writeFile(top.path("rpmconfig/init.lua"),
+                    "io.open('" + top.path("ran-lua") + "', 'w')\n");
+    for (const auto& entry : fs::recursive_directory_iterator(top.path("user")))
+        ASSERT_EQ(::chown(entry.path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(top.path("user").c_str(), 65534, 65534), 0);
+
+    for (const bool programStart : {true, false}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            test::ScratchMounts mounts;
+            if (!test::ScratchMounts::available() ||
+                !mounts.bind(top.path("rpmdb"), "/var/lib/rpm"))
+                ::_exit(3);
+            ::setenv("HOME", top.path("user").c_str(), 1);
+            ::setenv("XDG_CONFIG_HOME", top.path("xdg").c_str(), 1);
+            ::setenv("RPM_CONFIGDIR", top.path("rpmconfig").c_str(), 1);
+            if (!programStart) {
+                std::set<std::string> read;
+                RpmDatabase(RpmDatabase::systemFolders()).read(listable, [&](auto p) {
+                    read.emplace(p);
+                });
+                ::_exit(read == std::set{top.path("scan/owned.chk")} ? 0 : 1);
+            }
+            platform::keepOnlyTrustedEnvironment();
+            const auto files = platform::makeFileSystem(isListableName);
+            const bool offered = test::scanTree(*files, top.path("scan")).relative ==
+                                 std::vector<NativeString>{"mine.chk"};
+            const std::string rootsTrash =
+                std::string(::getpwuid(0)->pw_dir) + "/.local/share/Trash";
+            ::_exit(!offered ? 1 : homeTrashPlace().path() != rootsTrash ? 2 : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 3) GTEST_SKIP() << "no mount namespace";
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << programStart << ": 1, the package's file was offered or not read; 2, another trash";
+        for (const char* marker : {"home", "config", "xdg", "configdir", "lua"})
+            EXPECT_FALSE(fs::exists(top.path(std::string("ran-") + marker)))
+                << programStart << ": ran " << marker;
+    }
 }
 
 }  // namespace

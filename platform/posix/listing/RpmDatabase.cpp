@@ -36,8 +36,7 @@ constexpr std::uint32_t kFilesNamesOnly = 0xffffe;  // every RPMFI_NOFILE* flag:
 // The librpm functions used, found by name in the loaded library. The signatures are those of
 // librpm's headers, unchanged from rpm 4.16 to 4.20.
 struct Rpm {
-    int (*readConfigFiles)(const char* file, const char* target);
-    void (*freeRpmrc)();
+    int (*initCrypto)();
     void (*freeMacros)(void* context);
     int (*pushMacro)(void* context, const char* name, const char* options, const char* body,
                      int level);
@@ -67,8 +66,7 @@ bool find(void* library, const char* name, Function& slot) {
 std::unique_ptr<Rpm> bind(void* rpm) {
     auto f = std::make_unique<Rpm>();
     const bool all =
-        find(rpm, "rpmReadConfigFiles", f->readConfigFiles) &&
-        find(rpm, "rpmFreeRpmrc", f->freeRpmrc) && find(rpm, "rpmFreeMacros", f->freeMacros) &&
+        find(rpm, "rpmInitCrypto", f->initCrypto) && find(rpm, "rpmFreeMacros", f->freeMacros) &&
         find(rpm, "rpmPushMacro", f->pushMacro) && find(rpm, "rpmPopMacro", f->popMacro) &&
         find(rpm, "rpmlogSetMask", f->logSetMask) && find(rpm, "rpmtsCreate", f->tsCreate) &&
         find(rpm, "rpmtsFree", f->tsFree) && find(rpm, "rpmtsOpenDB", f->tsOpenDB) &&
@@ -104,8 +102,8 @@ const Rpm* load(const std::vector<RpmDatabase::Library>& libraries) {
     return nullptr;
 }
 
-// One database folder, opened read-only with librpm's configuration read for it and its macro
-// pushed; everything is undone when it goes, so that the next read starts from the same state.
+// One database folder, opened read-only with its folder pushed as rpm's only macro; everything is
+// undone when it goes, so that the next read starts from the same state.
 class OpenDatabase {
   public:
     OpenDatabase(const Rpm& rpm, const std::string& folder) : rpm_(rpm) {
@@ -223,7 +221,13 @@ DatabaseRead RpmDatabase::read(const NameFilter& keepName, const PathSink& take)
     // librpm reports a damaged database on stderr; here that is an answer, not a message.
     const int logMask = rpm->logSetMask(kLogEmergenciesOnly);
     auto result = DatabaseRead::Whole;
-    if (rpm->readConfigFiles(nullptr, nullptr) != 0) {
+    // No configuration is read: rpmReadConfigFiles would load the caller's ~/.rpmrc,
+    // ~/.rpmmacros, $XDG_CONFIG_HOME/rpm and $RPM_CONFIGDIR, whose %(...) and Lua run at the
+    // first expansion, as root under `sudo -E`; and rpmFreeRpmrc, which frees that
+    // configuration, starts rpm's Lua, which runs $RPM_CONFIGDIR/init.lua. A read-only open
+    // needs neither: the database's folder is pushed below, and rpm finds its format (sqlite,
+    // ndb, bdb) from the files there. Only the digests need their library set up.
+    if (rpm->initCrypto() != 0) {
         result = DatabaseRead::Damaged;
     } else {
         for (const auto& folder : folders) {
@@ -235,7 +239,6 @@ DatabaseRead RpmDatabase::read(const NameFilter& keepName, const PathSink& take)
         }
     }
     rpm->freeMacros(nullptr);
-    rpm->freeRpmrc();
     rpm->logSetMask(logMask);
     return result;
 }

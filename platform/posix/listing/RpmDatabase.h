@@ -15,6 +15,9 @@ namespace kelmora::platform::posix {
 // Accepted libraries: librpm.so.10 with librpmio.so.10 (rpm 4.19 and later), else librpm.so.9 with
 // librpmio.so.9 (rpm 4.16 to 4.18). Older ones (librpm.so.8, rpm 4.14: RHEL 8, openSUSE Leap 15)
 // are not loaded, and their databases own nothing here.
+//
+// No rpm configuration is read, neither the system's nor the caller's: nothing that a user wrote
+// (~/.rpmmacros, $XDG_CONFIG_HOME/rpm, $RPM_CONFIGDIR) runs when root reads the database.
 class RpmDatabase : public PackageDatabase {
   public:
     // One librpm to try: the library's file name and that of its librpmio.
