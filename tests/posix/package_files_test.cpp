@@ -5,9 +5,12 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 #include "platform/posix/listing/DpkgDatabase.h"
+#include "platform/posix/listing/PacmanDatabase.h"
 #include "platform/posix/listing/PosixFileSystem.h"
 #include "platform/posix/shared/StatIdentity.h"
 #include "scan/Masks.h"
@@ -93,6 +96,35 @@ TEST_F(PackageOwnership, ReadOncePerScanAndKeepsOnlyListableNames) {
     PackageFiles started({std::make_shared<DpkgDatabase>(db.root())}, listable);
     writeList("p", {});
     EXPECT_FALSE(started.owns(a));
+}
+
+// A database is read again for a scan whenever its token may not stand for what was read: when it
+// has none (here after the read at the start), and when pacman rewrote a package's list in place.
+TEST_F(PackageOwnership, ADatabaseWithoutATokenOrWithAListRewrittenInPlaceIsReadAgain) {
+    tree.file("usr/lib/x/a.tmp", 1);
+    struct Untokened : PackageDatabase {
+        std::atomic<int> reads = 0;
+        std::string owned;
+        DatabaseRead read(const NameFilter&, const PathSink& take) override {
+            if (!owned.empty()) take(owned);
+            ++reads;
+            return DatabaseRead::Whole;
+        }
+    };
+    const auto untokened = std::make_shared<Untokened>();
+    PackageFiles started({untokened}, listable);
+    while (untokened->reads == 0) std::this_thread::yield();
+    untokened->owned = at("usr/lib/x/a.tmp");
+    EXPECT_TRUE(started.owns(identity("usr/lib/x/a.tmp")));
+
+    db.folder("local/p-1-1");
+    std::ofstream(db.path("local/p-1-1/files")) << "%FILES%\nusr/lib/x/a.tmp\n";
+    const PacmanDatabase pacman(tree.root(), db.root());
+    const auto before = pacman.state();
+    std::ofstream(db.path("local/p-1-1/files")) << "%FILES%\nusr/lib/x/b.tmp\n";
+    const timespec later[2] = {{0, UTIME_OMIT}, {2000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, db.path("local/p-1-1/files").c_str(), later, 0), 0);
+    EXPECT_NE(pacman.state(), before);
 }
 
 }  // namespace

@@ -30,13 +30,23 @@ bool PackageFiles::owns(const FileIdentity& file) {
     return owned_.contains(file);
 }
 
+namespace {
+
+// A missing token (a database that could not be stamped, or that was not read whole) matches
+// nothing, not even another missing one: such a database is read again every time.
+bool sameState(const std::optional<std::string>& now, const std::optional<std::string>& then) {
+    return now && then && *now == *then;
+}
+
+}  // namespace
+
 void PackageFiles::readChanged(bool forScan) {
     for (std::size_t i = 0; i < databases_.size(); ++i) {
         auto& kept = kept_[i];
         auto state = databases_[i]->state();
-        const bool unchanged = state && state == kept.state;
+        const bool unchanged = sameState(state, kept.state);
         // What the read ahead of the first scan found stands for that scan, unless it changed.
-        const bool justRead = forScan && kept.fresh && state == kept.state;
+        const bool justRead = forScan && kept.fresh && unchanged;
         if (!unchanged && !justRead) {
             kept.paths.clear();
             const auto read = databases_[i]->read(

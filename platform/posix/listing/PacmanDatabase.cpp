@@ -48,9 +48,24 @@ DatabaseRead PacmanDatabase::read(const NameFilter& keepName, const PathSink& ta
 }
 
 std::optional<std::string> PacmanDatabase::state() const {
+    const std::string local = database_ + "/local";
     struct stat facts;
-    if (stat((database_ + "/local").c_str(), &facts) != 0) return std::nullopt;
-    return std::to_string(facts.st_dev) + ' ' + stampOf(facts);
+    if (stat(local.c_str(), &facts) != 0) return std::nullopt;
+    std::string state = std::to_string(facts.st_dev) + ' ' + stampOf(facts) + '\n';
+    DIR* dir = opendir(local.c_str());
+    if (!dir) return std::nullopt;
+    std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, closedir);
+    // Each package's files list too: an upgrade may rewrite one in place, in a folder that stays.
+    while (const dirent* ent = readdir(dir)) {
+        if (ent->d_name[0] == '.') continue;
+        const std::string files = std::string(ent->d_name) + "/files";
+        state.append(files).append(" ");
+        state += fstatat(dirfd(dir), files.c_str(), &facts, AT_SYMLINK_NOFOLLOW) == 0
+                     ? stampOf(facts)
+                     : "-";
+        state += '\n';
+    }
+    return state;
 }
 
 }  // namespace kelmora::platform::posix

@@ -20,8 +20,9 @@ class PacmanDatabase : public PackageDatabase {
     // Absent when there is no local folder; Damaged when a package's `files` is missing or could
     // not be read.
     DatabaseRead read(const NameFilter& keepName, const PathSink& take) override;
-    // The local folder's inode and modification time: pacman makes a package's folder anew
-    // whenever it installs or upgrades the package, and removes it with the package.
+    // The local folder's inode and modification time, which change when pacman makes or removes
+    // a package's folder, and the stamp of every package's `files` list, which an upgrade may
+    // rewrite in a folder that stays. Nothing is read but the folder and the lists' facts.
     std::optional<std::string> state() const override;
 
   private:
