@@ -9,6 +9,21 @@ namespace kelmora::platform::win32::ntfs {
 namespace {
 
 constexpr std::size_t kChunk = 4u << 20;  // bytes per sequential read of the table
+// NTFS never lets a file's $ATTRIBUTE_LIST grow past 256 KiB.
+constexpr std::uint64_t kMostAttributeList = 256u << 10;
+
+// The clusters that `runs` hold on disk, when none is a hole and together they fit in
+// `totalClusters`; nothing otherwise (a hole may claim any length, and a run past the volume
+// would already have been refused, but many runs can claim the same clusters).
+std::optional<std::uint64_t> clustersOnDisk(const std::vector<Run>& runs,
+                                            std::uint64_t totalClusters) {
+    std::uint64_t sum = 0;
+    for (const Run& run : runs) {
+        if (run.sparse() || run.clusters > totalClusters - sum) return std::nullopt;
+        sum += run.clusters;
+    }
+    return sum;
+}
 
 // The clusters of an attribute's value, in order of its VCNs.
 struct Extents {
@@ -82,9 +97,15 @@ bool TableReader::readExtents(const MftRecord& zero) {
     mft_.runs = zero.dataRuns;
     std::vector<ListedAttribute> list = zero.attributeList;
     if (!zero.attributeListRuns.empty()) {
-        // A list too long for record 0: read it from its clusters.
+        // A list too long for record 0: read it from its clusters, once they are known to hold
+        // it.
         const Extents listExtents{zero.attributeListRuns};
+        const auto listClusters = clustersOnDisk(listExtents.runs, totalClusters_);
+        if (zero.attributeListSize > kMostAttributeList || !listClusters ||
+            zero.attributeListSize > *listClusters * cluster)
+            return fail(TableRefusal::ClaimBeyondVolume), false;
         std::vector<std::byte> value;
+        value.reserve(static_cast<std::size_t>(zero.attributeListSize));
         for (std::uint64_t at = 0; at < zero.attributeListSize; at += cluster) {
             const auto offset = listExtents.volumeOffset(at, cluster);
             if (!offset) return fail(TableRefusal::UnexpectedMft), false;
@@ -115,9 +136,13 @@ bool TableReader::readExtents(const MftRecord& zero) {
             nextVcn += run.clusters;
         }
     }
-    if (nextVcn * cluster < *zero.dataSize) return fail(TableRefusal::UnexpectedMft), false;
     for (const Run& run : mft_.runs)
         if (run.sparse()) return fail(TableRefusal::UnexpectedMft), false;
+    // The table's size, and with it the count of records and of pieces to read, is at most the
+    // volume's.
+    const auto tableClusters = clustersOnDisk(mft_.runs, totalClusters_);
+    if (!tableClusters) return fail(TableRefusal::ClaimBeyondVolume), false;
+    if (*tableClusters * cluster < *zero.dataSize) return fail(TableRefusal::UnexpectedMft), false;
     return true;
 }
 
@@ -178,7 +203,14 @@ bool TableReader::run(std::vector<char16_t>& upcase) {
     geometry_ = *geometry;
     const std::uint32_t cluster = geometry->bytesPerCluster;
     const std::uint32_t recordSize = geometry->bytesPerRecord;
-    totalClusters_ = geometry->totalSectors * geometry->bytesPerSector / cluster;
+    // The volume holds what its boot sector claims only where the device has its last sector.
+    const std::uint32_t sector = geometry->bytesPerSector;
+    if (geometry->totalSectors > UINT64_MAX / sector)
+        return fail(TableRefusal::ClaimBeyondVolume), false;
+    std::vector<std::byte> last(sector);
+    if (!read_((geometry->totalSectors - 1) * sector, last, std::nullopt))
+        return fail(TableRefusal::ClaimBeyondVolume), false;
+    totalClusters_ = geometry->totalSectors * sector / cluster;
 
     const auto zero = recordAt(geometry->mftCluster * cluster);
     if (!zero || !readExtents(*zero)) return false;

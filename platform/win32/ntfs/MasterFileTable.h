@@ -47,6 +47,9 @@ enum class TableRefusal : std::uint8_t {
     DamagedRecord,  // a record failed its update sequence or its layout checks
     UnexpectedMft,  // the table's own record 0 or its extents are not as NTFS writes them
     BadUpcase,      // $UpCase (record 10) is missing, unreadable or not an upper-case table
+    // A size that the volume claims is more than it holds: a boot sector whose last sector the
+    // device cannot read, a table larger than the volume, an attribute list past NTFS's limit.
+    ClaimBeyondVolume,
 };
 
 // The number of entries of $UpCase: one for each UTF-16 code unit.
@@ -57,6 +60,11 @@ constexpr std::size_t kUpcaseEntries = 65536;
 // then the whole table in large sequential reads, parsing every record as its read arrives and
 // handing it to `sink`; then the volume's upper-case table, record 10's unnamed $DATA, into
 // `upcase` (kUpcaseEntries entries), which orders the names of a folder's index.
+//
+// Every size the volume claims is checked against what it holds before anything of that size is
+// allocated or read: the boot sector's size against the device (its last sector must read), the
+// table's runs against the boot sector's clusters, an attribute list against NTFS's 256 KiB and
+// its own clusters. So a damaged or hostile volume costs no more memory and reading than its size.
 //
 // All or nothing: one damaged record refuses the whole table (false, and `refusal` says why),
 // since it may be any folder, whose files would then be missing without a trace; the caller
