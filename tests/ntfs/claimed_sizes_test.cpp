@@ -78,32 +78,26 @@ std::vector<std::byte> volume(const Claims& claims) {
 // Each claim is refused before anything of its size is asked for or read; the honest volume is
 // read to its end (where it has no $UpCase).
 TEST(NtfsClaimedSizes, AreRefusedBeforeAnythingOfThatSizeIsAllocatedOrRead) {
-    struct Row {
+    constexpr std::uint64_t kSectors = kVolume / 512 - 1;
+    const std::vector<ntfs::Run> again(40, {kMft, 250});
+    const struct {
         const char* what;
-        void (*claim)(Claims&);
-        TableRefusal refusal = TableRefusal::ClaimBeyondVolume;
-    };
-    for (const Row& row : {
-             Row{"an honest volume", [](Claims&) {}, TableRefusal::BadUpcase},
-             Row{"2^40 sectors and 2^32 records",
-                 [](Claims& c) {
-                     c.sectors = 1ull << 40;
-                     c.table = {{kMft, 1ull << 30}};
-                     c.tableSize = 1ull << 42;
-                 }},
-             Row{"a table of 40 MiB whose runs claim the same clusters again",
-                 [](Claims& c) {
-                     c.table.assign(40, {kMft, 250});
-                     c.tableSize = 40 * 250 * kCluster;
-                 }},
-             Row{"an attribute list of 2^40 bytes",
-                 [](Claims& c) {
-                     c.list = {{100, 128}};
-                     c.listSize = 1ull << 40;
-                 }},
-         }) {
         Claims claims;
-        row.claim(claims);
+        TableRefusal refusal;
+    } rows[] = {
+        {"an honest volume", {}, TableRefusal::BadUpcase},
+        {"2^40 sectors and 2^32 records",
+         {1ull << 40, {{kMft, 1ull << 30}}, 1ull << 42, {}, 0},
+         TableRefusal::ClaimBeyondVolume},
+        {"a table of 40 MiB whose runs claim the same clusters again",
+         {kSectors, again, 40 * 250 * kCluster, {}, 0},
+         TableRefusal::ClaimBeyondVolume},
+        {"an attribute list of 2^40 bytes",
+         {kSectors, {{kMft, 64}}, 64 * kCluster, {{100, 128}}, 1ull << 40},
+         TableRefusal::ClaimBeyondVolume},
+    };
+    for (const auto& row : rows) {
+        const Claims& claims = row.claims;
         const auto image = volume(claims);
         std::uint64_t read = 0;
         TableRefusal refusal{};

@@ -16,9 +16,12 @@ extern char** environ;
 namespace kelmora::platform::posix {
 namespace {
 
-// Kept as they are: they only reach the display the user sits at (whose owner can drive any
-// window on it anyway) or choose among plug-ins installed with the system.
-constexpr std::array<std::string_view, 12> kDisplay = {"DISPLAY",
+// Kept as they are: they only reach the display the user sits at and its session bus, over which
+// assistive technology reads and drives the window (whoever owns the display can drive any window
+// on it anyway), or choose among plug-ins installed with the system.
+constexpr std::array<std::string_view, 14> kDisplay = {"DBUS_SESSION_BUS_ADDRESS",
+                                                       "AT_SPI_BUS_ADDRESS",
+                                                       "DISPLAY",
                                                        "XAUTHORITY",
                                                        "WAYLAND_DISPLAY",
                                                        "XDG_RUNTIME_DIR",
