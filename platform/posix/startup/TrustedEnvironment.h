@@ -21,10 +21,11 @@ bool environmentIsForeign(uid_t effectiveUser, uid_t realUser, gid_t effectiveGr
                           gid_t realGroup, const char* home);
 
 // The variables of `entries` ("NAME=value", as environ holds them) that such a process keeps: what
-// reaches the display and names the language, and nothing else. Whatever names a file or folder
-// that a library reads code or configuration from (plug-in and module paths, rpm's and Qt's
-// configuration, XDG base folders, font, locale and converter paths) is dropped, and so is a language name with a "/" in it, which the C library reads as a path. HOME,
-// USER and LOGNAME become the account's own, PATH the system's programs' folders.
+// reaches the display, its session bus and names the language, and nothing else. Whatever names a
+// file or folder that a library reads code or configuration from (plug-in and module paths, rpm's
+// and Qt's configuration, XDG base folders, font, locale and converter paths) is dropped, and so is
+// a language name with a "/" in it, which the C library reads as a path. HOME, USER and LOGNAME
+// become the account's own, PATH the system's programs' folders.
 std::vector<std::string> trustedEnvironment(const std::vector<std::string_view>& entries,
                                             const Account& account);
 
