@@ -12,13 +12,14 @@ seconds=${KELMORA_FUZZ_SECONDS:-30}
 
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
     -DKELMORA_FUZZ=ON -DKELMORA_BUILD_APP=OFF -DKELMORA_BUILD_TESTS=OFF -DKELMORA_BUILD_BENCH=OFF
-cmake --build "$build" -j"$(nproc)" --target ntfs_table_fuzz
+cmake --build "$build" -j"$(nproc)" --target kelmora_fuzz_targets
 
 mkdir -p "$build/findings"
-for target in ntfs_table; do
+for seeds in "$top"/tests/fuzz/*/; do
+    target=$(basename "$seeds")
     corpus=$build/corpus/$target
     rm -rf "$corpus" && mkdir -p "$corpus"
-    cp "$top/tests/fuzz/$target/"* "$corpus/"
+    cp "$seeds"* "$corpus/"
     "$build/tests/fuzz/${target}_fuzz" -max_total_time="$seconds" -timeout=10 \
         -artifact_prefix="$build/findings/${target}-" -print_final_stats=1 "$corpus"
 done
