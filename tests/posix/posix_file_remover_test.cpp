@@ -549,9 +549,10 @@ TEST_F(PosixTrashMounts, TheCopyRemovesOnlyTheFileItChecked) {
                 swap();
             };
         } else {
+            // The first rename gives the whole copy its recorded name in the trash.
             beforeRenameAt2 = [&] {
-                if (++renames == 1) swap();
-                if (renames == 2 && when == When::AgainBeforePutBack)
+                if (++renames == 2) swap();
+                if (renames == 3 && when == When::AgainBeforePutBack)
                     writeFile(tree.path(at + "x.tmp"), "again");
             };
         }
