@@ -32,7 +32,23 @@ namespace {
 // can act there as another process racing the removal would.
 std::function<void()> beforeRenameAt2;
 std::function<void()> beforeUnlinkAt;
+// Run after every pwrite and copy_file_range of this program, with where its data ended.
+std::function<void(off_t)> afterWrite;
 }  // namespace
+
+extern "C" ssize_t pwrite(int fd, const void* data, size_t size, off_t at) {
+    const auto put = static_cast<ssize_t>(::syscall(SYS_pwrite64, fd, data, size, at));
+    if (afterWrite && put > 0) afterWrite(at + put);
+    return put;
+}
+
+extern "C" ssize_t copy_file_range(int in, off64_t* inAt, int out, off64_t* outAt, size_t size,
+                                   unsigned int flags) {
+    const auto put =
+        static_cast<ssize_t>(::syscall(SYS_copy_file_range, in, inAt, out, outAt, size, flags));
+    if (afterWrite && put > 0 && outAt) afterWrite(*outAt);
+    return put;
+}
 
 // The system's renameat2, after beforeRenameAt2.
 extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to,
@@ -634,6 +650,69 @@ TEST_F(PosixTrashMounts, NoRoomInTheHomeTrashRefusesAndLeavesNothingBehind) {
     EXPECT_EQ(contents(tree.path("ram/big.tmp")), big);
     EXPECT_TRUE(namesIn(tree.path("few/Trash/files")).empty());
     EXPECT_TRUE(namesIn(tree.path("few/Trash/info")).empty());
+}
+
+TEST_F(PosixTrashMounts, AKilledCopyLeavesNothingThatARestoreWouldBringBackWrong) {
+    REQUIRE_MOUNTS();
+    ASSERT_TRUE(mounts.tmpfs(tree.path("ram"), "size=64m"));
+    std::string original(8 << 20, 0);
+    for (std::size_t i = 0; i < original.size(); ++i) original[i] = static_cast<char>(i / 4093);
+    // A child copying it into the home trash stops where a row says (once so many bytes are
+    // written, or at its nth rename) and is killed there, in one row only after the next put.
+    struct Row {
+        off_t bytes;
+        int rename;
+        bool killLater;
+    };
+    for (const Row row : {Row{1 << 20, 0, false}, Row{4 << 20, 0, false}, Row{8 << 20, 0, false},
+                          Row{0, 1, false}, Row{0, 2, false}, Row{4 << 20, 0, true}}) {
+        SCOPED_TRACE(std::to_string(row.bytes) + " " + std::to_string(row.rename));
+        writeFile(tree.path("ram/big.tmp"), original);
+        int stops[2];
+        ASSERT_EQ(::pipe(stops), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            int renames = 0;
+            const auto stop = [&] {
+                for (::write(stops[1], "!", 1);;) ::pause();
+            };
+            afterWrite = [&](off_t end) { row.bytes != 0 && end >= row.bytes ? stop() : void(); };
+            beforeRenameAt2 = [&] { ++renames == row.rename ? stop() : void(); };
+            remover.moveToTrash(listed("ram/big.tmp"));
+            ::_exit(0);
+        }
+        ::close(stops[1]);
+        char stopped = 0;
+        EXPECT_EQ(::read(stops[0], &stopped, 1), 1) << "the child never came to its stop";
+        ::close(stops[0]);
+        const auto kill = [&] { ::kill(child, SIGKILL), ::waitpid(child, nullptr, 0); };
+        // Every record names a file of the original's content or, until the next put clears it
+        // up, none; and once cleared up, every file in the trash has its record.
+        const auto expectNoWrongRecord = [&](bool clearedUp) {
+            for (const std::string& record : namesIn(trash("info"))) {
+                const std::string file = trash("files/" + record.substr(0, record.size() - 10));
+                EXPECT_TRUE(fs::exists(file) ? contents(file) == original : !clearedUp) << record;
+            }
+            for (const std::string& name : namesIn(trash("files")))
+                EXPECT_TRUE(!clearedUp || fs::exists(trash("info/" + name + ".trashinfo"))) << name;
+        };
+        if (!row.killLater) kill();
+        EXPECT_TRUE(contents(tree.path("ram/big.tmp")) == original) << "the original changed";
+        expectNoWrongRecord(false);
+        EXPECT_EQ(PosixFileRemover{trash()}.moveToTrash(listed("ram/big.tmp")).outcome,
+                  RemoveOutcome::Removed);
+        if (row.killLater) {  // its copy was passed over while locked, and goes once it is not
+            expectNoWrongRecord(false);
+            EXPECT_EQ(namesIn(trash("files")).size(), 2u);
+            kill();
+            writeFile(tree.path("ram/big.tmp"), original);
+            EXPECT_EQ(PosixFileRemover{trash()}.moveToTrash(listed("ram/big.tmp")).outcome,
+                      RemoveOutcome::Removed);
+        }
+        EXPECT_FALSE(tree.exists("ram/big.tmp"));
+        expectNoWrongRecord(true);
+        fs::remove_all(trash());
+    }
 }
 
 TEST_F(PosixTrash, AnEntrySwappedInNeverKeepsARecord) {
