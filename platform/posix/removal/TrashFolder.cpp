@@ -325,9 +325,9 @@ void TrashFolder::clearLeftCopy(const std::string& privateName) {
     if (!copy || ::fstat(copy.get(), &held) != 0 || !S_ISREG(held.st_mode) ||
         held.st_uid != ::geteuid() || ::flock(copy.get(), LOCK_EX | LOCK_NB) != 0)
         return;
-    // Still the name of what was locked, which is no trashed file (one has a record of its own;
-    // a name too long for one has none) but a copy whose record was made before it, and goes
-    // only after it.
+    // Only what is still at that name once locked, and only a copy: a trashed file of that name
+    // would have a record of its own (a name too long to have one cannot be a trashed file), and
+    // a copy always has its recorded name's record, made before it and dropped only after it.
     const std::string trashName = privateName.substr(kCopyPrefix.size());
     const std::string ownRecord = privateName + std::string(kRecordSuffix);
     if (::fstatat(files_.get(), privateName.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
