@@ -32,7 +32,22 @@ namespace {
 // can act there as another process racing the removal would.
 std::function<void()> beforeRenameAt2;
 std::function<void()> beforeUnlinkAt;
+// Run after every pwrite and copy_file_range of this program, with where its data ended.
+std::function<void(off_t)> afterWrite;
 }  // namespace
+
+extern "C" ssize_t pwrite(int fd, const void* data, size_t size, off_t at) {
+    const auto put = static_cast<ssize_t>(::syscall(SYS_pwrite64, fd, data, size, at));
+    if (afterWrite && put > 0) afterWrite(at + put);
+    return put;
+}
+extern "C" ssize_t copy_file_range(int in, off64_t* inAt, int out, off64_t* outAt, size_t size,
+                                   unsigned int flags) {
+    const auto put =
+        static_cast<ssize_t>(::syscall(SYS_copy_file_range, in, inAt, out, outAt, size, flags));
+    if (afterWrite && put > 0 && outAt) afterWrite(*outAt);
+    return put;
+}
 
 // The system's renameat2, after beforeRenameAt2.
 extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to,
@@ -549,9 +564,10 @@ TEST_F(PosixTrashMounts, TheCopyRemovesOnlyTheFileItChecked) {
                 swap();
             };
         } else {
+            // The first rename gives the whole copy its recorded name in the trash.
             beforeRenameAt2 = [&] {
-                if (++renames == 1) swap();
-                if (renames == 2 && when == When::AgainBeforePutBack)
+                if (++renames == 2) swap();
+                if (renames == 3 && when == When::AgainBeforePutBack)
                     writeFile(tree.path(at + "x.tmp"), "again");
             };
         }
@@ -633,6 +649,62 @@ TEST_F(PosixTrashMounts, NoRoomInTheHomeTrashRefusesAndLeavesNothingBehind) {
     EXPECT_EQ(contents(tree.path("ram/big.tmp")), big);
     EXPECT_TRUE(namesIn(tree.path("few/Trash/files")).empty());
     EXPECT_TRUE(namesIn(tree.path("few/Trash/info")).empty());
+}
+
+TEST_F(PosixTrashMounts, AKilledCopyLeavesNothingThatARestoreWouldBringBackWrong) {
+    REQUIRE_MOUNTS();
+    ASSERT_TRUE(mounts.tmpfs(tree.path("ram"), "size=64m"));
+    std::string original(8 << 20, 0);
+    for (std::size_t i = 0; i < original.size(); ++i) original[i] = static_cast<char>(i / 4093);
+    // A child copying it into the home trash stops once so many bytes are written, or at its nth
+    // rename, and is killed there; in the last row only after a put meanwhile.
+    // Every record names a file of the original's content or none; gives how many name none and
+    // how many files have no record.
+    const auto check = [&] {
+        std::pair<std::size_t, std::size_t> loose;
+        for (const std::string& record : namesIn(trash("info"))) {
+            const std::string file = trash("files/" + record.substr(0, record.size() - 10));
+            EXPECT_TRUE(!fs::exists(file) || contents(file) == original) << record;
+            loose.first += !fs::exists(file);
+        }
+        for (const std::string& name : namesIn(trash("files")))
+            loose.second += !fs::exists(trash("info/" + name + ".trashinfo"));
+        return loose;
+    };
+    const std::pair<off_t, int> stopsAt[] = {{1 << 20, 0}, {4 << 20, 0}, {8 << 20, 0},
+                                             {0, 1},       {0, 2},       {4 << 20, -1}};
+    for (const auto& [bytes, rename] : stopsAt) {
+        SCOPED_TRACE(std::to_string(bytes) + " " + std::to_string(rename));
+        writeFile(tree.path("ram/big.tmp"), original);
+        int stops[2];
+        ASSERT_EQ(::pipe(stops), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            int renames = 0;
+            const auto stop = [&] {
+                for (::write(stops[1], "!", 1);;) ::pause();
+            };
+            afterWrite = [&](off_t end) { bytes != 0 && end >= bytes ? stop() : void(); };
+            beforeRenameAt2 = [&] { ++renames == rename ? stop() : void(); };
+            remover.moveToTrash(listed("ram/big.tmp"));
+            ::_exit(0);
+        }
+        ::close(stops[1]);
+        char stopped = 0;
+        EXPECT_EQ(::read(stops[0], &stopped, 1), 1) << "the child never came to its stop";
+        ::close(stops[0]);
+        if (rename >= 0) ::kill(child, SIGKILL), ::waitpid(child, nullptr, 0);
+        EXPECT_TRUE(contents(tree.path("ram/big.tmp")) == original) << "the original changed";
+        check();
+        EXPECT_EQ(PosixFileRemover{trash()}.moveToTrash(listed("ram/big.tmp")).outcome,
+                  RemoveOutcome::Removed);
+        EXPECT_FALSE(tree.exists("ram/big.tmp"));
+        // All cleared up, but for the copy that its running writer holds locked.
+        const std::size_t locked = rename < 0 ? 1 : 0;
+        EXPECT_EQ(check(), std::make_pair(locked, locked));
+        if (rename < 0) ::kill(child, SIGKILL), ::waitpid(child, nullptr, 0);
+        fs::remove_all(trash());
+    }
 }
 
 TEST_F(PosixTrash, AnEntrySwappedInNeverKeepsARecord) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string>
 
 namespace kelmora::test {
@@ -14,7 +14,9 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
 // The bytes of the file at `path`; empty when it cannot be read.
 inline std::string contents(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    std::ostringstream out;
+    if (in) out << in.rdbuf();  // whole buffers at a time, which large files need
+    return out.str();
 }
 
 }  // namespace kelmora::test

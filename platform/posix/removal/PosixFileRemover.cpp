@@ -128,6 +128,8 @@ RemoveResult PosixFileRemover::moveToTrash(const ListedFile& file) {
 }
 
 RemoveResult PosixFileRemover::deleteOnce(const ListedFile& file) {
+    // Finding the file only reads. Then one unlink: a kill at any step leaves the file at its
+    // path or gone as the user asked, never anything else.
     Found found;
     if (auto verdict = find(file, found)) return *verdict;
     if ((found.mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return refused(EACCES);
@@ -137,6 +139,10 @@ RemoveResult PosixFileRemover::deleteOnce(const ListedFile& file) {
 }
 
 RemoveResult PosixFileRemover::moveToTrashOnce(const ListedFile& file) {
+    // Finding the file and the trash changes nothing but folders made for a trash: a kill there
+    // leaves the file at its path. Putting it in is TrashFolder's (moveIn, copyIn), which say
+    // what a kill leaves at each of their steps: the file at its path, or in a trash with its
+    // record, or (a copy) in both, whole; never only a part of it.
     Found found;
     if (auto verdict = find(file, found)) return *verdict;
     int homeError = 0;

@@ -41,8 +41,8 @@ namespace kelmora::platform::posix {
 //    to the top (see TrashFolder::openOnTop).
 // 3. Where no trash on its own mount takes it, or the rename meant for step 1 crosses a file
 //    system within the mount (EXDEV: a btrfs subvolume), it is copied into the home trash, and
-//    into no other place, flushed to disk, checked to be the listed file still, and only then
-//    removed.
+//    into no other place, flushed to disk, checked to be the listed file still, named there only
+//    then, and only then removed.
 // It is never deleted without a copy in a trash, and the call reports Removed only once it is in
 // one; each refusal leaves the file where it was and no record of it in any trash.
 //

@@ -1,7 +1,9 @@
 #include "platform/posix/removal/TrashFolder.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <ctime>
 #include <random>
+#include <vector>
 
 #include "platform/posix/mounts/MountTop.h"
 #include "platform/posix/removal/FileCopy.h"
@@ -22,6 +25,11 @@ namespace {
 constexpr int kPartFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr int kTrashFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr std::string_view kRecordSuffix = ".trashinfo";
+// What a copy's name in files/ begins with until it is whole and on disk. Short enough that it fits
+// before any name whose record fits (NAME_MAX - kRecordSuffix), and a name hardly anything else
+// makes.
+constexpr std::string_view kCopyPrefix = ".kelmora~";
+static_assert(kCopyPrefix.size() <= kRecordSuffix.size());
 // Random names tried in a row before a put gives up (EEXIST). Each is one of 2^32, so even a
 // trash holding millions of one name's files takes a second try about once in a thousand puts: only
 // a folder that calls every name taken (a broken file system) ever reaches this.
@@ -166,25 +174,30 @@ int makeParents(const std::string& path) {
 }
 
 // Renames `from` in `fromFd` to `to` in `toFd` unless `to` exists. Where the file system cannot
-// refuse to replace (EINVAL), `to` is looked for first. 0 or an errno (EEXIST: `to` is taken).
+// refuse to replace (EINVAL), the file gets `to` as a second name, which never replaces either,
+// and loses `from`; a file system without hard links (or a folder) refuses instead, as a look
+// for `to` and a plain rename after it could replace what took `to` in between. 0 or an errno
+// (EEXIST: `to` is taken).
 int renameNoReplace(int fromFd, const std::string& from, int toFd, const std::string& to) {
     if (::renameat2(fromFd, from.c_str(), toFd, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL) return errno;
-    struct stat there {};
-    if (::fstatat(toFd, to.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
-    if (errno != ENOENT) return errno;
-    return ::renameat(fromFd, from.c_str(), toFd, to.c_str()) == 0 ? 0 : errno;
+    if (::linkat(fromFd, from.c_str(), toFd, to.c_str(), 0) != 0) return errno;
+    if (::unlinkat(fromFd, from.c_str(), 0) == 0) return 0;
+    const int error = errno;
+    ::unlinkat(toFd, to.c_str(), 0);
+    return error;
 }
 
-}  // namespace
+// The entry `name` of `folderFd`, not followed, is a regular file of the effective user's.
+bool usersOwnFile(int folderFd, const std::string& name) {
+    struct stat st {};
+    return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+}
 
-std::optional<TrashFolder> TrashFolder::openHome(const HomeTrashPlace& place, int& error) {
-    const uid_t user = ::geteuid();
-    if (place.way == HomeTrashWay::Verified) {
-        auto trash = openTrustedFolder(place.base, place.below, user, error);
-        if (!trash) return std::nullopt;
-        return openParts(trash->get(), user, error);
-    }
+// The home trash folder at `place` of the user's own choice, reached as its path says and made
+// with its parents when missing. Nothing on failure, with `error` set.
+std::optional<UniqueFd> openUsersOwnTrash(const HomeTrashPlace& place, int& error) {
     const std::string trashPath = place.path();
     const std::size_t slash = trashPath.rfind('/');
     if (trashPath.empty() || trashPath.front() != '/' || slash + 1 >= trashPath.size()) {
@@ -199,9 +212,20 @@ std::optional<TrashFolder> TrashFolder::openHome(const HomeTrashPlace& place, in
         return std::nullopt;
     }
     const std::string leaf = trashPath.substr(slash + 1);
-    auto trash = makeAndOpen(parentFd.get(), leaf.c_str(), kTrashFlags, error);
+    return makeAndOpen(parentFd.get(), leaf.c_str(), kTrashFlags, error);
+}
+
+}  // namespace
+
+std::optional<TrashFolder> TrashFolder::openHome(const HomeTrashPlace& place, int& error) {
+    const uid_t user = ::geteuid();
+    auto trash = place.way == HomeTrashWay::Verified
+                     ? openTrustedFolder(place.base, place.below, user, error)
+                     : openUsersOwnTrash(place, error);
     if (!trash) return std::nullopt;
-    return openParts(trash->get(), user, error);
+    auto home = openParts(trash->get(), user, error);
+    if (home) home->leftCopiesPending_ = true;
+    return home;
 }
 
 std::optional<TrashFolder> TrashFolder::openOnTop(int topFd, uid_t uid, int& error) {
@@ -273,15 +297,84 @@ void TrashFolder::dropRecord(const std::string& trashName) {
     ::unlinkat(info_.get(), (trashName + std::string(kRecordSuffix)).c_str(), 0);
 }
 
+void TrashFolder::clearLeftCopies() {
+    leftCopiesPending_ = false;
+    const int listing = ::openat(files_.get(), ".", kPartFlags);
+    DIR* folder = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!folder) {
+        if (listing >= 0) ::close(listing);
+        return;
+    }
+    std::vector<std::string> left;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() > kCopyPrefix.size() && name.starts_with(kCopyPrefix))
+            left.emplace_back(name);
+    }
+    ::closedir(folder);
+    for (const std::string& privateName : left) clearLeftCopy(privateName);
+}
+
+void TrashFolder::clearLeftCopy(const std::string& privateName) {
+    UniqueFd copy(::openat(files_.get(), privateName.c_str(),
+                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat held {
+    }, there{};
+    // A run that still writes it holds it locked; where the file system keeps no locks, nothing
+    // tells a killed run's copy from a running one's, and it stays.
+    if (!copy || ::fstat(copy.get(), &held) != 0 || !S_ISREG(held.st_mode) ||
+        held.st_uid != ::geteuid() || ::flock(copy.get(), LOCK_EX | LOCK_NB) != 0)
+        return;
+    // Only what is still at that name once locked, and only a copy: a trashed file of that name
+    // would have a record of its own (a name too long to have one cannot be a trashed file), and
+    // a copy always has its recorded name's record, made before it and dropped only after it.
+    const std::string trashName = privateName.substr(kCopyPrefix.size());
+    const std::string ownRecord = privateName + std::string(kRecordSuffix);
+    if (::fstatat(files_.get(), privateName.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
+        there.st_dev != held.st_dev || there.st_ino != held.st_ino ||
+        (::fstatat(info_.get(), ownRecord.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 ||
+         (errno != ENOENT && errno != ENAMETOOLONG)) ||
+        !usersOwnFile(info_.get(), trashName + std::string(kRecordSuffix)))
+        return;
+    // Whether the copy reached its name (it has it too where a second name stood for the rename):
+    // its record then names what it should, and stays.
+    const bool arrived =
+        ::fstatat(files_.get(), trashName.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 ||
+        errno != ENOENT;
+    // The copy first: a kill between the two leaves a record of nothing, which readers pass over.
+    if (::unlinkat(files_.get(), privateName.c_str(), 0) == 0 && !arrived) dropRecord(trashName);
+}
+
+UniqueFd TrashFolder::makePrivateCopy(const std::string& privateName) {
+    UniqueFd copy(::openat(files_.get(), privateName.c_str(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!copy) return copy;
+    while (::flock(copy.get(), LOCK_EX) != 0 && errno == EINTR) {
+    }
+    // Another run's clearLeftCopies may have taken it, and its record, before it was locked: only
+    // a copy still at its name once locked is safe from that. Otherwise its name counts as taken.
+    struct stat held {
+    }, there{};
+    if (::fstat(copy.get(), &held) == 0 &&
+        ::fstatat(files_.get(), privateName.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+        there.st_dev == held.st_dev && there.st_ino == held.st_ino)
+        return copy;
+    errno = EEXIST;
+    return UniqueFd();
+}
+
 template <typename Place>
 RemoveResult TrashFolder::putUnderFreeName(const std::string& name, std::string_view recordedPath,
                                            bool flushRecord, Place place) {
+    if (leftCopiesPending_) clearLeftCopies();
     const std::string record = recordText(recordedPath);
     // Two operations per put whatever the trash holds: the exclusive record, then the file under
     // its name. Only a name taken in files/ by something without a record, or by chance a random
     // one taken already, costs another pair.
     for (int attempt = 0; attempt <= kMostRandomNames; ++attempt) {
         const std::string trashName = candidateName(name, attempt);
+        // A kill from here until `place` puts the file at the name leaves a record of no file,
+        // which trash readers pass over, and the file where it was: nothing is lost.
         if (const int error = writeRecord(trashName, record, flushRecord)) {
             if (error == EEXIST) continue;
             return refused(error);
@@ -303,6 +396,7 @@ RemoveResult TrashFolder::moveIn(int folderFd, const std::string& name,
 std::optional<RemoveResult> TrashFolder::renameInto(int folderFd, const std::string& name,
                                                     const FileIdentity& expected,
                                                     const std::string& trashName) {
+    // One rename: a kill leaves the file at its path, or in the trash with its record.
     if (const int error = renameNoReplace(folderFd, name, files_.get(), trashName)) {
         if (error == EEXIST) return std::nullopt;
         dropRecord(trashName);
@@ -315,9 +409,11 @@ std::optional<RemoveResult> TrashFolder::renameInto(int folderFd, const std::str
     const auto arrived = identityAt(files_.get(), trashName.c_str());
     if (arrived && sameFileSinceRename(*arrived, expected)) return kRemoved;
     // Another entry took the name between the caller's check and the rename: it is not what was
-    // listed, so it keeps no record, whatever happens next. It goes back under its name, never
-    // over whatever may have taken that meanwhile; where it cannot, it stays in files/ with no
-    // record, where no trash reader offers it as anything and the next put passes over its name.
+    // listed, so it keeps no record, whatever happens next. (A kill before it goes leaves it in
+    // the trash with a record of its own path, from where a restore puts it back.) It goes back
+    // under its name, never over whatever may have taken that meanwhile; where it cannot, it stays
+    // in files/ with no record, where no trash reader offers it as anything and the next put passes
+    // over its name.
     dropRecord(trashName);
     renameNoReplace(files_.get(), trashName, folderFd, name);
     return refused(ESTALE);
@@ -354,18 +450,27 @@ std::optional<RemoveResult> TrashFolder::copyInto(int source, const struct stat&
                                                   const std::string& name,
                                                   const FileIdentity& expected,
                                                   const std::string& trashName) {
-    UniqueFd copy(::openat(files_.get(), trashName.c_str(),
-                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    // The record exists and names no file. The copy is written under its private name, locked
+    // while this run holds it: a kill until it gets the recorded name leaves that partial or
+    // whole copy, which no reader offers, the record of no file and the original at its path.
+    // clearLeftCopies takes the first two away.
+    struct stat there {};
+    if (::fstatat(files_.get(), trashName.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0)
+        return std::nullopt;  // taken by something without a record: no copy made in vain
+    const std::string privateName = std::string(kCopyPrefix) + trashName;
+    UniqueFd copy = makePrivateCopy(privateName);
     if (!copy) {
         const int error = errno;
         if (error == EEXIST) return std::nullopt;
         dropRecord(trashName);
         return refused(error);
     }
-    // From here on a failure takes the copy and its record out again.
+    // From here on a failure takes the copy out again, from where it is, then its record: the
+    // copy first, so that a kill in between leaves at most a record of no file.
+    const std::string* copyName = &privateName;
     const auto undo = [&](RemoveResult result) {
+        ::unlinkat(files_.get(), copyName->c_str(), 0);
         copy.reset();
-        ::unlinkat(files_.get(), trashName.c_str(), 0);
         dropRecord(trashName);
         return result;
     };
@@ -382,11 +487,24 @@ std::optional<RemoveResult> TrashFolder::copyInto(int source, const struct stat&
         now.st_ctim.tv_sec == st.st_ctim.tv_sec && now.st_ctim.tv_nsec == st.st_ctim.tv_nsec;
     if (!same) return undo(refused(ESTALE));
 
+    // The whole copy, on disk, gets the recorded name, never over what took it meanwhile (which
+    // costs the copy and its record, and another name is tried), and that is put on disk before
+    // the original can go: a kill from here on leaves the original at its path and its copy in
+    // the trash with its record, both whole.
+    if (const int error = renameNoReplace(files_.get(), privateName, files_.get(), trashName)) {
+        if (error != EEXIST) return undo(refused(error));
+        ::unlinkat(files_.get(), privateName.c_str(), 0);
+        return std::nullopt;
+    }
+    copyName = &trashName;
+    if (::fsync(files_.get()) != 0) return undo(refused(errno));
+
     // Something could take the name between that check and an unlink of it, and would be deleted
     // for good. So the original first goes aside under a private name in its own folder, is checked
     // there and only then unlinked: what the unlink removes is what was checked, unless someone
     // who may write the folder finds the private name and swaps it too, which they could do to
-    // any file of theirs there anyway.
+    // any file of theirs there anyway. A kill while it is aside leaves it under that name, beside
+    // its copy in the trash: nothing is lost.
     const std::string aside = ".kelmora-trash-" + randomHex(16);
     if (const int error = renameNoReplace(folderFd, name, folderFd, aside))
         return undo(error == ENOENT ? kGone : refused(error));

@@ -30,6 +30,11 @@ namespace kelmora::platform::posix {
 //
 // The trash folder and its two parts are real folders (not links) owned by the user, to which no
 // one else may write.
+//
+// A copy is written under a private name, ".kelmora~NAME" beside its NAME in files/, which no
+// record names, so no trash reader offers it; it gets NAME only once whole and on disk. A run
+// killed meanwhile leaves that private copy and a record naming no file; the first put into the
+// home trash of a later run clears both (see clearLeftCopies).
 class TrashFolder {
   public:
     // The home trash at `place`, made (0700 each) with what is missing of `place.below`, for the
@@ -60,8 +65,10 @@ class TrashFolder {
                         std::string_view recordedPath);
 
     // Puts the regular file `name` of `folderFd` in by copying it (from any mount): copies it
-    // with what a move would keep (see copyFile), flushes the copy, its record and both folders to
-    // disk, checks that the name still holds `expected`, unchanged since the copy began, renames it
+    // under its private name with what a move would keep (see copyFile), flushes the copy, its
+    // record and both folders to disk, checks that the name still holds `expected`, unchanged
+    // since the copy began, gives the copy its recorded name (never over another file) and
+    // flushes that too, renames the original
     // aside to a private name in its folder, checks it again there and only then removes it, so
     // that nothing put at the name meanwhile is ever deleted. What fails the second check goes back
     // under its name (or, where that is taken again, stays under the private one) and is refused
@@ -74,6 +81,16 @@ class TrashFolder {
   private:
     TrashFolder(UniqueFd files, UniqueFd info, std::uint64_t mountKey)
         : files_(std::move(files)), info_(std::move(info)), mountKey_(mountKey) {}
+    // Removes what killed copies left in files/: each private copy that no running copy holds
+    // locked, that is the user's, has no record of its own and whose NAME has the user's record,
+    // and that record too where files/NAME never arrived. Nothing else is touched, whoever made
+    // it. Once per trash opened by openHome, the only trash that copies go to, before its first
+    // put.
+    void clearLeftCopies();
+    void clearLeftCopy(const std::string& privateName);
+    // Creates the private copy of `trashName`, locked against clearLeftCopies of other runs; -1
+    // with errno set (EEXIST: the name is taken) when it cannot.
+    UniqueFd makePrivateCopy(const std::string& privateName);
     // Opens files/ and info/ of the trash folder `trashFd`, which is checked too, all made when
     // missing and each owned by `owner` with no write right for anyone else.
     static std::optional<TrashFolder> openParts(int trashFd, uid_t owner, int& error);
@@ -101,6 +118,7 @@ class TrashFolder {
     UniqueFd files_;
     UniqueFd info_;
     std::uint64_t mountKey_ = 0;
+    bool leftCopiesPending_ = false;
 };
 
 }  // namespace kelmora::platform::posix
