@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# ntfs-test-volume.sh IMAGE makes the small NTFS volume that the master file table tests read
-# (tests/win32/ntfs_table_test.cpp knows what it holds): mkntfs makes it in the file IMAGE, and
-# ntfs-3g, mounted through FUSE, fills it. Needs root (or FUSE for the user) and the ntfs-3g
-# package; exits non-zero, having said why, when it cannot, and the tests that need it skip.
+# ntfs-test-volume.sh IMAGE [SIZE MKNTFS-OPTION...] makes the small NTFS volume that the master
+# file table tests read (tests/win32/ntfs_table_test.cpp knows what it holds): mkntfs makes it in
+# the file IMAGE, of SIZE (24M) with the given options (512-byte sectors; "-s 4096 -c 2097152"
+# gives 4 KiB sectors and records and 2 MiB clusters), and ntfs-3g, mounted through FUSE, fills
+# it. Needs root (or FUSE for the user) and the ntfs-3g package; exits non-zero, having said why,
+# when it cannot, and the tests that need it skip.
 set -euo pipefail
 image=$1
+size=${2:-24M}
+shift $(($# > 1 ? 2 : 1))
+options=("$@")
+[[ ${#options[@]} -gt 0 ]] || options=(-s 512)
 mnt=$(mktemp -d)
 trap 'cd /; umount "$mnt" 2>/dev/null || true; rmdir "$mnt"' EXIT
 
-truncate -s 24M "$image"
-if ! mkntfs -F -q -f -s 512 -p 0 -H 0 -S 0 -L KELMORA "$image" >/dev/null 2>&1; then
+truncate -s "$size" "$image"
+if ! mkntfs -F -q -f "${options[@]}" -p 0 -H 0 -S 0 -L KELMORA "$image" >/dev/null 2>&1; then
     echo "No NTFS volume for the table tests: mkntfs failed." >&2
     exit 1
 fi
@@ -52,6 +58,11 @@ long=$(printf 'n%.0s' $(seq 100))
 for i in $(seq -w 1 40); do ln links/listed.tmp "links/$long$i"; done
 printf 'g' >gone.tmp
 rm gone.tmp
+# A folder marked for compression, whose new files ntfs-3g writes compressed (in clusters of up
+# to 4 KiB; larger ones are written whole): compression units of packed data and holes.
+mkdir packed
+setfattr -n system.ntfs_attrib_be -v 0x00000810 packed
+head -c 200000 /dev/zero | tr '\0' p >packed/runs.bak
 # Names that the listing order must sort: case, and characters between "Z" and "a". (No system
 # folder: Wine takes a folder's system attribute from its user.DOSATTRIB extended attribute, which
 # ntfs-3g keeps only for files, so Wine's walk would enter what the table rightly does not.)

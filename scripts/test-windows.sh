@@ -25,8 +25,11 @@ wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 # Drive D:, a volume that Wine reports as FAT32, for the identity tests (as root only).
 wine_fat_drive D
 # Drive E:, an NTFS volume whose table is read from its device and whose files are walked
-# through an ntfs-3g mount, for the master file table tests (as root only).
+# through an ntfs-3g mount, for the master file table tests (as root only); drive F:, the same
+# files on a volume as Windows lays out a 4Kn disk with its largest clusters: 4 KiB sectors and
+# records, clusters of 2 MiB.
 wine_ntfs_drive E
+wine_ntfs_drive F 128M -s 4096 -c 2097152
 wine_restart
 
 ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE gui

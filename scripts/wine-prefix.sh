@@ -15,7 +15,8 @@ wine_prefix() {
     mkdir -p "$WINEPREFIX" "$HOME" "$XDG_DATA_HOME"
     xvfb=""
     fat_loop=""
-    ntfs_mount=""
+    ntfs_mount=""  # one volume that a caller mounted itself
+    ntfs_mounts=()
     trap wine_cleanup EXIT
 }
 
@@ -37,7 +38,8 @@ wine_cleanup() {
     wineserver -w >/dev/null 2>&1 || true
     if [[ -n $xvfb ]]; then kill "$xvfb" 2>/dev/null || true; fi
     if [[ -n $fat_loop ]]; then losetup -d "$fat_loop" 2>/dev/null || true; fi
-    if [[ -n ${ntfs_mount:-} ]]; then umount "$ntfs_mount" 2>/dev/null || true; fi
+    local mount
+    for mount in ${ntfs_mount:+"$ntfs_mount"} "${ntfs_mounts[@]}"; do umount "$mount" 2>/dev/null || true; done
     rm -rf "$run"
 }
 
@@ -105,29 +107,36 @@ wine_fat_drive() {
     export KELMORA_TEST_FAT_DRIVE=${letter^^}:
 }
 
-# wine_ntfs_drive LETTER makes drive LETTER: of the prefix an NTFS volume that the master file
-# table tests read both ways: its device ("<letter>::") is the image file that
-# scripts/ntfs-test-volume.sh makes, which the table is read from, and its folder is the same
-# volume mounted by ntfs-3g, which the walk lists. Needs root (FUSE and the volume script);
-# otherwise it makes nothing and says so. Sets KELMORA_TEST_NTFS_IMAGE (the image's Unix path) and
-# KELMORA_TEST_NTFS_DRIVE ("E:"). Call it before the prefix's server is (re)started; wine_cleanup
-# unmounts the volume.
+# wine_ntfs_drive LETTER [SIZE MKNTFS-OPTION...] makes drive LETTER: of the prefix an NTFS volume
+# that the master file table tests read both ways: its device ("<letter>::") is the image file
+# that scripts/ntfs-test-volume.sh makes (with SIZE and the options, when given), which the table
+# is read from, and its folder is the same volume mounted by ntfs-3g, which the walk lists. Needs
+# root (FUSE and the volume script); otherwise it makes nothing and says so. The first such drive
+# sets KELMORA_TEST_NTFS_IMAGE (the image's Unix path) and KELMORA_TEST_NTFS_DRIVE ("E:"), each
+# further one adds its letter to KELMORA_TEST_NTFS_MORE_DRIVES ("F:;G:"). Call it before the
+# prefix's server is (re)started; wine_cleanup unmounts the volumes.
 wine_ntfs_drive() {
     local letter=${1,,}
+    shift
     if [[ $(id -u) -ne 0 ]] ||
-        ! "$(dirname "${BASH_SOURCE[0]}")/ntfs-test-volume.sh" "$run/ntfs.img"; then
+        ! "$(dirname "${BASH_SOURCE[0]}")/ntfs-test-volume.sh" "$run/ntfs-$letter.img" "$@"; then
         echo "No NTFS volume for the master file table tests: making one needs root." >&2
         return 0
     fi
-    export KELMORA_TEST_NTFS_IMAGE=$run/ntfs.img
-    mkdir -p "$run/ntfs"
+    mkdir -p "$run/ntfs-$letter"
     # No access times: nothing writes the volume while its table is read, until a test removes.
-    if ! ntfs-3g -o streams_interface=xattr,noatime "$run/ntfs.img" "$run/ntfs" 2>/dev/null; then
+    if ! ntfs-3g -o streams_interface=xattr,noatime "$run/ntfs-$letter.img" "$run/ntfs-$letter" \
+        2>/dev/null; then
         echo "No NTFS drive for the table scan tests: ntfs-3g cannot mount here." >&2
         return 0
     fi
-    ntfs_mount=$run/ntfs
-    ln -sfn "$run/ntfs" "$WINEPREFIX/dosdevices/$letter:"
-    ln -sfn "$run/ntfs.img" "$WINEPREFIX/dosdevices/$letter::"
-    export KELMORA_TEST_NTFS_DRIVE=${letter^^}:
+    ntfs_mounts+=("$run/ntfs-$letter")
+    ln -sfn "$run/ntfs-$letter" "$WINEPREFIX/dosdevices/$letter:"
+    ln -sfn "$run/ntfs-$letter.img" "$WINEPREFIX/dosdevices/$letter::"
+    if [[ -z ${KELMORA_TEST_NTFS_DRIVE:-} ]]; then
+        export KELMORA_TEST_NTFS_IMAGE=$run/ntfs-$letter.img
+        export KELMORA_TEST_NTFS_DRIVE=${letter^^}:
+    else
+        export KELMORA_TEST_NTFS_MORE_DRIVES=${KELMORA_TEST_NTFS_MORE_DRIVES:+$KELMORA_TEST_NTFS_MORE_DRIVES;}${letter^^}:
+    fi
 }

@@ -71,6 +71,10 @@ class TableReader {
     std::uint64_t totalClusters_ = 0;
     // Record 10's unnamed $DATA: the volume's upper-case table.
     static constexpr std::uint64_t kUpcaseRecord = 10;
+    // Record 3, $Volume, whose $VOLUME_INFORMATION says whether the volume is dirty.
+    static constexpr std::uint64_t kVolumeRecord = 3;
+    static constexpr std::uint16_t kVolumeDirty = 0x0001;
+    std::vector<std::byte> reparseSector_;
     Extents upcase_;
     std::optional<std::uint64_t> upcaseSize_;
     MftRecord record_;  // each record parsed in turn, its arrays' room kept
@@ -152,6 +156,19 @@ bool TableReader::take(std::span<std::byte> raw, std::uint64_t number) {
     if (state == RecordState::Damaged) return fail(TableRefusal::DamagedRecord), false;
     MftRecord& record = record_;
     if (!parseRecord(raw, totalClusters_, record)) return fail(TableRefusal::DamagedRecord), false;
+    // A volume marked dirty was not unmounted cleanly, or has an error to be checked: its records
+    // may say what its folders no longer hold, and only the walk sees what the system shows.
+    if (number == kVolumeRecord && record.base == 0 && record.volumeFlags &&
+        (*record.volumeFlags & kVolumeDirty) != 0)
+        return fail(TableRefusal::DirtyVolume), false;
+    if (record.reparseCluster) {
+        // The tag of a reparse point held out of its record: the first four bytes of its value.
+        std::vector<std::byte>& sector = reparseSector_;
+        sector.resize(geometry_.bytesPerSector);
+        if (!read_(*record.reparseCluster * geometry_.bytesPerCluster, sector, std::nullopt))
+            return fail(TableRefusal::ReadFailed), false;
+        record.reparseTag = LittleEndian(sector).u32(0);
+    }
     if (record.base != 0) {
         sink_.extension(record);
         return true;
@@ -231,6 +248,8 @@ bool TableReader::run(std::vector<char16_t>& upcase) {
             offset += length;
             left -= length;
         }
+        // A record split between two extents: NTFS keeps each record whole in one.
+        if (left != 0 && listed < records) return fail(TableRefusal::UnexpectedMft), false;
     }
     if (listed < records) return fail(TableRefusal::UnexpectedMft), false;
 

@@ -50,6 +50,9 @@ enum class TableRefusal : std::uint8_t {
     // A size that the volume claims is more than it holds: a boot sector whose last sector the
     // device cannot read, a table larger than the volume, an attribute list past NTFS's limit.
     ClaimBeyondVolume,
+    // $Volume's dirty flag is set: the volume was not unmounted cleanly or awaits a check, so
+    // its records may disagree with what the system lists.
+    DirtyVolume,
 };
 
 // The number of entries of $UpCase: one for each UTF-16 code unit.
@@ -70,7 +73,10 @@ constexpr std::size_t kUpcaseEntries = 65536;
 // since it may be any folder, whose files would then be missing without a trace; the caller
 // drops what the sink was given and reads the volume another way. So does an $UpCase that cannot
 // be read or is no upper-case table (of another size, or not mapping "a" to "z" on "A" to "Z"),
-// since the listing order could not be the index's.
+// since the listing order could not be the index's, and a volume marked dirty.
+//
+// Folders are listed from their files' records ($FILE_NAME), never from their indexes, whose
+// slack may still hold the entries of deleted files.
 bool readMasterFileTable(const VolumeReader& read, TableSink& sink, std::vector<char16_t>& upcase,
                          TableRefusal& refusal);
 

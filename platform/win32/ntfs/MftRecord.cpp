@@ -110,6 +110,8 @@ bool parseRecord(std::span<const std::byte> raw, std::uint64_t totalClusters, Mf
     record.dataStartVcn = 0;
     record.dataRuns.clear();
     record.reparseTag.reset();
+    record.reparseCluster.reset();
+    record.volumeFlags.reset();
     record.hasAttributeList = false;
     record.attributeList.clear();
     record.attributeListRuns.clear();
@@ -129,6 +131,10 @@ bool parseRecord(std::span<const std::byte> raw, std::uint64_t totalClusters, Mf
         if (bytes.u32(at) == attribute::kEnd) break;
         const auto header = readHeader(bytes, at, used);
         if (!header) return false;
+        const auto runsOf = [&](const AttributeHeader& h) {
+            return decodeRunlist(bytes.slice(h.runsOffset, at + h.length - h.runsOffset),
+                                 totalClusters);
+        };
         const std::size_t value = header->valueOffset;
         const std::size_t length = header->valueLength;
         switch (header->type) {
@@ -158,9 +164,7 @@ bool parseRecord(std::span<const std::byte> raw, std::uint64_t totalClusters, Mf
                 if (header->resident) {
                     record.dataSize = length;
                 } else {
-                    const auto runs = decodeRunlist(
-                        bytes.slice(header->runsOffset, at + header->length - header->runsOffset),
-                        totalClusters);
+                    const auto runs = runsOf(*header);
                     if (!runs) return false;
                     if (header->startVcn == 0) record.dataSize = header->dataSize;
                     record.dataStartVcn = header->startVcn;
@@ -168,9 +172,20 @@ bool parseRecord(std::span<const std::byte> raw, std::uint64_t totalClusters, Mf
                 }
                 break;
             case attribute::kReparsePoint:
-                // A tag held out of the record is not read: 0 stands for "some reparse point",
-                // which the walk treats as a link, never entered.
+                // A value held out of the record: its tag is read from its first cluster, when it
+                // has one on disk. Until then 0 stands for "some reparse point", which the walk
+                // treats as a link, never entered.
                 record.reparseTag = header->resident && length >= 4 ? bytes.u32(value) : 0;
+                if (!header->resident && header->startVcn == 0) {
+                    const auto runs = runsOf(*header);
+                    if (!runs) return false;
+                    if (!runs->empty() && !runs->front().sparse() && header->dataSize >= 4)
+                        record.reparseCluster = static_cast<std::uint64_t>(runs->front().lcn);
+                }
+                break;
+            case attribute::kVolumeInformation:
+                if (!header->resident || length < 0x0C) return false;
+                record.volumeFlags = bytes.u16(value + 0x0A);
                 break;
             case attribute::kAttributeList:
                 record.hasAttributeList = true;
@@ -179,9 +194,7 @@ bool parseRecord(std::span<const std::byte> raw, std::uint64_t totalClusters, Mf
                     if (!entries) return false;
                     record.attributeList = std::move(*entries);
                 } else {
-                    const auto runs = decodeRunlist(
-                        bytes.slice(header->runsOffset, at + header->length - header->runsOffset),
-                        totalClusters);
+                    const auto runs = runsOf(*header);
                     if (!runs || header->startVcn != 0) return false;
                     record.attributeListRuns = std::move(*runs);
                     record.attributeListSize = header->dataSize;

@@ -57,7 +57,12 @@ struct MftRecord {
     std::optional<std::uint64_t> dataSize;
     std::uint64_t dataStartVcn = 0;
     std::vector<Run> dataRuns;
+    // The reparse point's tag; when its value is held out of the record, the volume cluster
+    // where the value (and so its tag) begins, for the reader to read the tag from.
     std::optional<std::uint32_t> reparseTag;
+    std::optional<std::uint64_t> reparseCluster;
+    // $VOLUME_INFORMATION's flags, which only $Volume (record 3) has.
+    std::optional<std::uint16_t> volumeFlags;
     // $ATTRIBUTE_LIST: its entries when resident; when not, its runs and size, to be read.
     bool hasAttributeList = false;
     std::vector<ListedAttribute> attributeList;
@@ -72,6 +77,7 @@ constexpr std::uint32_t kAttributeList = 0x20;
 constexpr std::uint32_t kFileName = 0x30;
 constexpr std::uint32_t kData = 0x80;
 constexpr std::uint32_t kSecurityDescriptor = 0x50;
+constexpr std::uint32_t kVolumeInformation = 0x70;
 constexpr std::uint32_t kReparsePoint = 0xC0;
 constexpr std::uint32_t kEnd = 0xFFFFFFFF;
 }  // namespace attribute
