@@ -43,26 +43,35 @@ std::optional<std::wstring> variable(const wchar_t* name) {
     return value;
 }
 
-// Wine's home trash "files" folder in Windows' terms; nothing on Windows, which lacks the export.
+// Wine's home trash "files" folder in Windows' terms, found as Wine's shell finds it; nothing on
+// Windows, which lacks Wine's export. The shell takes XDG_DATA_HOME from the program's environment
+// when it is set, else the Unix home that the Wine process started with. That home reaches a
+// program only as WINEHOMEDIR, its NT path ("\??\Z:\home\ann"), which Wine sets anew in every
+// process; HOME is not passed on, and a HOME that a parent put in a child's environment is not the
+// one the shell uses.
 std::optional<std::wstring> wineHomeTrash() {
     using ToWindows = wchar_t*(CDECL*)(const char*);
     const auto toWindows = reinterpret_cast<ToWindows>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
     if (!toWindows) return std::nullopt;
-    std::wstring dataHome;
-    if (const auto xdg = variable(L"XDG_DATA_HOME"); xdg && !xdg->empty())
-        dataHome = *xdg;
-    else if (const auto home = variable(L"HOME"); home && !home->empty())
-        dataHome = *home + L"/.local/share";
-    else
-        return std::nullopt;
+    const auto xdg = variable(L"XDG_DATA_HOME");
+    if (!xdg || xdg->empty()) {
+        constexpr std::wstring_view kNtPrefix = L"\\??\\";
+        const auto home = variable(L"WINEHOMEDIR");
+        if (!home || home->rfind(kNtPrefix, 0) != 0 ||
+            !isDriveAbsolute(home->substr(kNtPrefix.size())))
+            return std::nullopt;
+        std::wstring trash = home->substr(kNtPrefix.size());
+        if (trash.back() != L'\\') trash.push_back(L'\\');
+        return trash + L".local\\share\\Trash\\files";
+    }
     // Wine takes a Unix path in the Unix locale's encoding, its code page CP_UNIXCP.
     constexpr UINT kUnixCodePage = 65010;
     const int size =
-        WideCharToMultiByte(kUnixCodePage, 0, dataHome.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(kUnixCodePage, 0, xdg->c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (size <= 0) return std::nullopt;
     std::string unixPath(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(kUnixCodePage, 0, dataHome.c_str(), -1, unixPath.data(), size, nullptr,
+    WideCharToMultiByte(kUnixCodePage, 0, xdg->c_str(), -1, unixPath.data(), size, nullptr,
                         nullptr);
     unixPath.resize(static_cast<std::size_t>(size - 1));
     unixPath += "/Trash/files";
