@@ -89,24 +89,6 @@ std::optional<std::wstring> wineHomeTrash() {
     return out;
 }
 
-// The string form of the SID of the user this process runs as ("S-1-5-21-…"), which names the
-// user's own folder in each volume's bin; empty when it cannot be read.
-std::wstring userSid() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-    const ClosedAtEnd closed(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<std::byte> user(size);
-    wchar_t* text = nullptr;
-    if (size == 0 || !GetTokenInformation(token, TokenUser, user.data(), size, &size) ||
-        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
-        return {};
-    std::wstring sid = text;
-    LocalFree(text);
-    return sid;
-}
-
 // The former path that a bin's "$I" record names: version 1 (Windows Vista to 8.1) keeps it in a
 // field of MAX_PATH characters at byte 24, version 2 (Windows 10 and later) its length in
 // characters, with the final null, at byte 24 and the path from byte 28. Both begin with the
@@ -163,6 +145,22 @@ std::optional<std::uint64_t> fileIndexOf(HANDLE handle) {
 }
 
 }  // namespace
+
+std::wstring userSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    const ClosedAtEnd closed(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<std::byte> user(size);
+    wchar_t* text = nullptr;
+    if (size == 0 || !GetTokenInformation(token, TokenUser, user.data(), size, &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
+        return {};
+    std::wstring sid = text;
+    LocalFree(text);
+    return sid;
+}
 
 bool runsUnderWine() { return wineToWindows() != nullptr; }
 

@@ -12,6 +12,10 @@ namespace kelmora::platform::win32 {
 // True when the program runs under Wine, whose kernel32 has exports that Windows' lacks.
 bool runsUnderWine();
 
+// The string form of the SID of the user this process runs as ("S-1-5-21-…"), which names the
+// user's own folder in each volume's bin; empty when it cannot be read.
+std::wstring userSid();
+
 // contains tells whether the file whose 64-bit file index is `fileIndex`, listed at `path`
 // ("C:\data\old.tmp"), now lies in a recycle bin of its volume: the proof, after the shell was
 // asked to recycle a listed file, that the listed file is the one that left.

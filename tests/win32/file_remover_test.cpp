@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -185,21 +186,17 @@ TEST_F(Win32Remover, OnlyTheListedFileFoundInTheBinCountsAsRecycled) {
                 tree.folder(L"elsewhere"));
     const platform::ListedFile binned = listed(L"binned.tmp");
     const platform::ListedFile moved = listed(L"moved.tmp");
-    const std::wstring root = tree.root().substr(0, 3);
     DWORD error = 0;
-    EXPECT_FALSE(
-        platform::win32::RecycleBins().contains(root, binned.file.inode, L"binned.tmp", error));
+    EXPECT_FALSE(platform::win32::RecycleBins().contains(binned.path, binned.file.inode, error));
     ASSERT_EQ(remover.moveToTrash(binned).outcome, RemoveOutcome::Removed);
-    EXPECT_TRUE(
-        platform::win32::RecycleBins().contains(root, binned.file.inode, L"binned.tmp", error))
+    EXPECT_TRUE(platform::win32::RecycleBins().contains(binned.path, binned.file.inode, error))
         << error;
     // A second file of that name takes another name in the bin: found by its index alone.
     ASSERT_TRUE(tree.file(L"binned.tmp", 0, "second"));
     EXPECT_EQ(remover.moveToTrash(listed(L"binned.tmp")).outcome, RemoveOutcome::Removed);
     ASSERT_TRUE(MoveFileExW(tree.path(L"moved.tmp").c_str(),
                             tree.path(L"elsewhere\\moved.tmp").c_str(), 0));
-    EXPECT_FALSE(
-        platform::win32::RecycleBins().contains(root, moved.file.inode, L"moved.tmp", error));
+    EXPECT_FALSE(platform::win32::RecycleBins().contains(moved.path, moved.file.inode, error));
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
@@ -234,20 +231,27 @@ TEST_F(Win32Remover, MoveToTrashRefusesAPathTooLongForTheShell) {
     EXPECT_EQ(tree.read(name), "kept");
 }
 
-// The kelmora_trash_probe built beside this test binary, run on `file` with the data home (the
-// folder of its bin) at `dataHome`; its exit code, or -1 when it could not run.
-int trashInProcessOfItsOwn(const std::wstring& file, const std::string& dataHome) {
+// The kelmora_trash_probe built beside this test binary, run on `file` in an environment of its
+// own: this one's without the variables named in `set` and those beginning with `dropPrefix`,
+// then with `set` ("NAME=value"). Its exit code, or -1 when it could not run.
+int trashInProcessOfItsOwn(const std::wstring& file, const std::vector<std::wstring>& set,
+                           const std::wstring& dropPrefix = L"") {
     wchar_t self[32768];
     std::wstring probe(self, GetModuleFileNameW(nullptr, self, 32768));
     probe = probe.substr(0, probe.find_last_of(L'\\') + 1) + L"kelmora_trash_probe.exe";
     std::wstring environment;
     const wchar_t* block = GetEnvironmentStringsW();
-    for (const wchar_t* e = block; *e; e += wcslen(e) + 1)
-        if (std::wstring_view(e).rfind(L"XDG_DATA_HOME=", 0) != 0)
-            environment.append(e).push_back(L'\0');
+    for (const wchar_t* e = block; *e; e += wcslen(e) + 1) {
+        const std::wstring_view entry(e);
+        const bool dropped = (!dropPrefix.empty() && entry.rfind(dropPrefix, 0) == 0) ||
+                             std::any_of(set.begin(), set.end(), [&](const std::wstring& s) {
+                                 return entry.rfind(s.substr(0, s.find(L'=') + 1), 0) == 0;
+                             });
+        if (!dropped) environment.append(entry).push_back(L'\0');
+    }
     FreeEnvironmentStringsW(const_cast<wchar_t*>(block));
-    environment.append(L"XDG_DATA_HOME=" + test::utf16(dataHome));
-    environment.append(2, L'\0');
+    for (const std::wstring& variable : set) environment.append(variable).push_back(L'\0');
+    environment.push_back(L'\0');
     std::wstring command = L"\"" + probe + L"\" \"" + file + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -264,6 +268,10 @@ int trashInProcessOfItsOwn(const std::wstring& file, const std::string& dataHome
     return static_cast<int>(code);
 }
 
+std::wstring dataHome(const std::string& unixPath) {
+    return L"XDG_DATA_HOME=" + test::utf16(unixPath);
+}
+
 // Where the bin cannot take a file, the shell's fallback would erase it for good once it has
 // asked, or without asking: the file stays instead. Under Wine a bin whose "files" folder is a
 // file is such a bin.
@@ -277,10 +285,10 @@ TEST_F(Win32Remover, MoveToTrashNeverErasesAFileTheBinCannotTake) {
     const auto working = test::unixPathOf(tree.path(L"working"));
     ASSERT_TRUE(broken && working);
 
-    EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"keep.tmp"), *broken), 2);
+    EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"keep.tmp"), {dataHome(*broken)}), 2);
     EXPECT_EQ(tree.read(L"keep.tmp"), "precious");
     // The same process with a bin that works: the file goes, into that bin.
-    EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"keep.tmp"), *working), 0);
+    EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"keep.tmp"), {dataHome(*working)}), 0);
     EXPECT_FALSE(tree.exists(L"keep.tmp"));
     EXPECT_TRUE(tree.exists(L"working\\Trash\\files\\keep.tmp"));
 }
@@ -321,6 +329,189 @@ TEST_F(Win32Remover, MoveToTrashActsOnlyThroughTheCheckedFolders) {
     EXPECT_EQ(remover.moveToTrash(listed(L"trail.tmp.")).outcome, RemoveOutcome::Refused);
     EXPECT_EQ(tree.read(L"trail.tmp."), "listed");
     EXPECT_EQ(tree.read(L"trail.tmp"), "other");
+}
+
+// Wine hands a program no HOME, only WINEHOMEDIR, the Unix home as an NT path; on most desktops
+// no XDG_* variable is set. The shell then keeps its bin in the Unix home, where the file must be
+// found, and no HOME that the program's environment names is taken for it.
+TEST_F(Win32Remover, MoveToTrashFindsTheHomeTrashWithoutXdgVariables) {
+    const auto home = test::environmentVariable(L"WINEHOMEDIR");
+    if (!wineTrash() || !home) GTEST_SKIP() << "only Wine keeps its bin in a Unix home";
+    ASSERT_TRUE(tree.file(L"go.tmp", 0, "go") && tree.file(L"stay.tmp", 0, "stay") &&
+                tree.folder(L"decoy"));
+    const auto decoy = test::unixPathOf(tree.path(L"decoy"));
+    const auto unixPath = test::unixPathOf(tree.path(L"go.tmp"));
+    ASSERT_TRUE(decoy && unixPath);
+    EXPECT_EQ(
+        trashInProcessOfItsOwn(tree.path(L"go.tmp"), {L"HOME=" + test::utf16(*decoy)}, L"XDG_"), 0);
+    EXPECT_FALSE(tree.exists(L"go.tmp"));
+    EXPECT_EQ(tree.read(L"stay.tmp"), "stay");
+    const std::wstring trash = home->substr(4) + L"\\.local\\share\\Trash";
+    const auto records = trashRecords(trash);
+    const auto record = std::find_if(records.begin(), records.end(),
+                                     [&](const TrashRecord& r) { return r.origin == *unixPath; });
+    ASSERT_NE(record, records.end()) << "no record of " << *unixPath << " in the home's bin";
+    EXPECT_TRUE(DeleteFileW((trash + L"\\files\\" + record->name).c_str()));
+    DeleteFileW((trash + L"\\info\\" + record->name + L".trashinfo").c_str());
+}
+
+// Where the bin lies on another file system than the file, Wine's shell copies the file into it
+// and deletes the file (it uses no trash at the top of the file's own file system): the copy has
+// an identity of its own, so the file does not count as moved and keeps its row, and it is never
+// lost on the way.
+TEST_F(Win32Remover, MoveToTrashCountsNoCopyInABinOnAnotherFileSystem) {
+    if (!wineTrash()) GTEST_SKIP() << "only Wine's bin can lie on another file system";
+    test::WinTree other(L"Z:\\dev\\shm\\");  // a tmpfs, while the test's drive is on a disk
+    const auto otherHome = test::unixPathOf(other.root());
+    if (other.root().empty() || !otherHome) GTEST_SKIP() << "no tmpfs to keep a bin on";
+    ASSERT_TRUE(tree.file(L"far.tmp", 0, "far"));
+    EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"far.tmp"), {dataHome(*otherHome)}), 2);
+    EXPECT_TRUE(tree.read(L"far.tmp") == "far" || other.read(L"Trash\\files\\far.tmp") == "far");
+}
+
+// Does what Windows' shell does on recycling (within one volume): renames the file into a
+// folder of the volume's bin as "$R" and a random rest, and writes the "$I" record of the same
+// rest, version 2, naming the file's former path. The bin's user folder and what the record names
+// are the case's; `calls` counts the files handed over.
+class StandInShell final : public platform::win32::BinShell {
+  public:
+    std::wstring userFolder = platform::win32::userSid();
+    bool record = true;
+    std::wstring recordedPath;  // empty: the file's own
+    std::wstring dataPrefix = L"$R";
+    int* calls = nullptr;
+    std::vector<std::wstring>* made = nullptr;  // what it made, for the test to remove
+
+    HRESULT recycle(const std::wstring& path) override {
+        if (calls) ++*calls;
+        const std::wstring bin = path.substr(0, 3) + L"$Recycle.Bin\\" + userFolder + L"\\";
+        CreateDirectoryW((path.substr(0, 3) + L"$Recycle.Bin").c_str(), nullptr);
+        CreateDirectoryW(bin.c_str(), nullptr);
+        const std::wstring rest = L"K" + std::to_wstring(GetTickCount64() % 100000) + L".tmp";
+        if (!MoveFileExW(path.c_str(), (bin + dataPrefix + rest).c_str(), 0))
+            return HRESULT_FROM_WIN32(GetLastError());
+        made->push_back(bin + dataPrefix + rest);
+        if (!record) return S_OK;
+        const std::wstring former = recordedPath.empty() ? path : recordedPath;
+        std::string bytes(28, '\0');
+        bytes[0] = 2;  // version, then the size and the deletion time, left at 0 here
+        const auto characters = static_cast<std::uint32_t>(former.size() + 1);
+        std::memcpy(bytes.data() + 24, &characters, sizeof characters);
+        bytes.append(reinterpret_cast<const char*>(former.c_str()), characters * sizeof(wchar_t));
+        const HANDLE h = CreateFileW((bin + L"$I" + rest).c_str(), GENERIC_WRITE, 0, nullptr,
+                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(h);
+        made->push_back(bin + L"$I" + rest);
+        return S_OK;
+    }
+};
+
+// Only the shell's own way of keeping a file counts: "$R" data directly in the bin of the user's
+// SID on the file's volume, beside the "$I" record naming the file's path.
+TEST(Win32RecycleBin, AcceptsOnlyTheUsersOwnBinEntryWithItsRecord) {
+    const std::wstring sid = platform::win32::userSid();
+    ASSERT_FALSE(sid.empty());
+    struct Case {
+        const char* what;
+        std::wstring userFolder;
+        bool record;
+        std::wstring recordedPath;
+        std::wstring dataPrefix;
+        RemoveOutcome expected;
+    };
+    const Case cases[] = {
+        {"the shell's layout", sid, true, L"", L"$R", RemoveOutcome::Removed},
+        {"no record", sid, false, L"", L"$R", RemoveOutcome::Refused},
+        {"a record of another file", sid, true, L"C:\\other.tmp", L"$R", RemoveOutcome::Refused},
+        {"another user's bin", L"S-1-5-21-1-2-3-999", true, L"", L"$R", RemoveOutcome::Refused},
+        {"no $R name", sid, true, L"", L"$X", RemoveOutcome::Refused},
+    };
+    std::vector<std::wstring> made;
+    for (const Case& c : cases) {
+        test::WinTree tree;
+        ASSERT_TRUE(tree.file(L"win.tmp", 0, "w"));
+        auto shell = std::make_unique<StandInShell>();
+        shell->userFolder = c.userFolder;
+        shell->record = c.record;
+        shell->recordedPath = c.recordedPath;
+        shell->dataPrefix = c.dataPrefix;
+        shell->made = &made;
+        Win32FileRemover remover(std::move(shell));
+        EXPECT_EQ(remover.moveToTrash(listed(tree, L"win.tmp")).outcome, c.expected) << c.what;
+        remover.finishBatch();
+    }
+    for (const std::wstring& file : made) EXPECT_TRUE(DeleteFileW(file.c_str()));
+}
+
+// A value of the bin's settings, kept below a temporary key in place of the user's or the
+// machine's; the file that the shell would then erase is never handed to it and stays.
+TEST(Win32RecycleBin, NeverHandsTheShellAFileItWouldErase) {
+    wchar_t volume[MAX_PATH] = {};
+    test::WinTree probeTree;
+    const std::wstring root = probeTree.root().substr(0, 3);
+    ASSERT_TRUE(GetVolumeNameForVolumeMountPointW(root.c_str(), volume, MAX_PATH));
+    const std::wstring guid(wcschr(volume, L'{'), wcschr(volume, L'}') + 1);
+    const std::wstring policies =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+    const std::wstring bitBucket =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket\\Volume\\" + guid;
+    struct Case {
+        bool machine;
+        std::wstring key;
+        const wchar_t* value;
+        DWORD data;
+        std::int64_t fileSize;
+        RemoveOutcome expected;
+    };
+    const Case cases[] = {
+        {false, policies, L"NoRecycleFiles", 1, 10, RemoveOutcome::Refused},
+        {true, policies, L"RecycleBinSize", 0, 10, RemoveOutcome::Refused},
+        {false, bitBucket, L"NukeOnDelete", 1, 10, RemoveOutcome::Refused},
+        {false, bitBucket, L"MaxCapacity", 0, 10, RemoveOutcome::Refused},
+        {false, bitBucket, L"MaxCapacity", 1, 2 << 20, RemoveOutcome::Refused},
+        {false, bitBucket, L"MaxCapacity", 1, 10, RemoveOutcome::Removed},
+        {false, bitBucket, L"NukeOnDelete", 0, 10, RemoveOutcome::Removed},
+    };
+    const std::wstring base = L"Software\\kelmora-test-" + std::to_wstring(GetCurrentProcessId());
+    std::vector<std::wstring> made;
+    for (const Case& c : cases) {
+        HKEY user = nullptr;
+        HKEY machine = nullptr;
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (base + L"\\user").c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &user, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (base + L"\\machine").c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &machine, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegCreateKeyExW(c.machine ? machine : user, c.key.c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(key, c.value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&c.data),
+                       sizeof c.data);
+        RegCloseKey(key);
+
+        test::WinTree tree;
+        ASSERT_TRUE(tree.file(L"kept.tmp", c.fileSize, "kept"));
+        int calls = 0;
+        auto shell = std::make_unique<StandInShell>();
+        shell->calls = &calls;
+        shell->made = &made;
+        Win32FileRemover remover(std::move(shell), {user, machine});
+        const auto result = remover.moveToTrash(listed(tree, L"kept.tmp"));
+        remover.finishBatch();
+        EXPECT_EQ(result.outcome, c.expected) << narrow(c.value) << "=" << c.data;
+        if (c.expected == RemoveOutcome::Refused) {
+            EXPECT_EQ(calls, 0) << narrow(c.value);
+            EXPECT_EQ(tree.read(L"kept.tmp").substr(0, 4), "kept");
+        }
+        RegCloseKey(user);
+        RegCloseKey(machine);
+        RegDeleteTreeW(HKEY_CURRENT_USER, base.c_str());
+    }
+    for (const std::wstring& file : made) DeleteFileW(file.c_str());
 }
 
 // On a volume whose file IDs carry no reuse counter, a file deleted and made again at the listed
