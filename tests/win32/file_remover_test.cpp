@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <vector>
 
@@ -337,15 +339,13 @@ TEST_F(Win32Remover, MoveToTrashActsOnlyThroughTheCheckedFolders) {
 TEST_F(Win32Remover, MoveToTrashFindsTheHomeTrashWithoutXdgVariables) {
     const auto home = test::environmentVariable(L"WINEHOMEDIR");
     if (!wineTrash() || !home) GTEST_SKIP() << "only Wine keeps its bin in a Unix home";
-    ASSERT_TRUE(tree.file(L"go.tmp", 0, "go") && tree.file(L"stay.tmp", 0, "stay") &&
-                tree.folder(L"decoy"));
+    ASSERT_TRUE(tree.file(L"go.tmp", 0, "go") && tree.file(L"stay.tmp") && tree.folder(L"decoy"));
     const auto decoy = test::unixPathOf(tree.path(L"decoy"));
     const auto unixPath = test::unixPathOf(tree.path(L"go.tmp"));
     ASSERT_TRUE(decoy && unixPath);
     EXPECT_EQ(
         trashInProcessOfItsOwn(tree.path(L"go.tmp"), {L"HOME=" + test::utf16(*decoy)}, L"XDG_"), 0);
-    EXPECT_FALSE(tree.exists(L"go.tmp"));
-    EXPECT_EQ(tree.read(L"stay.tmp"), "stay");
+    EXPECT_TRUE(!tree.exists(L"go.tmp") && tree.exists(L"stay.tmp"));
     const std::wstring trash = home->substr(4) + L"\\.local\\share\\Trash";
     const auto records = trashRecords(trash);
     const auto record = std::find_if(records.begin(), records.end(),
@@ -357,161 +357,109 @@ TEST_F(Win32Remover, MoveToTrashFindsTheHomeTrashWithoutXdgVariables) {
 
 // Where the bin lies on another file system than the file, Wine's shell copies the file into it
 // and deletes the file (it uses no trash at the top of the file's own file system): the copy has
-// an identity of its own, so the file does not count as moved and keeps its row, and it is never
-// lost on the way.
+// an identity of its own, so the file keeps its row, and it is not lost on the way.
 TEST_F(Win32Remover, MoveToTrashCountsNoCopyInABinOnAnotherFileSystem) {
-    if (!wineTrash()) GTEST_SKIP() << "only Wine's bin can lie on another file system";
     test::WinTree other(L"Z:\\dev\\shm\\");  // a tmpfs, while the test's drive is on a disk
     const auto otherHome = test::unixPathOf(other.root());
-    if (other.root().empty() || !otherHome) GTEST_SKIP() << "no tmpfs to keep a bin on";
+    if (!wineTrash() || other.root().empty() || !otherHome) GTEST_SKIP() << "no Wine or tmpfs";
     ASSERT_TRUE(tree.file(L"far.tmp", 0, "far"));
     EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"far.tmp"), {dataHome(*otherHome)}), 2);
     EXPECT_TRUE(tree.read(L"far.tmp") == "far" || other.read(L"Trash\\files\\far.tmp") == "far");
 }
 
-// Does what Windows' shell does on recycling (within one volume): renames the file into a
-// folder of the volume's bin as "$R" and a random rest, and writes the "$I" record of the same
-// rest, version 2, naming the file's former path. The bin's user folder and what the record names
-// are the case's; `calls` counts the files handed over.
-class StandInShell final : public platform::win32::BinShell {
-  public:
-    std::wstring userFolder = platform::win32::userSid();
-    bool record = true;
-    std::wstring recordedPath;  // empty: the file's own
-    std::wstring dataPrefix = L"$R";
-    int* calls = nullptr;
-    std::vector<std::wstring>* made = nullptr;  // what it made, for the test to remove
+// How the stand-in shell keeps a file: as Windows' shell does, or with one thing otherwise.
+enum class Kept { AsTheShell, NoRecord, RecordOfAnother, OtherUsersBin, NoRName };
 
+// Does what Windows' shell does on recycling within a volume: renames the file into the volume's
+// bin of the user's SID as "$R" and a rest, and writes the "$I" record (version 2) of that rest
+// naming its former path. What it made is kept in `made`, for the test to remove.
+struct StandInShell final : platform::win32::BinShell {
+    Kept kept;
+    std::vector<std::wstring>& made;
+    int calls = 0;
+    StandInShell(Kept k, std::vector<std::wstring>& m) : kept(k), made(m) {}
     HRESULT recycle(const std::wstring& path) override {
-        if (calls) ++*calls;
-        const std::wstring bin = path.substr(0, 3) + L"$Recycle.Bin\\" + userFolder + L"\\";
-        CreateDirectoryW((path.substr(0, 3) + L"$Recycle.Bin").c_str(), nullptr);
+        const std::wstring bin = path.substr(0, 3) + L"$Recycle.Bin\\";
+        const std::wstring folder =
+            bin +
+            (kept == Kept::OtherUsersBin ? L"S-1-5-21-1-2-3-999" : platform::win32::userSid());
+        const std::wstring rest = L"\\" + std::to_wstring(++calls + 100 * made.size()) + L".tmp";
         CreateDirectoryW(bin.c_str(), nullptr);
-        const std::wstring rest = L"K" + std::to_wstring(GetTickCount64() % 100000) + L".tmp";
-        if (!MoveFileExW(path.c_str(), (bin + dataPrefix + rest).c_str(), 0))
-            return HRESULT_FROM_WIN32(GetLastError());
-        made->push_back(bin + dataPrefix + rest);
-        if (!record) return S_OK;
-        const std::wstring former = recordedPath.empty() ? path : recordedPath;
-        std::string bytes(28, '\0');
-        bytes[0] = 2;  // version, then the size and the deletion time, left at 0 here
+        CreateDirectoryW(folder.c_str(), nullptr);
+        made.push_back(folder + (kept == Kept::NoRName ? L"\\$X" : L"\\$R") + rest.substr(1));
+        if (!MoveFileExW(path.c_str(), made.back().c_str(), 0)) return E_FAIL;
+        if (kept == Kept::NoRecord) return S_OK;
+        const std::wstring former = kept == Kept::RecordOfAnother ? L"C:\\other.tmp" : path;
         const auto characters = static_cast<std::uint32_t>(former.size() + 1);
+        std::string bytes(28, '\0');
+        bytes[0] = 2;  // the version; the size and the time may stay 0
         std::memcpy(bytes.data() + 24, &characters, sizeof characters);
         bytes.append(reinterpret_cast<const char*>(former.c_str()), characters * sizeof(wchar_t));
-        const HANDLE h = CreateFileW((bin + L"$I" + rest).c_str(), GENERIC_WRITE, 0, nullptr,
-                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(h);
-        made->push_back(bin + L"$I" + rest);
+        made.push_back(folder + L"\\$I" + rest.substr(1));
+        std::ofstream(std::filesystem::path(made.back()), std::ios::binary) << bytes;
         return S_OK;
     }
 };
 
-// Only the shell's own way of keeping a file counts: "$R" data directly in the bin of the user's
-// SID on the file's volume, beside the "$I" record naming the file's path.
-TEST(Win32RecycleBin, AcceptsOnlyTheUsersOwnBinEntryWithItsRecord) {
-    const std::wstring sid = platform::win32::userSid();
-    ASSERT_FALSE(sid.empty());
-    struct Case {
-        const char* what;
-        std::wstring userFolder;
-        bool record;
-        std::wstring recordedPath;
-        std::wstring dataPrefix;
-        RemoveOutcome expected;
-    };
-    const Case cases[] = {
-        {"the shell's layout", sid, true, L"", L"$R", RemoveOutcome::Removed},
-        {"no record", sid, false, L"", L"$R", RemoveOutcome::Refused},
-        {"a record of another file", sid, true, L"C:\\other.tmp", L"$R", RemoveOutcome::Refused},
-        {"another user's bin", L"S-1-5-21-1-2-3-999", true, L"", L"$R", RemoveOutcome::Refused},
-        {"no $R name", sid, true, L"", L"$X", RemoveOutcome::Refused},
-    };
-    std::vector<std::wstring> made;
-    for (const Case& c : cases) {
-        test::WinTree tree;
-        ASSERT_TRUE(tree.file(L"win.tmp", 0, "w"));
-        auto shell = std::make_unique<StandInShell>();
-        shell->userFolder = c.userFolder;
-        shell->record = c.record;
-        shell->recordedPath = c.recordedPath;
-        shell->dataPrefix = c.dataPrefix;
-        shell->made = &made;
-        Win32FileRemover remover(std::move(shell));
-        EXPECT_EQ(remover.moveToTrash(listed(tree, L"win.tmp")).outcome, c.expected) << c.what;
-        remover.finishBatch();
-    }
-    for (const std::wstring& file : made) EXPECT_TRUE(DeleteFileW(file.c_str()));
-}
-
-// A value of the bin's settings, kept below a temporary key in place of the user's or the
-// machine's; the file that the shell would then erase is never handed to it and stays.
-TEST(Win32RecycleBin, NeverHandsTheShellAFileItWouldErase) {
+// Only "$R" data directly in the bin of the user's SID, beside the "$I" record naming the file,
+// counts as recycled; and where the bin's settings (kept below a temporary key in place of the
+// user's and the machine's) say that the shell would erase, it is never called and the file stays.
+TEST(Win32RecycleBin, CountsOnlyTheShellsOwnEntryAndNeverHandsItAFileItWouldErase) {
+    test::WinTree tree;
     wchar_t volume[MAX_PATH] = {};
-    test::WinTree probeTree;
-    const std::wstring root = probeTree.root().substr(0, 3);
-    ASSERT_TRUE(GetVolumeNameForVolumeMountPointW(root.c_str(), volume, MAX_PATH));
-    const std::wstring guid(wcschr(volume, L'{'), wcschr(volume, L'}') + 1);
-    const std::wstring policies =
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
-    const std::wstring bitBucket =
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket\\Volume\\" + guid;
+    ASSERT_TRUE(
+        GetVolumeNameForVolumeMountPointW(tree.root().substr(0, 3).c_str(), volume, MAX_PATH));
+    const std::wstring policy = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+    const std::wstring own =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket\\Volume\\" +
+        std::wstring(wcschr(volume, L'{'), wcschr(volume, L'}') + 1);
     struct Case {
+        Kept kept;
         bool machine;
         std::wstring key;
         const wchar_t* value;
         DWORD data;
-        std::int64_t fileSize;
+        std::int64_t size;
         RemoveOutcome expected;
+        bool called;  // the shell was asked
     };
+    using enum RemoveOutcome;
     const Case cases[] = {
-        {false, policies, L"NoRecycleFiles", 1, 10, RemoveOutcome::Refused},
-        {true, policies, L"RecycleBinSize", 0, 10, RemoveOutcome::Refused},
-        {false, bitBucket, L"NukeOnDelete", 1, 10, RemoveOutcome::Refused},
-        {false, bitBucket, L"MaxCapacity", 0, 10, RemoveOutcome::Refused},
-        {false, bitBucket, L"MaxCapacity", 1, 2 << 20, RemoveOutcome::Refused},
-        {false, bitBucket, L"MaxCapacity", 1, 10, RemoveOutcome::Removed},
-        {false, bitBucket, L"NukeOnDelete", 0, 10, RemoveOutcome::Removed},
+        {Kept::AsTheShell, false, own, L"NukeOnDelete", 0, 10, Removed, true},
+        {Kept::NoRecord, false, own, L"NukeOnDelete", 0, 10, Refused, true},
+        {Kept::RecordOfAnother, false, own, L"NukeOnDelete", 0, 10, Refused, true},
+        {Kept::OtherUsersBin, false, own, L"NukeOnDelete", 0, 10, Refused, true},
+        {Kept::NoRName, false, own, L"NukeOnDelete", 0, 10, Refused, true},
+        {Kept::AsTheShell, false, policy, L"NoRecycleFiles", 1, 10, Refused, false},
+        {Kept::AsTheShell, true, policy, L"RecycleBinSize", 0, 10, Refused, false},
+        {Kept::AsTheShell, false, own, L"NukeOnDelete", 1, 10, Refused, false},
+        {Kept::AsTheShell, false, own, L"MaxCapacity", 0, 10, Refused, false},
+        {Kept::AsTheShell, false, own, L"MaxCapacity", 1, 2 << 20, Refused, false},
+        {Kept::AsTheShell, false, own, L"MaxCapacity", 1, 10, Removed, true},
     };
     const std::wstring base = L"Software\\kelmora-test-" + std::to_wstring(GetCurrentProcessId());
     std::vector<std::wstring> made;
     for (const Case& c : cases) {
-        HKEY user = nullptr;
-        HKEY machine = nullptr;
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (base + L"\\user").c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &user, nullptr),
+        const auto row = static_cast<int>(&c - cases);
+        HKEY keys[2] = {};
+        for (int i = 0; i < 2; ++i)
+            RegCreateKeyExW(HKEY_CURRENT_USER, (base + (i ? L"\\machine" : L"\\user")).c_str(), 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &keys[i], nullptr);
+        ASSERT_EQ(RegSetKeyValueW(keys[c.machine], c.key.c_str(), c.value, REG_DWORD, &c.data, 4),
                   ERROR_SUCCESS);
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (base + L"\\machine").c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &machine, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegCreateKeyExW(c.machine ? machine : user, c.key.c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        RegSetValueExW(key, c.value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&c.data),
-                       sizeof c.data);
-        RegCloseKey(key);
-
-        test::WinTree tree;
-        ASSERT_TRUE(tree.file(L"kept.tmp", c.fileSize, "kept"));
-        int calls = 0;
-        auto shell = std::make_unique<StandInShell>();
-        shell->calls = &calls;
-        shell->made = &made;
-        Win32FileRemover remover(std::move(shell), {user, machine});
-        const auto result = remover.moveToTrash(listed(tree, L"kept.tmp"));
+        ASSERT_TRUE(tree.file(L"f.tmp", c.size, "kept"));
+        auto shell = std::make_unique<StandInShell>(c.kept, made);
+        const StandInShell& seen = *shell;
+        Win32FileRemover remover(std::move(shell), {keys[0], keys[1]});
+        EXPECT_EQ(remover.moveToTrash(listed(tree, L"f.tmp")).outcome, c.expected) << row;
+        EXPECT_EQ(seen.calls, c.called ? 1 : 0) << row;
+        EXPECT_EQ(tree.read(L"f.tmp").substr(0, 4), c.called ? "" : "kept") << row;
         remover.finishBatch();
-        EXPECT_EQ(result.outcome, c.expected) << narrow(c.value) << "=" << c.data;
-        if (c.expected == RemoveOutcome::Refused) {
-            EXPECT_EQ(calls, 0) << narrow(c.value);
-            EXPECT_EQ(tree.read(L"kept.tmp").substr(0, 4), "kept");
-        }
-        RegCloseKey(user);
-        RegCloseKey(machine);
+        for (HKEY key : keys) RegCloseKey(key);
         RegDeleteTreeW(HKEY_CURRENT_USER, base.c_str());
+        DeleteFileW(tree.path(L"f.tmp").c_str());
     }
-    for (const std::wstring& file : made) DeleteFileW(file.c_str());
+    for (const std::wstring& file : made) EXPECT_TRUE(DeleteFileW(file.c_str())) << narrow(file);
 }
 
 // On a volume whose file IDs carry no reuse counter, a file deleted and made again at the listed
