@@ -338,7 +338,8 @@ TEST_F(Win32Remover, MoveToTrashActsOnlyThroughTheCheckedFolders) {
 // found, and no HOME that the program's environment names is taken for it.
 TEST_F(Win32Remover, MoveToTrashFindsTheHomeTrashWithoutXdgVariables) {
     const auto home = test::environmentVariable(L"WINEHOMEDIR");
-    if (!wineTrash() || !home) GTEST_SKIP() << "only Wine keeps its bin in a Unix home";
+    if (!platform::win32::runsUnderWine() || !home)
+        GTEST_SKIP() << "only Wine keeps its bin in a Unix home";
     ASSERT_TRUE(tree.file(L"go.tmp", 0, "go") && tree.file(L"stay.tmp") && tree.folder(L"decoy"));
     const auto decoy = test::unixPathOf(tree.path(L"decoy"));
     const auto unixPath = test::unixPathOf(tree.path(L"go.tmp"));
@@ -361,7 +362,8 @@ TEST_F(Win32Remover, MoveToTrashFindsTheHomeTrashWithoutXdgVariables) {
 TEST_F(Win32Remover, MoveToTrashCountsNoCopyInABinOnAnotherFileSystem) {
     test::WinTree other(L"Z:\\dev\\shm\\");  // a tmpfs, while the test's drive is on a disk
     const auto otherHome = test::unixPathOf(other.root());
-    if (!wineTrash() || other.root().empty() || !otherHome) GTEST_SKIP() << "no Wine or tmpfs";
+    if (!platform::win32::runsUnderWine() || other.root().empty() || !otherHome)
+        GTEST_SKIP() << "no Wine or tmpfs";
     ASSERT_TRUE(tree.file(L"far.tmp", 0, "far"));
     EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"far.tmp"), {dataHome(*otherHome)}), 2);
     EXPECT_TRUE(tree.read(L"far.tmp") == "far" || other.read(L"Trash\\files\\far.tmp") == "far");
