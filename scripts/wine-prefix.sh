@@ -12,7 +12,9 @@ wine_prefix() {
     export HOME=$run/home
     export XDG_DATA_HOME=$run/data  # where Wine's shell keeps its trash
     unset DISPLAY WAYLAND_DISPLAY
-    mkdir -p "$WINEPREFIX" "$HOME" "$XDG_DATA_HOME"
+    # The home has its data folder, as a desktop's has: Wine's shell makes the trash below it when
+    # XDG_DATA_HOME is not set (as for the tests' programs that run without it), but not the folder.
+    mkdir -p "$WINEPREFIX" "$HOME/.local/share" "$XDG_DATA_HOME"
     xvfb=""
     fat_loop=""
     ntfs_mount=""  # one volume that a caller mounted itself

@@ -1,7 +1,9 @@
 #include "platform/win32/RecycleBinCheck.h"
 
+#include <sddl.h>
 #include <winternl.h>
 
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -43,26 +45,40 @@ std::optional<std::wstring> variable(const wchar_t* name) {
     return value;
 }
 
-// Wine's home trash "files" folder in Windows' terms; nothing on Windows, which lacks the export.
-std::optional<std::wstring> wineHomeTrash() {
-    using ToWindows = wchar_t*(CDECL*)(const char*);
-    const auto toWindows = reinterpret_cast<ToWindows>(reinterpret_cast<void*>(
+// Wine's home trash "files" folder in Windows' terms, found as Wine's shell finds it; nothing on
+// Windows, which lacks Wine's export. The shell takes XDG_DATA_HOME from the program's environment
+// when it is set, else the Unix home that the Wine process started with. That home reaches a
+// program only as WINEHOMEDIR, its NT path ("\??\Z:\home\ann"), which Wine sets anew in every
+// process; HOME is not passed on, and a HOME that a parent put in a child's environment is not the
+// one the shell uses.
+using ToWindows = wchar_t*(CDECL*)(const char*);
+
+ToWindows wineToWindows() {
+    return reinterpret_cast<ToWindows>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+}
+
+std::optional<std::wstring> wineHomeTrash() {
+    const ToWindows toWindows = wineToWindows();
     if (!toWindows) return std::nullopt;
-    std::wstring dataHome;
-    if (const auto xdg = variable(L"XDG_DATA_HOME"); xdg && !xdg->empty())
-        dataHome = *xdg;
-    else if (const auto home = variable(L"HOME"); home && !home->empty())
-        dataHome = *home + L"/.local/share";
-    else
-        return std::nullopt;
+    const auto xdg = variable(L"XDG_DATA_HOME");
+    if (!xdg || xdg->empty()) {
+        constexpr std::wstring_view kNtPrefix = L"\\??\\";
+        const auto home = variable(L"WINEHOMEDIR");
+        if (!home || home->rfind(kNtPrefix, 0) != 0 ||
+            !isDriveAbsolute(home->substr(kNtPrefix.size())))
+            return std::nullopt;
+        std::wstring trash = home->substr(kNtPrefix.size());
+        if (trash.back() != L'\\') trash.push_back(L'\\');
+        return trash + L".local\\share\\Trash\\files";
+    }
     // Wine takes a Unix path in the Unix locale's encoding, its code page CP_UNIXCP.
     constexpr UINT kUnixCodePage = 65010;
     const int size =
-        WideCharToMultiByte(kUnixCodePage, 0, dataHome.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(kUnixCodePage, 0, xdg->c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (size <= 0) return std::nullopt;
     std::string unixPath(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(kUnixCodePage, 0, dataHome.c_str(), -1, unixPath.data(), size, nullptr,
+    WideCharToMultiByte(kUnixCodePage, 0, xdg->c_str(), -1, unixPath.data(), size, nullptr,
                         nullptr);
     unixPath.resize(static_cast<std::size_t>(size - 1));
     unixPath += "/Trash/files";
@@ -71,6 +87,52 @@ std::optional<std::wstring> wineHomeTrash() {
     std::wstring out = windows;
     HeapFree(GetProcessHeap(), 0, windows);
     return out;
+}
+
+// The former path that a bin's "$I" record names: version 1 (Windows Vista to 8.1) keeps it in a
+// field of MAX_PATH characters at byte 24, version 2 (Windows 10 and later) its length in
+// characters, with the final null, at byte 24 and the path from byte 28. Both begin with the
+// version, the file's size and the time of the deletion, 8 bytes each.
+std::optional<std::wstring> recordedPath(const std::vector<char>& record) {
+    std::uint64_t version = 0;
+    if (record.size() < 28) return std::nullopt;
+    std::memcpy(&version, record.data(), sizeof version);
+    std::size_t start = 24;
+    std::size_t length = MAX_PATH;
+    if (version == 2) {
+        std::uint32_t characters = 0;
+        std::memcpy(&characters, record.data() + 24, sizeof characters);
+        start = 28;
+        length = characters;
+    } else if (version != 1) {
+        return std::nullopt;
+    }
+    if (length == 0 || (record.size() - start) / sizeof(wchar_t) < length) return std::nullopt;
+    std::wstring path(length, L'\0');
+    std::memcpy(path.data(), record.data() + start, length * sizeof(wchar_t));
+    const std::size_t end = path.find(L'\0');
+    if (end == std::wstring::npos || (version == 2 && end + 1 != length)) return std::nullopt;
+    path.resize(end);
+    return path;
+}
+
+// True when the bin open at `bin` keeps, beside the data named `dataName` ("$R…"), the "$I" record
+// that names `path` as the file's former place.
+bool recordNames(HANDLE bin, std::wstring_view dataName, const std::wstring& path) {
+    const std::wstring recordName = L"$I" + std::wstring(dataName.substr(2));
+    DWORD error = 0;
+    const ClosedAtEnd record(
+        openInFolder(bin, recordName, FILE_READ_DATA | SYNCHRONIZE, FILE_SHARE_READ, false, error));
+    if (record.handle == INVALID_HANDLE_VALUE) return false;
+    // The largest record: the header and a path of 32,767 characters with its null.
+    std::vector<char> bytes(28 + 32768 * sizeof(wchar_t));
+    DWORD got = 0;
+    if (!ReadFile(record.handle, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
+        return false;
+    bytes.resize(got);
+    const auto recorded = recordedPath(bytes);
+    return recorded &&
+           CompareStringOrdinal(recorded->c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // The file index of what is open at `handle`, read without asking its volume who it is.
@@ -84,12 +146,30 @@ std::optional<std::uint64_t> fileIndexOf(HANDLE handle) {
 
 }  // namespace
 
+std::wstring userSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    const ClosedAtEnd closed(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<std::byte> user(size);
+    wchar_t* text = nullptr;
+    if (size == 0 || !GetTokenInformation(token, TokenUser, user.data(), size, &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
+        return {};
+    std::wstring sid = text;
+    LocalFree(text);
+    return sid;
+}
+
+bool runsUnderWine() { return wineToWindows() != nullptr; }
+
 void RecycleBins::clear() {
     for (const Bin& bin : bins_) CloseHandle(bin.handle);
     bins_.clear();
 }
 
-RecycleBins::Bin* RecycleBins::open(const std::wstring& path, DWORD& error) {
+RecycleBins::Bin* RecycleBins::open(const std::wstring& path, bool windowsLayout, DWORD& error) {
     for (Bin& bin : bins_)
         if (bin.path == path) return &bin;
     const HANDLE handle = CreateFileW(
@@ -109,21 +189,24 @@ RecycleBins::Bin* RecycleBins::open(const std::wstring& path, DWORD& error) {
         error = ERROR_FILE_INVALID;
         return nullptr;
     }
-    bins_.push_back({path, handle, {}});
+    bins_.push_back({path, windowsLayout, handle, {}});
     return &bins_.back();
 }
 
 // Looks for the file in `bin`: true when it lies below it.
-bool RecycleBins::foundIn(Bin& bin, std::uint64_t fileIndex, std::wstring_view name, DWORD& error) {
+bool RecycleBins::foundIn(Bin& bin, std::uint64_t fileIndex, const std::wstring& path,
+                          std::wstring_view name, DWORD& error) {
     // Wine's bin keeps the file's name (or adds a number to it): looked up by name first, as its
     // search by index reads every entry of the bin.
-    DWORD openError = 0;
-    const ClosedAtEnd named(openInFolder(bin.handle, name, FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         false, openError));
-    if (named.handle != INVALID_HANDLE_VALUE && fileIndexOf(named.handle) == fileIndex) {
-        error = 0;
-        return true;
+    if (!bin.windowsLayout) {
+        DWORD openError = 0;
+        const ClosedAtEnd named(openInFolder(bin.handle, name, FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             false, openError));
+        if (named.handle != INVALID_HANDLE_VALUE && fileIndexOf(named.handle) == fileIndex) {
+            error = 0;
+            return true;
+        }
     }
     FILE_ID_DESCRIPTOR id{};
     id.dwSize = sizeof id;
@@ -154,21 +237,43 @@ bool RecycleBins::foundIn(Bin& bin, std::uint64_t fileIndex, std::wstring_view n
         error = ERROR_FILE_NOT_FOUND;
         return false;
     }
+    if (bin.windowsLayout) {
+        // Directly in the user's bin, as "$R…", and recorded there as the listed file.
+        const std::wstring_view dataName =
+            std::wstring_view(*filePath).substr(bin.finalPath.size() + 1);
+        if (dataName.find(L'\\') != std::wstring_view::npos || dataName.size() < 3 ||
+            CompareStringOrdinal(dataName.data(), 2, L"$R", 2, TRUE) != CSTR_EQUAL ||
+            !recordNames(bin.handle, dataName, path)) {
+            error = ERROR_FILE_NOT_FOUND;
+            return false;
+        }
+    }
     error = 0;
     return true;
 }
 
-bool RecycleBins::contains(const std::wstring& root, std::uint64_t fileIndex,
-                           std::wstring_view name, DWORD& error) {
+bool RecycleBins::contains(const std::wstring& path, std::uint64_t fileIndex, DWORD& error) {
     if (!wineTrashKnown_) {
         wineTrash_ = wineHomeTrash().value_or(std::wstring());
+        sid_ = userSid();
         wineTrashKnown_ = true;
     }
+    const std::size_t slash = path.rfind(L'\\');
+    if (!isDriveAbsolute(path) || slash == std::wstring::npos) {
+        error = ERROR_BAD_PATHNAME;
+        return false;
+    }
+    const std::wstring_view name = std::wstring_view(path).substr(slash + 1);
     // Wine's bin first: under Wine that is where the shell puts the file, and the volume's own
     // bin is missing, or not Wine's.
-    for (const std::wstring& path : {wineTrash_, root + L"$Recycle.Bin"}) {
-        if (path.empty()) continue;
-        if (Bin* bin = open(path, error); bin && foundIn(*bin, fileIndex, name, error)) return true;
+    const std::wstring windowsBin =
+        sid_.empty() ? std::wstring() : path.substr(0, 3) + L"$Recycle.Bin\\" + sid_;
+    for (const auto& [binPath, windowsLayout] :
+         {std::pair{wineTrash_, false}, std::pair{windowsBin, true}}) {
+        if (binPath.empty()) continue;
+        if (Bin* bin = open(binPath, windowsLayout, error);
+            bin && foundIn(*bin, fileIndex, path, name, error))
+            return true;
     }
     error = ERROR_FILE_NOT_FOUND;
     return false;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/win32/BinShell.h"
+
 namespace kelmora::platform::win32 {
 
 // recycle asks the shell to move the file at `path` (an ordinary drive-absolute path, which the
@@ -22,10 +24,10 @@ namespace kelmora::platform::win32 {
 // For a batch of files: once the shell's IFileOperation was found missing or doing nothing, the
 // next files go to SHFileOperationW at once, until forget(). Under Wine making the object and
 // joining COM for it cost more than the shell's move itself, for every file.
-class ShellRecycler {
+class ShellRecycler final : public BinShell {
   public:
-    HRESULT recycle(const std::wstring& path);
-    void forget() { fileOperationMissing_ = false; }
+    HRESULT recycle(const std::wstring& path) override;
+    void forget() override { fileOperationMissing_ = false; }
 
   private:
     bool fileOperationMissing_ = false;

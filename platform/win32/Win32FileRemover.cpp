@@ -86,13 +86,17 @@ bool shellReachesAsIs(const std::wstring& path) {
 
 }  // namespace
 
+Win32FileRemover::Win32FileRemover(std::unique_ptr<BinShell> shell, BinKeys keys)
+    : shell_(shell ? std::move(shell) : std::make_unique<ShellRecycler>()), keys_(keys) {}
+
 Win32FileRemover::~Win32FileRemover() = default;
 
 void Win32FileRemover::finishBatch() {
     folders_.clear();
     held_.clear();
     bins_.clear();
-    shell_.forget();
+    settings_.clear();
+    shell_->forget();
 }
 
 RemoveResult Win32FileRemover::deleteFile(const ListedFile& file) {
@@ -142,7 +146,20 @@ RemoveResult Win32FileRemover::moveToTrash(const ListedFile& file) {
     if (auto early = openListed(held_.folder(), held_.volume(), name, file, FILE_READ_ATTRIBUTES,
                                 opened, attributes))
         return *early;
-    const HRESULT hr = shell_.recycle(file.path);
+    // Where the shell would delete for good, it is not asked. The system's settings may still
+    // change between this look and the shell's call, and the shell decides anew: its own refusal of
+    // any erasure (ShellRecycler) is the second guard.
+    const std::wstring root = folder.substr(0, 3);
+    auto settings = settings_.find(root);
+    if (settings == settings_.end())
+        settings = settings_.emplace(root, readBinSettings(root, keys_, !runsUnderWine())).first;
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(opened.handle, FileStandardInfo, &standard, sizeof standard))
+        return refused(GetLastError());
+    if (const DWORD why = recycleRefusal(settings->second,
+                                         static_cast<std::uint64_t>(standard.EndOfFile.QuadPart)))
+        return refused(why);
+    const HRESULT hr = shell_->recycle(file.path);
     // A refused or failed move mostly left it where it was (looking in the bin first would read
     // the whole of Wine's bin for a file that is not in it).
     if (FAILED(hr) && stillThere(file.path)) return refusedBy(hr);
@@ -150,8 +167,7 @@ RemoveResult Win32FileRemover::moveToTrash(const ListedFile& file) {
     // path then is another file. (Looked at only when it is not in the bin: under Wine looking for
     // a name that is gone reads the whole folder.)
     DWORD error = 0;
-    if (bins_.contains(folder.substr(0, 3), file.file.inode, name, error))
-        return {RemoveOutcome::Removed, 0};
+    if (bins_.contains(file.path, file.file.inode, error)) return {RemoveOutcome::Removed, 0};
     if (stillThere(file.path)) return refusedBy(FAILED(hr) ? hr : E_FAIL);
     return refusedBy(FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }

@@ -2,10 +2,14 @@
 
 #include <windows.h>
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/FileRemover.h"
+#include "platform/win32/BinPolicy.h"
+#include "platform/win32/BinShell.h"
 #include "platform/win32/FolderChain.h"
 #include "platform/win32/RecycleBinCheck.h"
 #include "platform/win32/ShellRecycle.h"
@@ -31,9 +35,12 @@ namespace kelmora::platform::win32 {
 // folder from the volume's root down to the file's is opened and checked, the last against the
 // listed folder, and held so that none can be renamed or replaced meanwhile (a FolderChain without
 // FILE_SHARE_DELETE, kept for the next file until finishBatch, as in deleteFile); then
-// the file is checked as above and held open (without taking part in sharing), and the shell is
-// asked to recycle it (ShellRecycler: IFileOperation, or SHFileOperationW where that is
-// missing, as under Wine). Either way the shell recycles the file or leaves it, never erases it.
+// the file is checked as above and held open (without taking part in sharing). A file that the
+// shell would delete for good, as the system says beforehand (readBinSettings: no bin on the
+// volume, recycling switched off, a bin too small for the file), is refused and never handed
+// over. Otherwise the shell is asked to recycle it (a BinShell: by default ShellRecycler,
+// IFileOperation, or SHFileOperationW where that is missing, as under Wine). Either way the
+// shell recycles the file or leaves it, never erases it.
 // The file counts as moved only when the listed file itself, found by its file index, now lies in
 // its volume's bin (RecycleBins); a file still at its path, or gone but not found in the bin
 // (the shell moved something else that was put at the path meanwhile), is refused. A name that the
@@ -41,7 +48,9 @@ namespace kelmora::platform::win32 {
 // refused: the shell would act on another file.
 class Win32FileRemover : public FileRemover {
   public:
-    Win32FileRemover() = default;
+    // The shell's call goes through `shell` (ShellRecycler when null), and the bin's settings are
+    // read below `keys`.
+    explicit Win32FileRemover(std::unique_ptr<BinShell> shell = nullptr, BinKeys keys = {});
     Win32FileRemover(const Win32FileRemover&) = delete;
     Win32FileRemover& operator=(const Win32FileRemover&) = delete;
     ~Win32FileRemover() override;
@@ -59,7 +68,9 @@ class Win32FileRemover : public FileRemover {
     // with the bins found and the shell's way, known once for the batch.
     FolderChain held_{FILE_SHARE_READ | FILE_SHARE_WRITE};
     RecycleBins bins_;
-    ShellRecycler shell_;
+    std::unique_ptr<BinShell> shell_;
+    BinKeys keys_;
+    std::map<std::wstring, BinSettings> settings_;  // by volume root, read once for the batch
 };
 
 }  // namespace kelmora::platform::win32

@@ -4,6 +4,9 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <vector>
 
@@ -185,21 +188,17 @@ TEST_F(Win32Remover, OnlyTheListedFileFoundInTheBinCountsAsRecycled) {
                 tree.folder(L"elsewhere"));
     const platform::ListedFile binned = listed(L"binned.tmp");
     const platform::ListedFile moved = listed(L"moved.tmp");
-    const std::wstring root = tree.root().substr(0, 3);
     DWORD error = 0;
-    EXPECT_FALSE(
-        platform::win32::RecycleBins().contains(root, binned.file.inode, L"binned.tmp", error));
+    EXPECT_FALSE(platform::win32::RecycleBins().contains(binned.path, binned.file.inode, error));
     ASSERT_EQ(remover.moveToTrash(binned).outcome, RemoveOutcome::Removed);
-    EXPECT_TRUE(
-        platform::win32::RecycleBins().contains(root, binned.file.inode, L"binned.tmp", error))
+    EXPECT_TRUE(platform::win32::RecycleBins().contains(binned.path, binned.file.inode, error))
         << error;
     // A second file of that name takes another name in the bin: found by its index alone.
     ASSERT_TRUE(tree.file(L"binned.tmp", 0, "second"));
     EXPECT_EQ(remover.moveToTrash(listed(L"binned.tmp")).outcome, RemoveOutcome::Removed);
     ASSERT_TRUE(MoveFileExW(tree.path(L"moved.tmp").c_str(),
                             tree.path(L"elsewhere\\moved.tmp").c_str(), 0));
-    EXPECT_FALSE(
-        platform::win32::RecycleBins().contains(root, moved.file.inode, L"moved.tmp", error));
+    EXPECT_FALSE(platform::win32::RecycleBins().contains(moved.path, moved.file.inode, error));
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
@@ -234,20 +233,27 @@ TEST_F(Win32Remover, MoveToTrashRefusesAPathTooLongForTheShell) {
     EXPECT_EQ(tree.read(name), "kept");
 }
 
-// The kelmora_trash_probe built beside this test binary, run on `file` with the data home (the
-// folder of its bin) at `dataHome`; its exit code, or -1 when it could not run.
-int trashInProcessOfItsOwn(const std::wstring& file, const std::string& dataHome) {
+// The kelmora_trash_probe built beside this test binary, run on `file` in an environment of its
+// own: this one's without the variables named in `set` and those beginning with `dropPrefix`,
+// then with `set` ("NAME=value"). Its exit code, or -1 when it could not run.
+int trashInProcessOfItsOwn(const std::wstring& file, const std::vector<std::wstring>& set,
+                           const std::wstring& dropPrefix = L"") {
     wchar_t self[32768];
     std::wstring probe(self, GetModuleFileNameW(nullptr, self, 32768));
     probe = probe.substr(0, probe.find_last_of(L'\\') + 1) + L"kelmora_trash_probe.exe";
     std::wstring environment;
     const wchar_t* block = GetEnvironmentStringsW();
-    for (const wchar_t* e = block; *e; e += wcslen(e) + 1)
-        if (std::wstring_view(e).rfind(L"XDG_DATA_HOME=", 0) != 0)
-            environment.append(e).push_back(L'\0');
+    for (const wchar_t* e = block; *e; e += wcslen(e) + 1) {
+        const std::wstring_view entry(e);
+        const bool dropped = (!dropPrefix.empty() && entry.rfind(dropPrefix, 0) == 0) ||
+                             std::any_of(set.begin(), set.end(), [&](const std::wstring& s) {
+                                 return entry.rfind(s.substr(0, s.find(L'=') + 1), 0) == 0;
+                             });
+        if (!dropped) environment.append(entry).push_back(L'\0');
+    }
     FreeEnvironmentStringsW(const_cast<wchar_t*>(block));
-    environment.append(L"XDG_DATA_HOME=" + test::utf16(dataHome));
-    environment.append(2, L'\0');
+    for (const std::wstring& variable : set) environment.append(variable).push_back(L'\0');
+    environment.push_back(L'\0');
     std::wstring command = L"\"" + probe + L"\" \"" + file + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -264,6 +270,10 @@ int trashInProcessOfItsOwn(const std::wstring& file, const std::string& dataHome
     return static_cast<int>(code);
 }
 
+std::wstring dataHome(const std::string& unixPath) {
+    return L"XDG_DATA_HOME=" + test::utf16(unixPath);
+}
+
 // Where the bin cannot take a file, the shell's fallback would erase it for good once it has
 // asked, or without asking: the file stays instead. Under Wine a bin whose "files" folder is a
 // file is such a bin.
@@ -277,10 +287,10 @@ TEST_F(Win32Remover, MoveToTrashNeverErasesAFileTheBinCannotTake) {
     const auto working = test::unixPathOf(tree.path(L"working"));
     ASSERT_TRUE(broken && working);
 
-    EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"keep.tmp"), *broken), 2);
+    EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"keep.tmp"), {dataHome(*broken)}), 2);
     EXPECT_EQ(tree.read(L"keep.tmp"), "precious");
     // The same process with a bin that works: the file goes, into that bin.
-    EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"keep.tmp"), *working), 0);
+    EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"keep.tmp"), {dataHome(*working)}), 0);
     EXPECT_FALSE(tree.exists(L"keep.tmp"));
     EXPECT_TRUE(tree.exists(L"working\\Trash\\files\\keep.tmp"));
 }
@@ -321,6 +331,137 @@ TEST_F(Win32Remover, MoveToTrashActsOnlyThroughTheCheckedFolders) {
     EXPECT_EQ(remover.moveToTrash(listed(L"trail.tmp.")).outcome, RemoveOutcome::Refused);
     EXPECT_EQ(tree.read(L"trail.tmp."), "listed");
     EXPECT_EQ(tree.read(L"trail.tmp"), "other");
+}
+
+// Wine hands a program no HOME, only WINEHOMEDIR, the Unix home as an NT path; on most desktops
+// no XDG_* variable is set. The shell then keeps its bin in the Unix home, where the file must be
+// found, and no HOME that the program's environment names is taken for it.
+TEST_F(Win32Remover, MoveToTrashFindsTheHomeTrashWithoutXdgVariables) {
+    const auto home = test::environmentVariable(L"WINEHOMEDIR");
+    if (!platform::win32::runsUnderWine() || !home)
+        GTEST_SKIP() << "only Wine keeps its bin in a Unix home";
+    ASSERT_TRUE(tree.file(L"go.tmp", 0, "go") && tree.file(L"stay.tmp") && tree.folder(L"decoy"));
+    const auto decoy = test::unixPathOf(tree.path(L"decoy"));
+    const auto unixPath = test::unixPathOf(tree.path(L"go.tmp"));
+    ASSERT_TRUE(decoy && unixPath);
+    EXPECT_EQ(
+        trashInProcessOfItsOwn(tree.path(L"go.tmp"), {L"HOME=" + test::utf16(*decoy)}, L"XDG_"), 0);
+    EXPECT_TRUE(!tree.exists(L"go.tmp") && tree.exists(L"stay.tmp"));
+    const std::wstring trash = home->substr(4) + L"\\.local\\share\\Trash";
+    const auto records = trashRecords(trash);
+    const auto record = std::find_if(records.begin(), records.end(),
+                                     [&](const TrashRecord& r) { return r.origin == *unixPath; });
+    ASSERT_NE(record, records.end()) << "no record of " << *unixPath << " in the home's bin";
+    EXPECT_TRUE(DeleteFileW((trash + L"\\files\\" + record->name).c_str()));
+    DeleteFileW((trash + L"\\info\\" + record->name + L".trashinfo").c_str());
+}
+
+// Where the bin lies on another file system than the file, Wine's shell copies the file into it
+// and deletes the file (it uses no trash at the top of the file's own file system): the copy has
+// an identity of its own, so the file keeps its row, and it is not lost on the way.
+TEST_F(Win32Remover, MoveToTrashCountsNoCopyInABinOnAnotherFileSystem) {
+    test::WinTree other(L"Z:\\dev\\shm\\");  // a tmpfs, while the test's drive is on a disk
+    const auto otherHome = test::unixPathOf(other.root());
+    if (!platform::win32::runsUnderWine() || other.root().empty() || !otherHome)
+        GTEST_SKIP() << "no Wine or tmpfs";
+    ASSERT_TRUE(tree.file(L"far.tmp", 0, "far"));
+    EXPECT_EQ(trashInProcessOfItsOwn(tree.path(L"far.tmp"), {dataHome(*otherHome)}), 2);
+    EXPECT_TRUE(tree.read(L"far.tmp") == "far" || other.read(L"Trash\\files\\far.tmp") == "far");
+}
+
+// How the stand-in shell keeps a file: as Windows' shell does, or with one thing otherwise.
+enum class Kept { AsTheShell, NoRecord, RecordOfAnother, OtherUsersBin, NoRName };
+
+// Does what Windows' shell does on recycling within a volume: renames the file into the volume's
+// bin of the user's SID as "$R" and a rest, and writes the "$I" record (version 2) of that rest
+// naming its former path. What it made is kept in `made`, for the test to remove.
+struct StandInShell final : platform::win32::BinShell {
+    Kept kept;
+    std::vector<std::wstring>& made;
+    int calls = 0;
+    StandInShell(Kept k, std::vector<std::wstring>& m) : kept(k), made(m) {}
+    HRESULT recycle(const std::wstring& path) override {
+        const std::wstring bin = path.substr(0, 3) + L"$Recycle.Bin\\";
+        const std::wstring folder =
+            bin +
+            (kept == Kept::OtherUsersBin ? L"S-1-5-21-1-2-3-999" : platform::win32::userSid());
+        const std::wstring rest = L"\\" + std::to_wstring(++calls + 100 * made.size()) + L".tmp";
+        CreateDirectoryW(bin.c_str(), nullptr);
+        CreateDirectoryW(folder.c_str(), nullptr);
+        made.push_back(folder + (kept == Kept::NoRName ? L"\\$X" : L"\\$R") + rest.substr(1));
+        if (!MoveFileExW(path.c_str(), made.back().c_str(), 0)) return E_FAIL;
+        if (kept == Kept::NoRecord) return S_OK;
+        const std::wstring former = kept == Kept::RecordOfAnother ? L"C:\\other.tmp" : path;
+        const auto characters = static_cast<std::uint32_t>(former.size() + 1);
+        std::string bytes(28, '\0');
+        bytes[0] = 2;  // the version; the size and the time may stay 0
+        std::memcpy(bytes.data() + 24, &characters, sizeof characters);
+        bytes.append(reinterpret_cast<const char*>(former.c_str()), characters * sizeof(wchar_t));
+        made.push_back(folder + L"\\$I" + rest.substr(1));
+        std::ofstream(std::filesystem::path(made.back()), std::ios::binary) << bytes;
+        return S_OK;
+    }
+};
+
+// Only "$R" data directly in the bin of the user's SID, beside the "$I" record naming the file,
+// counts as recycled; and where the bin's settings (kept below a temporary key in place of the
+// user's and the machine's) say that the shell would erase, it is never called and the file stays.
+TEST(Win32RecycleBin, CountsOnlyTheShellsOwnEntryAndNeverHandsItAFileItWouldErase) {
+    test::WinTree tree;
+    wchar_t volume[MAX_PATH] = {};
+    ASSERT_TRUE(
+        GetVolumeNameForVolumeMountPointW(tree.root().substr(0, 3).c_str(), volume, MAX_PATH));
+    const std::wstring policy = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+    const std::wstring own =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket\\Volume\\" +
+        std::wstring(wcschr(volume, L'{'), wcschr(volume, L'}') + 1);
+    struct Case {
+        Kept kept;
+        bool machine;
+        std::wstring key;
+        const wchar_t* value;
+        DWORD data;
+        std::int64_t size;
+        RemoveOutcome expected;
+        bool called;  // the shell was asked
+    };
+    using enum RemoveOutcome;
+    const Case cases[] = {
+        {Kept::AsTheShell, false, own, L"NukeOnDelete", 0, 10, Removed, true},
+        {Kept::NoRecord, false, own, L"NukeOnDelete", 0, 10, Refused, true},
+        {Kept::RecordOfAnother, false, own, L"NukeOnDelete", 0, 10, Refused, true},
+        {Kept::OtherUsersBin, false, own, L"NukeOnDelete", 0, 10, Refused, true},
+        {Kept::NoRName, false, own, L"NukeOnDelete", 0, 10, Refused, true},
+        {Kept::AsTheShell, false, policy, L"NoRecycleFiles", 1, 10, Refused, false},
+        {Kept::AsTheShell, true, policy, L"RecycleBinSize", 0, 10, Refused, false},
+        {Kept::AsTheShell, false, own, L"NukeOnDelete", 1, 10, Refused, false},
+        {Kept::AsTheShell, false, own, L"MaxCapacity", 0, 10, Refused, false},
+        {Kept::AsTheShell, false, own, L"MaxCapacity", 1, 2 << 20, Refused, false},
+        {Kept::AsTheShell, false, own, L"MaxCapacity", 1, 10, Removed, true},
+    };
+    const std::wstring base = L"Software\\kelmora-test-" + std::to_wstring(GetCurrentProcessId());
+    std::vector<std::wstring> made;
+    for (const Case& c : cases) {
+        const auto row = static_cast<int>(&c - cases);
+        HKEY keys[2] = {};
+        for (int i = 0; i < 2; ++i)
+            RegCreateKeyExW(HKEY_CURRENT_USER, (base + (i ? L"\\machine" : L"\\user")).c_str(), 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &keys[i], nullptr);
+        ASSERT_EQ(RegSetKeyValueW(keys[c.machine], c.key.c_str(), c.value, REG_DWORD, &c.data, 4),
+                  ERROR_SUCCESS);
+        ASSERT_TRUE(tree.file(L"f.tmp", c.size, "kept"));
+        auto shell = std::make_unique<StandInShell>(c.kept, made);
+        const StandInShell& seen = *shell;
+        Win32FileRemover remover(std::move(shell), {keys[0], keys[1]});
+        EXPECT_EQ(remover.moveToTrash(listed(tree, L"f.tmp")).outcome, c.expected) << row;
+        EXPECT_EQ(seen.calls, c.called ? 1 : 0) << row;
+        EXPECT_EQ(tree.read(L"f.tmp").substr(0, 4), c.called ? "" : "kept") << row;
+        remover.finishBatch();
+        for (HKEY key : keys) RegCloseKey(key);
+        RegDeleteTreeW(HKEY_CURRENT_USER, base.c_str());
+        DeleteFileW(tree.path(L"f.tmp").c_str());
+    }
+    for (const std::wstring& file : made) EXPECT_TRUE(DeleteFileW(file.c_str())) << narrow(file);
 }
 
 // On a volume whose file IDs carry no reuse counter, a file deleted and made again at the listed
