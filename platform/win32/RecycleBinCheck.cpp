@@ -3,13 +3,13 @@
 #include <sddl.h>
 #include <winternl.h>
 
-#include <cstring>
 #include <optional>
 #include <vector>
 
 #include "platform/win32/ClosedAtEnd.h"
 #include "platform/win32/OpenInFolder.h"
 #include "platform/win32/Win32Path.h"
+#include "platform/win32/bin/RecycleRecord.h"
 
 namespace kelmora::platform::win32 {
 namespace {
@@ -89,33 +89,6 @@ std::optional<std::wstring> wineHomeTrash() {
     return out;
 }
 
-// The former path that a bin's "$I" record names: version 1 (Windows Vista to 8.1) keeps it in a
-// field of MAX_PATH characters at byte 24, version 2 (Windows 10 and later) its length in
-// characters, with the final null, at byte 24 and the path from byte 28. Both begin with the
-// version, the file's size and the time of the deletion, 8 bytes each.
-std::optional<std::wstring> recordedPath(const std::vector<char>& record) {
-    std::uint64_t version = 0;
-    if (record.size() < 28) return std::nullopt;
-    std::memcpy(&version, record.data(), sizeof version);
-    std::size_t start = 24;
-    std::size_t length = MAX_PATH;
-    if (version == 2) {
-        std::uint32_t characters = 0;
-        std::memcpy(&characters, record.data() + 24, sizeof characters);
-        start = 28;
-        length = characters;
-    } else if (version != 1) {
-        return std::nullopt;
-    }
-    if (length == 0 || (record.size() - start) / sizeof(wchar_t) < length) return std::nullopt;
-    std::wstring path(length, L'\0');
-    std::memcpy(path.data(), record.data() + start, length * sizeof(wchar_t));
-    const std::size_t end = path.find(L'\0');
-    if (end == std::wstring::npos || (version == 2 && end + 1 != length)) return std::nullopt;
-    path.resize(end);
-    return path;
-}
-
 // True when the bin open at `bin` keeps, beside the data named `dataName` ("$R…"), the "$I" record
 // that names `path` as the file's former place.
 bool recordNames(HANDLE bin, std::wstring_view dataName, const std::wstring& path) {
@@ -125,14 +98,15 @@ bool recordNames(HANDLE bin, std::wstring_view dataName, const std::wstring& pat
         openInFolder(bin, recordName, FILE_READ_DATA | SYNCHRONIZE, FILE_SHARE_READ, false, error));
     if (record.handle == INVALID_HANDLE_VALUE) return false;
     // The largest record: the header and a path of 32,767 characters with its null.
-    std::vector<char> bytes(28 + 32768 * sizeof(wchar_t));
+    std::vector<std::byte> bytes(28 + 32768 * sizeof(wchar_t));
     DWORD got = 0;
     if (!ReadFile(record.handle, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
         return false;
     bytes.resize(got);
-    const auto recorded = recordedPath(bytes);
-    return recorded &&
-           CompareStringOrdinal(recorded->c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL;
+    const auto recorded = recycledFrom(bytes);
+    if (!recorded) return false;
+    const std::wstring former(recorded->begin(), recorded->end());
+    return CompareStringOrdinal(former.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // The file index of what is open at `handle`, read without asking its volume who it is.
