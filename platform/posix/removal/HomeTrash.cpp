@@ -1,13 +1,13 @@
 #include "platform/posix/removal/HomeTrash.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
-#include <vector>
+
+#include "platform/posix/shared/Account.h"
 
 namespace kelmora::platform::posix {
 namespace {
@@ -46,14 +46,9 @@ HomeTrashPlace homeTrashPlace(uid_t user, const char* xdgDataHome, const char* h
 
 HomeTrashPlace homeTrashPlace() {
     const uid_t user = ::geteuid();
-    const long hint = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(hint > 0 ? static_cast<std::size_t>(hint) : 4096);
-    passwd entry{};
-    passwd* found = nullptr;
-    while (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) == ERANGE)
-        buffer.resize(buffer.size() * 2);
+    const Account account = accountOf(user);
     return homeTrashPlace(user, std::getenv("XDG_DATA_HOME"), std::getenv("HOME"),
-                          found ? found->pw_dir : nullptr);
+                          account.home.empty() ? nullptr : account.home.c_str());
 }
 
 }  // namespace kelmora::platform::posix

@@ -1,14 +1,13 @@
 #include "platform/posix/startup/TrustedEnvironment.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdlib>
 
+#include "platform/posix/shared/Account.h"
 #include "platform/posix/sysinfo/TrustedProgram.h"
 
 extern char** environ;
@@ -37,19 +36,6 @@ constexpr std::array<std::string_view, 14> kDisplay = {"DBUS_SESSION_BUS_ADDRESS
 // Kept when no "/" makes a path of them: glibc loads a locale named by a path from that path.
 bool isLanguage(std::string_view name) {
     return name == "LANG" || name == "LANGUAGE" || name.starts_with("LC_");
-}
-
-Account effectiveAccount() {
-    const long hint = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(hint > 0 ? static_cast<std::size_t>(hint) : 4096);
-    passwd entry{};
-    passwd* found = nullptr;
-    while (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE)
-        buffer.resize(buffer.size() * 2);
-    if (!found) return {};
-    Account account{found->pw_name ? found->pw_name : "", found->pw_dir ? found->pw_dir : ""};
-    if (!account.home.starts_with('/')) account.home.clear();
-    return account;
 }
 
 }  // namespace
@@ -88,7 +74,7 @@ void keepOnlyTrustedEnvironment() {
         return;
     std::vector<std::string_view> entries;
     for (char** entry = environ; entry && *entry; ++entry) entries.emplace_back(*entry);
-    const auto kept = trustedEnvironment(entries, effectiveAccount());
+    const auto kept = trustedEnvironment(entries, accountOf(::geteuid()));
     // The texts live on in `kept` only until the end of this function: putenv would keep them,
     // setenv copies them.
     ::clearenv();

@@ -6,13 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace kelmora::platform::posix {
+#include "platform/posix/shared/Account.h"
 
-// The account the process acts for, from the password database.
-struct Account {
-    std::string name;  // empty when the database has no entry
-    std::string home;  // absolute, or empty
-};
+namespace kelmora::platform::posix {
 
 // True when the environment may belong to someone other than the process: it runs as root, with
 // set-user or set-group rights, or as a user who does not own the folder $HOME names (as after
