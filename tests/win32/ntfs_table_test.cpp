@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <atomic>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
