@@ -83,6 +83,7 @@ TEST(ReadAhead, ScanListsTheSameInTheSameOrderAndReadsOnlyFoldersTheWalkEnters) 
     EXPECT_EQ(ahead.found.foundBytes, plain.found.foundBytes);
     EXPECT_EQ(ahead.folders, plain.folders);
     EXPECT_EQ(plain.found.relative.size(), 217u);
+    EXPECT_GT(ahead.handedOver, 100u) << "the walk listed nearly every folder again";
 
     const NumberSet read = opened.folders();
     EXPECT_GT(read.size(), 100u) << "the read-ahead read next to nothing";

@@ -42,10 +42,12 @@ class OpenedFolders {
     platform::posix::NumberSet folders_;
 };
 
-// `sources` reading ahead everywhere, whatever the caches hold, telling `opened` of each folder.
+// `sources` reading ahead everywhere, whatever the caches hold, telling `opened` of each folder,
+// and handing every listing read whole over to the walk, however new the folder.
 inline platform::posix::PosixFileSystem::Sources readingAhead(
     OpenedFolders& opened, platform::posix::PosixFileSystem::Sources sources = {}) {
     sources.readAhead.everywhere = true;
+    sources.readAhead.settled = {};
     sources.readAhead.opened = opened.observer();
     return sources;
 }
@@ -59,6 +61,7 @@ struct Walked {
     ScanFindings found;
     std::vector<NativeString> folders;
     platform::posix::NumberSet identities;
+    std::size_t handedOver = 0;  // listings the walk took from the read-ahead
 };
 inline Walked walk(const platform::posix::PosixFileSystem::Sources& sources,
                    const NativeString& root, OpenedFolders* opened = nullptr,
@@ -79,6 +82,7 @@ inline Walked walk(const platform::posix::PosixFileSystem::Sources& sources,
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
         }
     });
+    walked.handedOver = fs.handedOver();
     for (const auto& folder : walked.folders) {
         struct stat st {};
         if (lstat(folder.c_str(), &st) == 0) walked.identities.insert(numberOf(st));

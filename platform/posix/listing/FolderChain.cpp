@@ -186,6 +186,7 @@ int FolderChain::step(const OpenFolder& parent, const char* name, const FileIden
             }
             facts = parent.facts;
             facts.id = *id;
+            facts.times = changeTimesOf(sx);
             facts.mountRoot = false;
             facts.mountRootKnown = true;
             facts.automount = false;
@@ -240,13 +241,15 @@ int FolderChain::stepThroughPath(const OpenFolder& parent, const char* name,
     close(pathFd);
     errno = saved;
     if (fd < 0) return -1;
-    const auto id = identityOfFd(fd);
+    struct statx sx {};
+    const auto id = identityOfFd(fd, &sx);
     if (!id || !id->sameNumber(read->id)) {
         close(fd);
         return -1;
     }
     facts = *read;
     facts.id = *id;
+    facts.times = changeTimesOf(sx);
     if (!facts.mountRootKnown) facts.mountRoot = crossing;
     facts.btrfs = crossing ? fs.f_type == kBtrfsMagic : parent.facts.btrfs;
     return fd;

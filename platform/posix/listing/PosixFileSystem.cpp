@@ -109,9 +109,7 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
     // Where the mount table names no mount point, a subfolder's inode in the listing is its own.
     const bool lookClosely = mounts_.mayHoldMountPoints(folder);
 
-    // A buffer kept for the whole scan.
-    if (buffer_.empty()) buffer_.resize(kListingBuffer);
-    readDirents(dirFd, buffer_, [&](const Dirent& listed) {
+    const auto add = [&](const Dirent& listed) {
         const char* name = listed.name;
         DirEntry entry;
         entry.name = name;
@@ -139,7 +137,16 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
         }
         out.push_back(std::move(entry));
         return true;
-    });
+    };
+    // The read-ahead's listing of this very folder, unchanged since, where it kept one.
+    if (const auto kept = readAhead_.takeListing(here)) {
+        forEachEntry(*kept, add);
+        ++handedOver_;
+        return here.id;
+    }
+    // A buffer kept for the whole scan.
+    if (buffer_.empty()) buffer_.resize(kListingBuffer);
+    readDirents(dirFd, buffer_, add);
     if (here.mountId)
         readAhead_.offer(dirFd, *here.mountId, std::span(out).subspan(first),
                          std::chrono::steady_clock::now() - began);

@@ -24,7 +24,8 @@ namespace kelmora::platform::posix {
 //   FolderChain. Links of any kind are Other: never listed, never entered, never resolved.
 // - Cold caches: a listing that made the walk wait hands its subfolders to a ReadAhead, whose
 //   threads read on below them so that the walk finds them in the caches; the walk reads and
-//   checks everything itself, as without it.
+//   checks everything itself, as without it, but for the listings of folders that it finds
+//   unchanged since a read-ahead thread listed them, which it takes instead of listing them again.
 // - system (never entered): a folder on another mount than the folder listing it, unless the
 //   mount is one the MountPolicy enters (a local disk file system or tmpfs, not removable, not
 //   mounted under /media or /run/media, and not showing files that another entered mount shows;
@@ -81,6 +82,9 @@ class PosixFileSystem : public FileSystem {
     std::optional<FileDetails> fileDetails(const DirEntry& entry) override;
     bool isProtected(const NativeString& path, const FileIdentity& file) override;
 
+    // How many folders' listings the walk took from the read-ahead, over every scan.
+    std::size_t handedOver() const { return handedOver_; }
+
   private:
     // Whether the subfolder `name` of `folder`, with identity `id`, is never to be entered;
     // `looked` is what statx told of it, when it was asked.
@@ -95,6 +99,7 @@ class PosixFileSystem : public FileSystem {
     std::vector<char> buffer_;  // the listing buffer, allocated on first use and kept
     PackageFiles packages_;
     ReadAhead readAhead_;
+    std::size_t handedOver_ = 0;
 };
 
 }  // namespace kelmora::platform::posix

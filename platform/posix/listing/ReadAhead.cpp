@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <string_view>
 #include <system_error>
 
@@ -37,10 +38,19 @@ bool descriptorLimitAllows() {
            (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= kLeastDescriptorLimit);
 }
 
+// Whether `times` lie at least `settled` before the wall-clock time `began`, as file times do.
+bool settledBefore(const ChangeTimes& times, const timespec& began,
+                   std::chrono::milliseconds settled) {
+    const std::int64_t limit =
+        std::int64_t{began.tv_sec} * 1'000'000'000 + began.tv_nsec -
+        std::chrono::duration_cast<std::chrono::nanoseconds>(settled).count();
+    return times.change <= limit && times.modify <= limit;
+}
+
 }  // namespace
 
 ReadAhead::ReadAhead(Options options, NameFilter asked)
-    : options_(std::move(options)), asked_(std::move(asked)) {
+    : options_(std::move(options)), asked_(std::move(asked)), kept_(options_.kept) {
     slots_.resize(options_.inFlight * 2 + 8);
     for (std::uint32_t i = static_cast<std::uint32_t>(slots_.size()); i-- > 0;)
         freeSlots_.push_back(i);
@@ -55,6 +65,8 @@ void ReadAhead::begin() {
     ending_ = false;
     halted_ = options_.inFlight == 0;
     avoided_.clear();
+    // A thread may have kept a listing after end(), before it ended.
+    kept_.clear();
     walkBlocks_ = blocksRead();
     walkFromDisk_ = false;
     nextAsk_ = {};
@@ -69,6 +81,7 @@ void ReadAhead::end() {
     std::lock_guard<std::mutex> held(mutex_);
     ending_ = true;
     dropAll();
+    kept_.clear();
     wake_.notify_all();
 }
 
@@ -210,6 +223,11 @@ void ReadAhead::work() {
         held.lock();
         release(next.slot);
         if (done.outOfDescriptors) halt();
+        // Kept with the lock held, so that none is kept once end() has returned.
+        if (done.keep && !ending_) {
+            kept_.keep(done.keep->id, done.keep->times, std::move(done.entries));
+            if (options_.keptOne) options_.keptOne();
+        }
         if (done.fd < 0) continue;
         if (ending_ || subfolders.empty() || !(done.fromDisk || options_.everywhere)) {
             close(done.fd);
@@ -231,7 +249,7 @@ void ReadAhead::work() {
 ReadAhead::Read ReadAhead::read(const Slot& parent, const std::string& name,
                                 std::vector<char>& buffer, std::deque<std::string>& subfolders) {
     Read done;
-    const long before = blocksRead();
+    const long blocksBefore = blocksRead();
     // Looked at without following a link or waking an automounter, and left alone unless it is a
     // folder on the parent's own mount. No witness is read: the number tells an avoided folder, and
     // reading a generation (ext4 with small inodes) would open the folder outside openat2.
@@ -249,8 +267,13 @@ ReadAhead::Read ReadAhead::read(const Slot& parent, const std::string& name,
         return done;
     }
     if (options_.opened) options_.opened(fd);
+    // The folder's identity and times before the listing, for the walk's hand-over.
+    std::optional<Facts> before;
+    timespec began{};
+    if (options_.handOver && clock_gettime(CLOCK_REALTIME, &began) == 0) before = factsOf(fd);
     // An ending scan stops the listing at its next entry.
-    readDirents(fd, buffer, [&](const Dirent& listed) {
+    const bool whole = readDirents(fd, buffer, [&](const Dirent& listed) {
+        if (before) appendEntry(done.entries, listed);
         const std::string_view entry(listed.name);
         if ((listed.type == DT_DIR || listed.type == DT_UNKNOWN) && !isDotEntry(entry) &&
             !isMountTrashName(entry)) {
@@ -264,7 +287,12 @@ ReadAhead::Read ReadAhead::read(const Slot& parent, const std::string& name,
         }
         return !ending_;
     });
-    done.fromDisk = blocksRead() > before;
+    if (whole && before && settledBefore(before->times, began, options_.settled)) {
+        const auto after = factsOf(fd, Witness::Skip);
+        if (after && after->id.sameNumber(before->id) && after->times == before->times)
+            done.keep = before;
+    }
+    done.fromDisk = blocksRead() > blocksBefore;
     done.fd = fd;
     return done;
 }

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "platform/DirEntry.h"
+#include "platform/posix/listing/KeptListings.h"
 #include "platform/posix/shared/IdentitySet.h"
 
 namespace kelmora::platform::posix {
@@ -29,10 +31,16 @@ namespace kelmora::platform::posix {
 // a time.
 //
 // What it is not: it holds none of the program's logic, which stays on the user-interface thread.
-// It produces no entries, no rows and no decisions, and touches no state that the walk reads;
-// the walk does not wait for it and never learns what it read. The walk's order, results, identity
-// checks and stop latency are the same with it as without it: only the time the walk waits for the
-// disk changes. Its failures are ignored, and it writes nothing.
+// It produces no rows and no decisions; the walk does not wait for it. The walk's order, results,
+// identity checks and stop latency are the same with it as without it: only the time the walk
+// waits for the disk changes. Its failures are ignored, and it writes nothing.
+//
+// Hand-over: a folder's listing, read whole and unchanged from before to after (see
+// KeptListings), is kept for the walk, which takes it instead of listing the folder again once it
+// has opened the folder itself and found the same identity and times (takeListing). So each folder
+// is listed once; what the walk does with the entries is the same whichever listing they came
+// from. A folder changed less than Options::settled before its listing began is not kept: a change
+// within one tick of the file system's clock after the last one would leave its times unchanged.
 //
 // Where it goes: only below folders that the walk listed and offered, and only to subfolders that
 // the walk would enter. A folder offered by the walk is read relative to a duplicate of the walk's
@@ -41,7 +49,8 @@ namespace kelmora::platform::posix {
 // statx, which follows no link and triggers no automount, and is passed over if it is not a folder
 // on the same mount; it is then opened with openat2 and RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV |
 // RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH, so that a link or a mount put there since is refused.
-// Nothing else is ever opened: it reads no identity's witness (a generation is read by opening).
+// Nothing else is ever opened: it reads no witness but that of a folder it opened (a generation of
+// another would be read by opening it).
 // It passes over the trash folders (by identity, and every name .Trash or .Trash-*). No path text
 // is ever resolved, so a rename by another user can only make it read a wrong folder of the same
 // mount in vain.
@@ -60,11 +69,13 @@ namespace kelmora::platform::posix {
 // or where the descriptor limit is below 512, it lets all of them go and does nothing more until
 // the next scan. Memory: the waiting names, and per thread a 32 KiB listing buffer and the names of
 // at most Options::queued subfolders of the folder it reads; with the defaults at most 1.6 MiB
-// with names of 255 bytes, about 0.3 MiB on ordinary trees.
+// with names of 255 bytes, about 0.3 MiB on ordinary trees; and the kept listings, at most
+// Options::kept (8 MiB in 4,096 folders with the defaults).
 //
-// Lifetime: begin() before a scan, offer() while it runs, end() when it has ended or been stopped;
-// all three on the user-interface thread. end() returns at once: each thread finishes the system
-// call it is in and ends, letting its descriptors go. begin() and the destructor wait for that.
+// Lifetime: begin() before a scan, offer() and takeListing() while it runs, end() when it has
+// ended or been stopped; all on the user-interface thread. end() returns at once: each thread
+// finishes the system call it is in and ends, letting its descriptors go, and no listing is kept
+// after it. begin() and the destructor wait for the threads.
 class ReadAhead {
   public:
     struct Options {
@@ -82,6 +93,15 @@ class ReadAhead {
         bool everywhere = false;
         // Told of every folder opened, with its descriptor, on the reading thread (tests).
         std::function<void(int fd)> opened;
+        // Told of every listing kept, on the reading thread (tests).
+        std::function<void()> keptOne;
+        // Whether listings are kept for the walk, at most this many.
+        bool handOver = true;
+        KeptListings::Bounds kept;
+        // How long a folder must have been unchanged, by its times, when its listing begins for
+        // the listing to be kept: more than a tick of the clock of every file system the walk
+        // enters (FAT's modification times have two seconds).
+        std::chrono::milliseconds settled{2500};
     };
 
     // Names of files that the walk will ask about (those a mask matches).
@@ -102,8 +122,13 @@ class ReadAhead {
     // mount `mountId`, which took the walk `waited`. Returns at once.
     void offer(int dirFd, std::uint64_t mountId, std::span<const DirEntry> entries,
                std::chrono::nanoseconds waited);
-    // Drops every waiting folder and lets the threads end.
+    // Drops every waiting folder and kept listing and lets the threads end.
     void end();
+    // The kept listing of the folder that the walk opened and found as `opened` says (its identity
+    // and times, read after opening it), made by appendEntry; nothing when none is kept for it.
+    std::optional<std::string> takeListing(const Facts& opened) {
+        return kept_.take(opened.id, opened.times);
+    }
 
   private:
     struct Slot {
@@ -119,6 +144,8 @@ class ReadAhead {
         int fd = -1;  // the folder, open, when it could be opened: to close, or to read below
         bool fromDisk = false;
         bool outOfDescriptors = false;
+        std::optional<Facts> keep;  // the folder, when its listing is to be kept
+        std::string entries;        // its listing
     };
 
     void work();
@@ -144,6 +171,7 @@ class ReadAhead {
     std::vector<std::uint32_t> freeSlots_;
     std::deque<Waiting> waiting_;  // the next one to read last
     NumberSet avoided_;
+    KeptListings kept_;
     std::vector<std::thread> threads_;
     std::size_t idle_ = 0;  // threads waiting for a folder
     std::atomic<bool> ending_{false};

@@ -29,6 +29,7 @@ std::optional<Facts> read(int dirFd, const char* name, int flags, Witness witnes
     facts.mode = sx.stx_mode & S_IFMT;
     facts.size = static_cast<std::int64_t>(sx.stx_size);
     if (sx.stx_mask & STATX_NLINK) facts.links = sx.stx_nlink;
+    facts.times = changeTimesOf(sx);
     facts.mountRootKnown = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0;
     facts.mountRoot = (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
     facts.automount = (sx.stx_attributes & STATX_ATTR_AUTOMOUNT) != 0;

@@ -7,6 +7,14 @@
 
 namespace kelmora::platform::posix {
 
+// A file's change and modification times, in nanoseconds since the epoch. A folder's change when
+// an entry is made, removed or renamed in it, so equal times tell an unchanged listing.
+struct ChangeTimes {
+    std::int64_t change = 0;
+    std::int64_t modify = 0;
+    bool operator==(const ChangeTimes&) const = default;
+};
+
 // What the walk reads of one file or folder: statx without following a link, without triggering
 // an automount and without asking a remote server or a FUSE daemon (AT_STATX_DONT_SYNC: the file
 // system answers from what it holds, and a mount's root, FUSE or not, from the kernel alone).
@@ -17,7 +25,8 @@ struct Facts {
     std::optional<std::uint64_t> mountId;  // nothing on kernels that do not report it
     std::uint32_t mode = 0;                // the S_IFMT bits
     std::int64_t size = 0;
-    std::uint32_t links = 0;      // how many names the file has
+    std::uint32_t links = 0;  // how many names the file has
+    ChangeTimes times;
     bool mountRoot = false;       // the root of a mount, where the kernel tells it
     bool mountRootKnown = false;  // the kernel tells whether it is one
     bool automount = false;       // an automount point not yet mounted

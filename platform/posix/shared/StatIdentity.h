@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/FileIdentity.h"
+#include "platform/posix/shared/Facts.h"
 
 namespace kelmora::platform::posix {
 
@@ -62,6 +63,13 @@ std::optional<FileIdentity> identityOfFd(int fd, struct statx* seen = nullptr);
 // True when `now` is the file `listed` after a rename, which sets the change time: the same
 // identity, and for SizeAndTimes the same but for the change time.
 bool sameFileSinceRename(const FileIdentity& now, const FileIdentity& listed);
+
+inline ChangeTimes changeTimesOf(const struct statx& sx) {
+    const auto ns = [](const struct statx_timestamp& t) {
+        return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+    };
+    return {ns(sx.stx_ctime), ns(sx.stx_mtime)};
+}
 
 // Which mount the file lies on: the kernel's mount id when statx was asked for STATX_MNT_ID and
 // gave it (Linux 5.8 and later), else its device, with which bind mounts of one file system look
