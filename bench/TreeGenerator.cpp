@@ -86,7 +86,8 @@ void generateDeepTree(const std::string& root, int levels, std::size_t nameLengt
     }
     if (fd < 0) throw std::runtime_error("cannot open a folder of the deep tree");
     for (int i = 0; i < files; ++i) {
-        const std::string name = files == 1 ? "bottom.tmp" : "f" + std::to_string(i) + ".tmp";
+        std::string name = "bottom.tmp";
+        if (files > 1) name = std::string("f").append(std::to_string(i)).append(".tmp");
         ::close(::openat(fd, name.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
     }
     ::close(fd);

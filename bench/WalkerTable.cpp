@@ -55,8 +55,9 @@ double cpuSeconds() {
 
 }  // namespace
 
-void timeTable(const std::vector<Walker>& walkers, int rounds, bool cold) {
-    std::map<std::string, std::vector<double>> times, ratios, cpu;
+void timeTable(const std::vector<Walker>& walkers, int rounds, bool cold,
+               std::optional<std::size_t> against) {
+    std::map<std::string, std::vector<double>> times, ratios, ratiosAgainst, cpu;
     const std::size_t n = walkers.size();
     for (int round = 0; round < (cold ? rounds : rounds + 1); ++round) {
         std::vector<double> t(n), c(n);
@@ -74,14 +75,19 @@ void timeTable(const std::vector<Walker>& walkers, int rounds, bool cold) {
         for (std::size_t i = 0; i < n; ++i) {
             times[walkers[i].name].push_back(t[i]);
             ratios[walkers[i].name].push_back(t[i] / t[0]);
+            if (against) ratiosAgainst[walkers[i].name].push_back(t[i] / t[*against]);
             cpu[walkers[i].name].push_back(c[i]);
         }
     }
-    std::printf("%-32s %12s %10s %12s\n", "walker", "median ms", "ratio", "cpu ms");
+    std::printf("%-32s %12s %10s %12s", "walker", "median ms", "ratio", "cpu ms");
+    if (against) std::printf("   to %s", walkers[*against].name.c_str());
+    std::printf("\n");
     for (const auto& walker : walkers) {
         const auto& name = walker.name;
-        std::printf("%-32s %12.1f %9.2fx %12.1f\n", name.c_str(), median(times[name]) * 1000,
+        std::printf("%-32s %12.1f %9.2fx %12.1f", name.c_str(), median(times[name]) * 1000,
                     median(ratios[name]), median(cpu[name]) * 1000);
+        if (against) std::printf("   %.2fx", median(ratiosAgainst[name]));
+        std::printf("\n");
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +18,10 @@ struct Walker {
 // per-round ratios to the first walker (the reference) and the processor time, user and system,
 // of every thread of this process and of the child processes it waited for. The reference runs
 // first in each round, the others forward in one round and backward in the next. Warm: a first
-// round more only fills the caches. Cold: the caches are dropped before every walker.
-void timeTable(const std::vector<Walker>& walkers, int rounds, bool cold);
+// round more only fills the caches. Cold: the caches are dropped before every walker. With
+// `against`, a last column gives the median of the per-round ratios to that walker too.
+void timeTable(const std::vector<Walker>& walkers, int rounds, bool cold,
+               std::optional<std::size_t> against = std::nullopt);
 
 // Empties the kernel's page, dentry and inode caches; false where this process may not.
 bool dropCaches();

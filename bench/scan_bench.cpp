@@ -8,6 +8,8 @@
 //   scan_bench run ROOT [ROUNDS]                    time every walker, interleaved, warm cache
 //   scan_bench cold ROOT [ROUNDS]                   the same, each walker from empty caches
 //   scan_bench scaling ROOT [ROUNDS]                the window cold by folders read ahead at once
+//   scan_bench handover ROOT [ROUNDS]               the window with and without the read-ahead's
+//                                                   listings handed over, against fd, warm and cold
 //   scan_bench engine ROOT [--no-db|--print]        one engine scan alone, for profilers
 //   scan_bench packages DBS [ROUNDS]                each package database read alone
 //   scan_bench window ROOT                          one shown window's scan alone, with its peak
@@ -159,17 +161,23 @@ EngineRun runEngine(const std::string& root, bool packageDatabase, bool print = 
 // The real main window's scan, shown on the display the process has: seconds from the click on
 // cmdScan to the window's being idle with its final state on the display. `readAhead` folders
 // are read ahead at once (0: none), as the program's file system does with its default of 8.
-double runWindow(const std::string& root, std::size_t& rows, unsigned readAhead = kReadAhead) {
+// With `handedOver`, the listings that the walk took from the read-ahead are added to it.
+double runWindow(const std::string& root, std::size_t& rows, unsigned readAhead = kReadAhead,
+                 bool handOver = true, std::size_t* handedOver = nullptr) {
     platform::Services services;
     auto sources = platform::posix::PosixFileSystem::systemSources(
         [](std::string_view name) { return isListableName(NativeStringView(name)); });
     sources.readAhead.inFlight = readAhead;
-    services.fileSystem = std::make_unique<platform::posix::PosixFileSystem>(std::move(sources));
+    sources.readAhead.handOver = handOver;
+    auto fileSystem = std::make_unique<platform::posix::PosixFileSystem>(std::move(sources));
+    const auto* walked = fileSystem.get();
+    services.fileSystem = std::move(fileSystem);
     MainFrm window(std::move(services), root);
     if (!bench::showExposed(window)) throw std::runtime_error("the window was not shown");
     auto* scan = window.findChild<QAbstractButton*>(QStringLiteral("cmdScan"));
     const double time = bench::secondsToIdle([scan] { scan->click(); });
     rows = window.state().Results.size();
+    if (handedOver) *handedOver += walked->handedOver();
     return time;
 }
 
@@ -283,6 +291,32 @@ int packages(const std::string& folder, int rounds) {
     return 0;
 }
 
+// The window's scan with and without the read-ahead's listings handed over to the walk, against
+// the bare single-threaded walker and fd with 8 threads: warm, then with cold caches.
+int handOver(const std::string& root, int rounds) {
+    std::size_t rows = 0, handed = 0;
+    std::vector<Walker> walkers = {
+        {"reference walker", [&] { return seconds([&] { referenceWalk(root); }); }},
+        {"window", [&] { return runWindow(root, rows, kReadAhead, true, &handed); }},
+        {"window, no hand-over", [&] { return runWindow(root, rows, kReadAhead, false); }},
+    };
+    if (have("fdfind"))
+        walkers.push_back({"fd, 8 threads", [&] { return seconds([&] { runFd(root); }); }});
+    std::printf("machine: %u cores\n", std::thread::hardware_concurrency());
+    for (const bool cold : {false, true}) {
+        if (cold && !dropCaches()) {
+            std::printf("cold cache: this machine does not let the benchmark drop caches\n");
+            return 0;
+        }
+        handed = 0;
+        std::printf("%s cache, tree %s\n", cold ? "cold" : "warm", root.c_str());
+        timeTable(walkers, rounds, cold, walkers.size() - 1);
+        std::printf("listings handed over: %.0f per window scan\n",
+                    double(handed) / (cold ? rounds : rounds + 1));
+    }
+    return 0;
+}
+
 // The window's cold scan by the number of folders read ahead at once.
 int scaling(const std::string& root, int rounds) {
     if (!dropCaches()) return 0;
@@ -388,19 +422,21 @@ int main(int argc, char* argv[]) {
         QApplication app(argc, argv);
         return depths(argv[2], argc > 3 ? std::stoi(argv[3]) : 3);
     }
-    if ((command == "run" || command == "cold" || command == "scaling") && argc >= 3) {
+    if ((command == "run" || command == "cold" || command == "scaling" || command == "handover") &&
+        argc >= 3) {
         // The window shows on the display the process has (bench/run.sh starts Xvfb for it);
         // without one, on the offscreen platform, which paints nothing to any screen.
         if (!std::getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
         QApplication app(argc, argv);
         const int rounds = argc > 3 ? std::stoi(argv[3]) : 5;
         if (command == "scaling") return scaling(argv[2], rounds);
+        if (command == "handover") return handOver(argv[2], rounds);
         return run(argv[2], rounds, command == "cold");
     }
     std::fprintf(stderr,
                  "usage: %s generate ROOT FILES FOLDERS [SEED [MATCHING%%]] | deep ROOT LEVELS | "
                  "chain ROOT LEVELS NAME FILES | depths DIR [ROUNDS] | copy-shape FROM TO | run "
-                 "ROOT [ROUNDS] | cold ROOT [ROUNDS] | scaling ROOT "
+                 "ROOT [ROUNDS] | cold ROOT [ROUNDS] | scaling ROOT [ROUNDS] | handover ROOT "
                  "[ROUNDS] | engine ROOT [--no-db|--print] | packages DBS [ROUNDS] | window ROOT\n",
                  argv[0]);
     return 2;

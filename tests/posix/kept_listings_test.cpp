@@ -47,7 +47,7 @@ TEST(KeptListings, KeepWithinTheirBoundAndAreTakenOnlyForTheSameFolderUnchanged)
     for (const auto& test : cases) {
         SCOPED_TRACE(test.what);
         KeptListings kept(test.bounds);
-        for (const auto& id : {a, b, c}) kept.keep(id, t, listingOf("n.tmp", test.bytesEach));
+        for (const auto& id : {a, b, c}) kept.keep(id, t, {listingOf("n.tmp", test.bytesEach)});
         EXPECT_LE(kept.folders(), test.bounds.folders);
         EXPECT_LE(kept.bytes(), test.bounds.bytes);
         const FileIdentity asked[] = {test.asked, b, c};
@@ -55,13 +55,14 @@ TEST(KeptListings, KeepWithinTheirBoundAndAreTakenOnlyForTheSameFolderUnchanged)
             const auto listing = kept.take(asked[i], i == 0 ? test.times : t);
             ASSERT_EQ(listing.has_value(), test.taken[i]) << "folder " << i;
             if (!listing) continue;
-            EXPECT_EQ(listing->size(), test.bytesEach);
+            EXPECT_EQ(listing->entries.size(), test.bytesEach);
             std::string first;
-            forEachEntry(*listing, [&](const Dirent& entry) {  // the padding after it is no entry
-                EXPECT_EQ(entry.inode, 7u);
-                first = entry.name;
-                return false;
-            });
+            forEachEntry(listing->entries,
+                         [&](const Dirent& entry) {  // the padding after it is no entry
+                             EXPECT_EQ(entry.inode, 7u);
+                             first = entry.name;
+                             return false;
+                         });
             EXPECT_EQ(first, "n.tmp");
         }
         // Whatever was asked for went: each listing is taken once.

@@ -40,12 +40,16 @@ class KeptListings {
 
     explicit KeptListings(Bounds bounds) : bounds_(bounds) {}
 
-    // Keeps `entries` (made by appendEntry) as the listing of `folder` with `times`, in place of
-    // any kept for its number.
-    void keep(const FileIdentity& folder, const ChangeTimes& times, std::string entries);
+    struct Listing {
+        std::string entries;      // made by appendEntry
+        bool readsBelow = false;  // whether the read-ahead goes on to its subfolders
+    };
+    // Keeps `listing` as the listing of `folder` with `times`, in place of any kept for its
+    // number.
+    void keep(const FileIdentity& folder, const ChangeTimes& times, Listing listing);
     // The listing of `folder` if one is kept with exactly that identity and those times; any
     // listing kept for its number goes either way.
-    std::optional<std::string> take(const FileIdentity& folder, const ChangeTimes& times);
+    std::optional<Listing> take(const FileIdentity& folder, const ChangeTimes& times);
     void clear();
 
     std::size_t folders() const;
@@ -55,7 +59,7 @@ class KeptListings {
     struct Kept {
         FileIdentity folder;
         ChangeTimes times;
-        std::string entries;
+        Listing listing;
         std::size_t cost;  // what it counts against the bound
     };
     using Key = std::pair<std::uint64_t, std::uint64_t>;

@@ -140,8 +140,12 @@ std::optional<FileIdentity> PosixFileSystem::list(const NativeString& folder,
     };
     // The read-ahead's listing of this very folder, unchanged since, where it kept one.
     if (const auto kept = readAhead_.takeListing(here)) {
-        forEachEntry(*kept, add);
+        forEachEntry(kept->entries, add);
         ++handedOver_;
+        // The read-ahead found this folder in the caches and stopped there; its subfolders may
+        // not be, and the walk, which now waits for nothing here, would not tell.
+        if (!kept->readsBelow && here.mountId)
+            readAhead_.offer(dirFd, *here.mountId, std::span(out).subspan(first), {}, true);
         return here.id;
     }
     // A buffer kept for the whole scan.

@@ -86,9 +86,9 @@ void ReadAhead::end() {
 }
 
 void ReadAhead::offer(int dirFd, std::uint64_t mountId, std::span<const DirEntry> entries,
-                      std::chrono::nanoseconds waited) {
+                      std::chrono::nanoseconds waited, bool kept) {
     if (halted_) return;
-    if (!options_.everywhere) {
+    if (!options_.everywhere && !kept) {
         // A slow listing may have been slow for other reasons (a large folder, a busy processor):
         // only one that read from the disk, this one or one since the last such, counts.
         if (waited < options_.offerAfter) return;
@@ -108,7 +108,7 @@ void ReadAhead::offer(int dirFd, std::uint64_t mountId, std::span<const DirEntry
     std::size_t count = 0;
     for (const auto& entry : entries) count += enters(entry) ? 1 : 0;
     if (count == 0) return;
-    // The last ones listed are read first; no more than may wait are offered.
+    // The walk visits the last ones listed first; no more than may wait are offered.
     std::size_t skip = count > options_.queued ? count - options_.queued : 0;
     count -= skip;
 
@@ -128,8 +128,9 @@ void ReadAhead::offer(int dirFd, std::uint64_t mountId, std::span<const DirEntry
     }
     const std::uint32_t slot = takeSlot(copy, mountId);
     if (slot == kNoSlot) return;
-    // In listing order, so that the subfolder that the walk pushes last, and visits first, is read
-    // first.
+    // The walk visits the subfolder listed last first.
+    const std::uint64_t offer = ++offers_;
+    std::uint32_t rank = static_cast<std::uint32_t>(count);
     for (const auto& entry : entries) {
         if (!enters(entry)) continue;
         if (skip > 0) {
@@ -137,10 +138,10 @@ void ReadAhead::offer(int dirFd, std::uint64_t mountId, std::span<const DirEntry
             continue;
         }
         ++slots_[slot].holds;
-        waiting_.push_back({slot, entry.name});
+        waiting_.insert({slot, entry.name, offer, {--rank}});
     }
     release(slot);  // the waiting folders hold it now
-    while (waiting_.size() > options_.queued) dropOldest();
+    while (waiting_.size() > options_.queued) dropFarthest();
     wakeFor(count);
 }
 
@@ -157,8 +158,8 @@ void ReadAhead::startThreads() {
 }
 
 std::uint32_t ReadAhead::takeSlot(int fd, std::uint64_t mountId) {
-    // The oldest waiting folders make room: they are the walk's most distant future.
-    while (freeSlots_.empty() && !waiting_.empty()) dropOldest();
+    // The walk's most distant future makes room.
+    while (freeSlots_.empty() && !waiting_.empty()) dropFarthest();
     if (freeSlots_.empty()) {
         close(fd);
         return kNoSlot;
@@ -177,9 +178,10 @@ void ReadAhead::release(std::uint32_t slot) {
     freeSlots_.push_back(slot);
 }
 
-void ReadAhead::dropOldest() {
-    release(waiting_.front().slot);
-    waiting_.pop_front();
+void ReadAhead::dropFarthest() {
+    const auto farthest = std::prev(waiting_.end());
+    release(farthest->slot);
+    waiting_.erase(farthest);
 }
 
 void ReadAhead::halt() {
@@ -191,7 +193,7 @@ void ReadAhead::halt() {
 }
 
 void ReadAhead::dropAll() {
-    while (!waiting_.empty()) dropOldest();
+    while (!waiting_.empty()) dropFarthest();
 }
 
 void ReadAhead::wakeFor(std::size_t folders) {
@@ -213,34 +215,39 @@ void ReadAhead::work() {
         wake_.wait(held, [this] { return ending_ || !waiting_.empty(); });
         --idle_;
         if (ending_) return;
-        Waiting next = std::move(waiting_.back());
-        waiting_.pop_back();
+        Waiting next = std::move(waiting_.extract(waiting_.begin()).value());
         // The slot stays open while this thread holds it: only its descriptor is read here.
         const Slot parent = slots_[next.slot];
         held.unlock();
         subfolders.clear();
-        const Read done = read(parent, next.name, buffer, subfolders);
+        Read done = read(parent, next.name, buffer, subfolders);
         held.lock();
         release(next.slot);
         if (done.outOfDescriptors) halt();
+        const bool below =
+            !ending_ && !subfolders.empty() && (done.fromDisk || options_.everywhere);
         // Kept with the lock held, so that none is kept once end() has returned.
         if (done.keep && !ending_) {
-            kept_.keep(done.keep->id, done.keep->times, std::move(done.entries));
+            done.listing.readsBelow = below;
+            kept_.keep(done.keep->id, done.keep->times, std::move(done.listing));
             if (options_.keptOne) options_.keptOne();
         }
         if (done.fd < 0) continue;
-        if (ending_ || subfolders.empty() || !(done.fromDisk || options_.everywhere)) {
+        if (!below) {
             close(done.fd);
             continue;
         }
         const std::uint32_t slot = takeSlot(done.fd, parent.mountId);
         if (slot == kNoSlot) continue;
+        std::uint32_t rank = static_cast<std::uint32_t>(subfolders.size());
         for (auto& name : subfolders) {
             ++slots_[slot].holds;
-            waiting_.push_back({slot, std::move(name)});
+            auto place = next.place;
+            place.push_back(--rank);
+            waiting_.insert({slot, std::move(name), next.offer, std::move(place)});
         }
         release(slot);
-        while (waiting_.size() > options_.queued) dropOldest();
+        while (waiting_.size() > options_.queued) dropFarthest();
         // This thread takes one itself; each idle one is woken for one more.
         wakeFor(subfolders.size() - 1);
     }
@@ -273,11 +280,11 @@ ReadAhead::Read ReadAhead::read(const Slot& parent, const std::string& name,
     if (options_.handOver && clock_gettime(CLOCK_REALTIME, &began) == 0) before = factsOf(fd);
     // An ending scan stops the listing at its next entry.
     const bool whole = readDirents(fd, buffer, [&](const Dirent& listed) {
-        if (before) appendEntry(done.entries, listed);
+        if (before) appendEntry(done.listing.entries, listed);
         const std::string_view entry(listed.name);
         if ((listed.type == DT_DIR || listed.type == DT_UNKNOWN) && !isDotEntry(entry) &&
             !isMountTrashName(entry)) {
-            // The last ones listed are read first; no more than may wait are kept.
+            // The walk visits the last ones listed first; no more than may wait are kept.
             subfolders.emplace_back(entry);
             if (subfolders.size() > options_.queued) subfolders.pop_front();
         } else if (listed.type == DT_REG && asked_ && asked_(entry)) {

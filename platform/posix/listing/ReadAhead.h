@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -61,11 +62,15 @@ namespace kelmora::platform::posix {
 // therefore starts no thread and costs the walk two clock readings per folder, and a question to
 // the system about the blocks it read every Options::askAgainAfter.
 //
+// Order: folders are read in the order in which the walk will come to them, as far as the walk's
+// offers and its depth-first order tell, so that all threads read ahead of the walk's next steps
+// rather than spread over subtrees it reaches much later.
+//
 // Bounds: at most Options::inFlight folders are read at once, one per thread, and at most
-// Options::queued wait; the oldest go first, being the walk's most distant future. It holds at
+// Options::queued wait; the walk's most distant future goes first. It holds at
 // most inFlight * 3 + 8 descriptors (32 with the defaults): one per folder being read, and the
 // parents of the waiting folders in at most inFlight * 2 + 8 shared slots; when the slots are all
-// taken the oldest waiting folders go. When the process runs out of descriptors (EMFILE, ENFILE),
+// taken the farthest waiting folders go. When the process runs out of descriptors (EMFILE, ENFILE),
 // or where the descriptor limit is below 512, it lets all of them go and does nothing more until
 // the next scan. Memory: the waiting names, and per thread a 32 KiB listing buffer and the names of
 // at most Options::queued subfolders of the folder it reads; with the defaults at most 1.6 MiB
@@ -119,14 +124,15 @@ class ReadAhead {
     // Folders never to read, whatever name reaches them (the trash folders), for this scan.
     void avoid(const NumberSet& folders);
     // Offers the subfolders to enter among `entries`, the listing of the open folder `dirFd` on the
-    // mount `mountId`, which took the walk `waited`. Returns at once.
+    // mount `mountId`, which took the walk `waited`; or, when the walk took the listing from a
+    // read-ahead thread (`kept`), whatever the wait. Returns at once.
     void offer(int dirFd, std::uint64_t mountId, std::span<const DirEntry> entries,
-               std::chrono::nanoseconds waited);
+               std::chrono::nanoseconds waited, bool kept = false);
     // Drops every waiting folder and kept listing and lets the threads end.
     void end();
     // The kept listing of the folder that the walk opened and found as `opened` says (its identity
     // and times, read after opening it), made by appendEntry; nothing when none is kept for it.
-    std::optional<std::string> takeListing(const Facts& opened) {
+    std::optional<KeptListings::Listing> takeListing(const Facts& opened) {
         return kept_.take(opened.id, opened.times);
     }
 
@@ -136,16 +142,28 @@ class ReadAhead {
         std::uint64_t mountId = 0;
         unsigned holds = 0;  // waiting folders below it, and threads reading one of them
     };
+    // A folder waiting to be read, at its place in the walk's order: folders the walk offered
+    // later come first (the walk is below or past those it offered before), and among those below
+    // one offer, the walk's depth-first order (`place`: the rank among its siblings of each folder
+    // on the way down, 0 for the one the walk visits first).
     struct Waiting {
         std::uint32_t slot;
         std::string name;
+        std::uint64_t offer;
+        std::vector<std::uint32_t> place;
+    };
+    struct Nearer {
+        bool operator()(const Waiting& a, const Waiting& b) const {
+            if (a.offer != b.offer) return a.offer > b.offer;
+            return a.place < b.place;
+        }
     };
     struct Read {
         int fd = -1;  // the folder, open, when it could be opened: to close, or to read below
         bool fromDisk = false;
         bool outOfDescriptors = false;
         std::optional<Facts> keep;  // the folder, when its listing is to be kept
-        std::string entries;        // its listing
+        KeptListings::Listing listing;
     };
 
     void work();
@@ -156,7 +174,7 @@ class ReadAhead {
     void startThreads();
     std::uint32_t takeSlot(int fd, std::uint64_t mountId);  // kNoSlot when none can be freed
     void release(std::uint32_t slot);
-    void dropOldest();
+    void dropFarthest();
     void dropAll();
     void halt();  // out of descriptors: ends the threads and drops everything for this scan
     void wakeFor(std::size_t folders);  // wakes enough idle threads to read that many
@@ -169,7 +187,8 @@ class ReadAhead {
     std::condition_variable wake_;
     std::vector<Slot> slots_;
     std::vector<std::uint32_t> freeSlots_;
-    std::deque<Waiting> waiting_;  // the next one to read last
+    std::multiset<Waiting, Nearer> waiting_;  // the next one to read first
+    std::uint64_t offers_ = 0;
     NumberSet avoided_;
     KeptListings kept_;
     std::vector<std::thread> threads_;
