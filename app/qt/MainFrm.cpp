@@ -38,9 +38,6 @@ W* place(W* widget, std::string_view name) {
     return placeControl(widget, kMainLayout, name);
 }
 
-// How often a scan's rows below the list's first page join it.
-constexpr qint64 kRowsBelowPagePeriodMs = 250;
-
 void fillWith(QWidget* widget, QPalette::ColorRole role, QColor colour) {
     QPalette palette = widget->palette();
     palette.setColor(role, colour);
@@ -256,63 +253,40 @@ void MainFrm::removeSelectedRows(Removal removal) {
 
 void MainFrm::showProgress() {
     // Only a removal pauses here, and only while it keeps user input away from the handlers.
-    if (!removing_ || !frameDue()) return;
+    if (!removing_ || !pacing_.frameDue(FramePacing::Clock::now())) return;
     showFrame();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void MainFrm::scanPause() {
-    if (frameDue()) showFrame();
+    if (pacing_.frameDue(FramePacing::Clock::now())) showFrame();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-bool MainFrm::frameDue() const {
-    if (!lastFrame_.isValid()) return true;  // the first pause of a scan or a removal shows
-    // A frame comes no sooner than the display's period, nor sooner than nine times what the last
-    // one cost: on a slow display, or with a list so long that laying it out takes a while, the
-    // window's share of the time stays within a tenth.
-    const qint64 pause =
-        std::max<qint64>(std::chrono::nanoseconds(framePeriod_).count(), 9 * lastFrameCostNs_);
-    return lastFrame_.nsecsElapsed() >= pause;
-}
-
 void MainFrm::showFrame() {
-    QElapsedTimer cost;
-    cost.start();
-    showChanges(rowsDue());
-    lastFrameCostNs_ = cost.nsecsElapsed();  // the repaint that follows adds its own (event())
-    lastFrame_.start();
+    const FramePacing::Clock::time_point start = FramePacing::Clock::now();
+    const QModelIndex top = lstList_->indexAt(QPoint(0, 0));
+    const ListInView list{top.isValid() ? static_cast<std::size_t>(top.row()) : 0,
+                          lstList_->viewport()->height(), kListRowPixels, rows_->firstChangedRow()};
+    showChanges(pacing_.beginFrame(start, list));
+    pacing_.frameShown(
+        FramePacing::Clock::now());  // the repaint that follows adds its own (event())
 }
 
-void MainFrm::showPending() {
-    showChanges(true);
-    lastFrame_.invalidate();
-    rowsShown_.invalidate();
-    lastFrameCostNs_ = 0;
-}
+void MainFrm::showPending() { showChanges(pacing_.finish()); }
 
-bool MainFrm::rowsDue() const {
-    if (removing_ || !rowsShown_.isValid()) return true;
-    // Found rows below a full page change nothing on screen but the scroll bar (the list is
-    // disabled and at its top while a scan runs), yet the list repaints its whole page for them:
-    // they join a few times a second rather than every frame.
-    const int page = lstList_->viewport()->height() / kListRowPixels;
-    return rows_->rowCount() < page || rowsShown_.elapsed() >= kRowsBelowPagePeriodMs;
-}
-
-void MainFrm::showChanges(bool rows) {
-    if (rows && rows_->hasPending()) {
+void MainFrm::showChanges(const Frame& frame) {
+    if (frame.rows && rows_->hasPending()) {
         rows_->showPending();
-        rowsShown_.start();
         // The list lays out all its rows again after every change, the longer it is the slower.
         // Done here, it counts in the frame's cost; otherwise it would wait for a timer.
         if (lstList_->isVisible()) lstList_->doItemsLayout();
     }
-    if (pending_.freed) lblFreed_->setText(*pending_.freed);
-    if (pending_.will) lblWill_->setText(*pending_.will);
-    if (pending_.pathLine) lblWD_->setText(displayText(*pending_.pathLine));
-    if (pending_.gaugeTwips) showGauge(*pending_.gaugeTwips);
-    pending_ = {};
+    const PendingDisplay& values = frame.values;
+    if (values.freedUtf8) lblFreed_->setText(fromUtf8(*values.freedUtf8));
+    if (values.willUtf8) lblWill_->setText(fromUtf8(*values.willUtf8));
+    if (values.pathLine) lblWD_->setText(displayText(*values.pathLine));
+    if (values.gaugeTwips) showGauge(*values.gaugeTwips);
 }
 
 void MainFrm::showNowUnlessPaced() {
@@ -346,17 +320,17 @@ void MainFrm::setListControlsEnabled(bool enabled) {
 }
 
 void MainFrm::setFreedText(std::string_view utf8) {
-    pending_.freed = fromUtf8(utf8);
+    pacing_.pending().freedUtf8 = std::string(utf8);
     showNowUnlessPaced();
 }
 
 void MainFrm::setWillText(std::string_view utf8) {
-    pending_.will = fromUtf8(utf8);
+    pacing_.pending().willUtf8 = std::string(utf8);
     showNowUnlessPaced();
 }
 
 void MainFrm::setPathLine(const NativeString& path) {
-    pending_.pathLine = endsOfPath(path);
+    pacing_.pending().pathLine = endsOfPath(path);
     showNowUnlessPaced();
 }
 
@@ -396,7 +370,7 @@ std::optional<std::size_t> MainFrm::currentRow() const {
 }
 
 void MainFrm::setGaugeWidth(int twips) {
-    pending_.gaugeTwips = twips;
+    pacing_.pending().gaugeTwips = twips;
     showNowUnlessPaced();
 }
 
@@ -409,10 +383,9 @@ void MainFrm::showGauge(int twips) {
 // removal runs, that is part of what a frame costs.
 bool MainFrm::event(QEvent* event) {
     if (event->type() != QEvent::UpdateRequest || !paced()) return QWidget::event(event);
-    QElapsedTimer paint;
-    paint.start();
+    const FramePacing::Clock::time_point paint = FramePacing::Clock::now();
     const bool handled = QWidget::event(event);
-    lastFrameCostNs_ += paint.nsecsElapsed();
+    pacing_.addFrameCost(FramePacing::Clock::now() - paint);
     return handled;
 }
 

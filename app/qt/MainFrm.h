@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <chrono>
@@ -11,6 +10,7 @@
 #include "platform/Platform.h"
 #include "results/Removal.h"
 #include "scan/Scan.h"
+#include "window/FramePacing.h"
 #include "window/MainState.h"
 #include "window/MainView.h"
 
@@ -49,10 +49,8 @@ class MainFrm : public QWidget, public MainView {
     // Where the About box and its message box are shown modally; the real modal loops unless a
     // test puts in its own. `runner` must outlive the window.
     void setDialogRunner(DialogRunner& runner) { dialogs_ = &runner; }
-    // The least time between two frames of a running scan's or removal's progress: 16 ms, about
-    // one frame of a 60 Hz display. Tests shorten it to see every step, or lengthen it to see only
-    // the first pause's and the end's.
-    void setFramePeriod(std::chrono::milliseconds period) { framePeriod_ = period; }
+    // The least time between two frames of a running scan's or removal's progress (FramePacing).
+    void setFramePeriod(std::chrono::milliseconds period) { pacing_.setFramePeriod(period); }
 
     // MainView
     void setCaption(Control control, std::string_view utf8) override;
@@ -77,12 +75,6 @@ class MainFrm : public QWidget, public MainView {
     bool event(QEvent* event) override;
 
   private:
-    // The display's values that wait for the next frame while a scan or a removal runs.
-    struct Pending {
-        std::optional<QString> freed, will;
-        std::optional<NativeString> pathLine;
-        std::optional<int> gaugeTwips;
-    };
     using Removal = std::vector<RemovalStep> (*)(MainState&, MainView&, platform::FileRemover*);
 
     void buildControls();
@@ -91,7 +83,6 @@ class MainFrm : public QWidget, public MainView {
     void removeSelectedRows(Removal removal);
     // True while the screen follows at the display's pace instead of call by call.
     bool paced() const { return state_.Idle == 0 || removing_; }
-    bool frameDue() const;
     // The scan's pause after each folder: shows what waits when a frame is due, then lets every
     // pending event run, nested handlers included.
     void scanPause();
@@ -100,10 +91,9 @@ class MainFrm : public QWidget, public MainView {
     // Puts everything that waits on the screen, when a scan or a removal ends or nothing paces
     // the window; the next pause of a scan or a removal then shows at once.
     void showPending();
-    // The labels and the gauge take what waits, and with `rows` the list too; the window repaints
-    // when events next run.
-    void showChanges(bool rows);
-    bool rowsDue() const;
+    // The labels and the gauge take the frame's values, and the list its rows when the frame says
+    // so; the window repaints when events next run.
+    void showChanges(const Frame& frame);
     void showNowUnlessPaced();
     void showGauge(int twips);
 
@@ -111,11 +101,7 @@ class MainFrm : public QWidget, public MainView {
     platform::Services services_;
     Scan scan_;
     DialogRunner* dialogs_ = &modalDialogRunner();
-    Pending pending_;
-    QElapsedTimer lastFrame_;     // since the last frame; invalid when none is running
-    qint64 lastFrameCostNs_ = 0;  // what it cost: showing the changes, then repainting
-    QElapsedTimer rowsShown_;     // since the list last took rows during a scan or a removal
-    std::chrono::milliseconds framePeriod_{16};
+    FramePacing pacing_;  // a frame's cost counts the repaint that follows it (event())
     bool removing_ = false;
 
     QAbstractButton* cmdScan_ = nullptr;

@@ -60,6 +60,15 @@ void ResultRowsModel::clear() {
     endResetModel();
 }
 
+std::optional<std::size_t> ResultRowsModel::firstChangedRow() const {
+    if (!hasPending()) return std::nullopt;
+    // Each run is numbered after the ones before it, which leave the rows above them where they
+    // are: the smallest first row is the first row that moves.
+    std::size_t first = rows_.size();
+    for (const Run& run : removed_) first = std::min(first, run.first);
+    return first;
+}
+
 void ResultRowsModel::showPending() {
     applyRemoved();
     applyAppended();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <optional>
 #include <vector>
 
 #include "results/ResultList.h"
@@ -42,6 +43,9 @@ class ResultRowsModel : public QAbstractListModel {
     // True while changes wait for showPending().
     bool hasPending() const { return !appended_.empty() || !removed_.empty(); }
     void showPending();
+    // The first row, as the view shows it now, that a waiting change moves or takes out (appended
+    // rows join after the last); nothing when no change waits.
+    std::optional<std::size_t> firstChangedRow() const;
 
   private:
     // A run of adjacent rows to remove: `count` rows from `first`, numbered as the rows stand

@@ -30,11 +30,6 @@ constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPC
 
 int id(std::string_view name) { return controlId(kMainLayout, name); }
 
-// How often the list takes rows that join or leave it below the rows it shows: they change nothing
-// on screen but the scroll bar, yet the list repaints its whole page for them. A scan's rows below
-// the first page join a few times a second, and so do a removal's rows that leave below the page.
-constexpr std::chrono::milliseconds kRowsBelowPagePeriod{250};
-
 // The longest a removal works without answering the system: whatever the frames' pace, the window
 // handles its messages this often, so that Windows never takes it for hung (it asks after five
 // seconds, but a user sees a frozen window much sooner) and a close is taken when it comes.
@@ -363,7 +358,7 @@ HBRUSH MainFrm::controlColour(HDC dc, HWND from) {
 // nested in the scan handler. A WM_QUIT (the window was closed) ends the walk and goes back into
 // the queue for the program's own loop, which then ends.
 void MainFrm::handlePendingMessages() {
-    if (frameDue()) showFrame();
+    if (pacing_.frameDue(Clock::now())) showFrame();
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -400,7 +395,7 @@ void MainFrm::removeSelectedRows(Removal removal) {
 void MainFrm::showProgress() {
     // Only a removal pauses here, and only while it keeps user input away from the handlers.
     if (!removing_) return;
-    const bool frame = frameDue();
+    const bool frame = pacing_.frameDue(Clock::now());
     if (frame) showFrame();
     // Frames may come far apart (nine times what the last one cost, which grows with the list),
     // but the system's messages are not kept waiting for them.
@@ -434,71 +429,49 @@ void MainFrm::discardUserInput() {
     }
 }
 
-bool MainFrm::frameDue() const {
-    if (!lastFrame_) return true;  // the first pause of a scan or a removal shows
-    // A frame comes no sooner than the display's period, nor sooner than nine times what the last
-    // one cost: on a slow display, or with a list so long that changing it takes a while, the
-    // window's share of the time stays within a tenth.
-    const Clock::duration pause = std::max<Clock::duration>(framePeriod_, 9 * lastFrameCost_);
-    return Clock::now() - *lastFrame_ >= pause;
-}
-
 void MainFrm::showFrame() {
     const Clock::time_point start = Clock::now();
-    const bool rows = rowsDue();
+    const ListInView list = listInView();
+    const Frame frame = pacing_.beginFrame(start, list);
     // A removal walks from the last row up and its rows leave where it is: the list keeps that
     // place in view, so that the rows in view move as they go, even where the walk began far
     // below the page the list showed.
-    std::optional<std::size_t> walkAt;
-    if (removing_ && rows && rows_->hasPending()) walkAt = rows_->firstChangedRow();
-    showChanges(rows);
+    const std::optional<std::size_t> walkAt =
+        removing_ && frame.rows ? list.firstChangedRow : std::nullopt;
+    showChanges(frame);
     if (walkAt) keepRowInView(*walkAt);
     // Painted here, so that the frame's cost counts it.
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    lastFrame_ = Clock::now();
-    lastFrameCost_ = *lastFrame_ - start;
+    pacing_.frameShown(Clock::now());
 }
 
-void MainFrm::showPending() {
-    showChanges(true);
-    lastFrame_.reset();
-    rowsShown_.reset();
-    lastFrameCost_ = {};
-}
+void MainFrm::showPending() { showChanges(pacing_.finish()); }
 
-std::size_t MainFrm::rowsPerPage() const {
+ListInView MainFrm::listInView() const {
     RECT inside{};
     GetClientRect(lstList_, &inside);
-    const auto rowHeight = static_cast<long>(SendMessageW(lstList_, LB_GETITEMHEIGHT, 0, 0));
-    return rowHeight > 0 ? static_cast<std::size_t>((inside.bottom - inside.top) / rowHeight) : 0;
-}
-
-bool MainFrm::rowsDue() const {
-    if (!rowsShown_ || !rows_->hasPending()) return true;
-    const auto top = static_cast<std::size_t>(SendMessageW(lstList_, LB_GETTOPINDEX, 0, 0));
-    return rows_->firstChangedRow() < top + rowsPerPage() + 1 ||
-           Clock::now() - *rowsShown_ >= kRowsBelowPagePeriod;
+    return {static_cast<std::size_t>(SendMessageW(lstList_, LB_GETTOPINDEX, 0, 0)),
+            static_cast<int>(inside.bottom - inside.top),
+            static_cast<int>(SendMessageW(lstList_, LB_GETITEMHEIGHT, 0, 0)),
+            rows_->firstChangedRow()};
 }
 
 void MainFrm::keepRowInView(std::size_t row) {
-    const auto top = static_cast<std::size_t>(SendMessageW(lstList_, LB_GETTOPINDEX, 0, 0));
-    const std::size_t page = std::max<std::size_t>(rowsPerPage(), 1);
-    if (row >= top && row < top + page) return;
+    const ListInView list = listInView();
+    const std::size_t page = std::max<std::size_t>(list.rowsPerPage(), 1);
+    if (row >= list.topRow && row < list.topRow + page) return;
     // The place comes in at the bottom of the page, with the rows still to be visited above it
     // (past the last row, the list shows its last page).
     SendMessageW(lstList_, LB_SETTOPINDEX, row + 1 > page ? row + 1 - page : 0, 0);
 }
 
-void MainFrm::showChanges(bool rows) {
-    if (rows && rows_->hasPending()) {
-        rows_->showPending();
-        rowsShown_ = Clock::now();
-    }
-    if (pending_.freed) SetWindowTextW(lblFreed_, pending_.freed->c_str());
-    if (pending_.will) SetWindowTextW(lblWill_, pending_.will->c_str());
-    if (pending_.pathLine) SetWindowTextW(lblWD_, pending_.pathLine->c_str());
-    if (pending_.gaugeTwips) showGauge(*pending_.gaugeTwips);
-    pending_ = {};
+void MainFrm::showChanges(const Frame& frame) {
+    if (frame.rows) rows_->showPending();
+    const PendingDisplay& values = frame.values;
+    if (values.freedUtf8) SetWindowTextW(lblFreed_, widen(*values.freedUtf8).c_str());
+    if (values.willUtf8) SetWindowTextW(lblWill_, widen(*values.willUtf8).c_str());
+    if (values.pathLine) SetWindowTextW(lblWD_, values.pathLine->c_str());
+    if (values.gaugeTwips) showGauge(*values.gaugeTwips);
 }
 
 void MainFrm::showNowUnlessPaced() {
@@ -558,17 +531,17 @@ void MainFrm::setListControlsEnabled(bool enabled) {
 }
 
 void MainFrm::setFreedText(std::string_view utf8) {
-    pending_.freed = widen(utf8);
+    pacing_.pending().freedUtf8 = std::string(utf8);
     showNowUnlessPaced();
 }
 
 void MainFrm::setWillText(std::string_view utf8) {
-    pending_.will = widen(utf8);
+    pacing_.pending().willUtf8 = std::string(utf8);
     showNowUnlessPaced();
 }
 
 void MainFrm::setPathLine(const NativeString& path) {
-    pending_.pathLine = endsOfPath(path);
+    pacing_.pending().pathLine = endsOfPath(path);
     showNowUnlessPaced();
 }
 
@@ -614,7 +587,7 @@ std::optional<std::size_t> MainFrm::currentRow() const {
 }
 
 void MainFrm::setGaugeWidth(int twips) {
-    pending_.gaugeTwips = twips;
+    pacing_.pending().gaugeTwips = twips;
     showNowUnlessPaced();
 }
 

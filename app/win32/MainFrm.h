@@ -15,6 +15,7 @@
 #include "platform/Platform.h"
 #include "results/Removal.h"
 #include "scan/Scan.h"
+#include "window/FramePacing.h"
 #include "window/MainState.h"
 #include "window/MainView.h"
 
@@ -63,9 +64,8 @@ class MainFrm : public MainView {
     // The top-level window; it no longer exists once the user has closed it.
     HWND hwnd() const { return hwnd_; }
     const MainState& state() const { return state_; }
-    // The least time between two frames of a running scan's or removal's progress: 16 ms, about
-    // one frame of a 60 Hz display. Tests lengthen it to see only the first pause's and the end's.
-    void setFramePeriod(std::chrono::milliseconds period) { framePeriod_ = period; }
+    // The least time between two frames of a running scan's or removal's progress (FramePacing).
+    void setFramePeriod(std::chrono::milliseconds period) { pacing_.setFramePeriod(period); }
 
     // MainView
     void setCaption(Control control, std::string_view utf8) override;
@@ -84,13 +84,7 @@ class MainFrm : public MainView {
     void showProgress() override;
 
   private:
-    using Clock = std::chrono::steady_clock;
-    // The display's values that wait for the next frame while a scan or a removal runs.
-    struct Pending {
-        std::optional<std::wstring> freed, will;
-        std::optional<NativeString> pathLine;
-        std::optional<int> gaugeTwips;
-    };
+    using Clock = FramePacing::Clock;
     using Removal = std::vector<RemovalStep> (*)(MainState&, MainView&, platform::FileRemover*);
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -106,17 +100,16 @@ class MainFrm : public MainView {
     void discardUserInput();
     // True while the screen follows at the display's pace instead of call by call.
     bool paced() const { return state_.Idle == 0 || removing_; }
-    bool frameDue() const;
     // One frame of a running scan or removal: puts what waits on the screen, paints, and times it.
     void showFrame();
     // Puts everything that waits on the screen, when a scan or a removal ends or nothing paces the
     // window; the next pause of a scan or a removal then shows at once.
     void showPending();
-    // The labels and the gauge take what waits, and with `rows` the list too.
-    void showChanges(bool rows);
-    bool rowsDue() const;
-    // The rows the list box shows at once.
-    std::size_t rowsPerPage() const;
+    // The labels and the gauge take the frame's values, and the list its rows when the frame says
+    // so.
+    void showChanges(const Frame& frame);
+    // Where the list box stands: its top row, its rows' height, and its rows' waiting changes.
+    ListInView listInView() const;
     // Scrolls the list as little as it takes to show `row`, or the end of the list past its last.
     void keepRowInView(std::size_t row);
     void showNowUnlessPaced();
@@ -147,12 +140,8 @@ class MainFrm : public MainView {
     std::unique_ptr<PacedList> rows_;  // lstList's rows
     std::unique_ptr<RowTip> rowTip_;
     WNDPROC listBoxProc_ = nullptr;  // the list box's own window procedure
-    Pending pending_;
-    std::optional<Clock::time_point> lastFrame_;  // when the last frame was shown, if one runs
-    Clock::duration lastFrameCost_{};             // what it cost: showing the changes and painting
-    std::optional<Clock::time_point> rowsShown_;  // when the list last took rows in one
-    std::chrono::milliseconds framePeriod_{16};
-    Clock::time_point answered_;  // when a removal last handled the system's messages
+    FramePacing pacing_;             // a frame's cost counts its painting (showFrame)
+    Clock::time_point answered_;     // when a removal last handled the system's messages
     bool removing_ = false;
     bool closeAsked_ = false;          // a close came during a removal
     std::optional<WPARAM> quitAsked_;  // a WM_QUIT came during a removal, with its code

@@ -34,7 +34,8 @@ std::size_t PacedList::shownCount() const {
     return count > 0 ? static_cast<std::size_t>(count) : 0;
 }
 
-std::size_t PacedList::firstChangedRow() const {
+std::optional<std::size_t> PacedList::firstChangedRow() const {
+    if (!hasPending()) return std::nullopt;
     // Each removal is numbered after the ones before it, which leave the rows before them where
     // they are: the smallest number is the first row that moves. New rows join after all others.
     std::size_t first = shownCount();

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "platform/NativeString.h"
@@ -32,8 +33,9 @@ class PacedList {
     void showPending();
     // The rows the list box shows now.
     std::size_t shownCount() const;
-    // The first row, as the list box shows it now, that a waiting change moves or takes out.
-    std::size_t firstChangedRow() const;
+    // The first row, as the list box shows it now, that a waiting change moves or takes out (new
+    // rows join after the last); nothing when no change waits.
+    std::optional<std::size_t> firstChangedRow() const;
 
   private:
     // Runs `change` on the list box with its redrawing off, then repaints it once.
