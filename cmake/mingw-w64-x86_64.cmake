@@ -17,7 +17,18 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # The runtime of the compiler (libstdc++, libgcc, winpthread) goes into every program, so a test
 # binary runs under Wine without copying DLLs next to it.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+#
+# Every program is hardened as Windows expects: it may be loaded anywhere (ASLR, with the 64-bit
+# address space's full entropy, which needs the relocations that --dynamicbase keeps), its data is
+# not executable (DEP), and functions with local arrays check a canary before they return. The
+# canary's support (libssp) is linked statically like the rest of the runtime, so no DLL joins the
+# program; it asks ADVAPI32, a system DLL, for the canary's random value. The linker of Debian 12
+# sets the three image flags by default; naming them keeps them whatever binutils does.
+set(KELMORA_MINGW_HARDENING "-fstack-protector-strong")
+set(CMAKE_C_FLAGS_INIT "${KELMORA_MINGW_HARDENING}")
+set(CMAKE_CXX_FLAGS_INIT "${KELMORA_MINGW_HARDENING}")
+set(CMAKE_EXE_LINKER_FLAGS_INIT
+    "-static ${KELMORA_MINGW_HARDENING} -Wl,--dynamicbase,--nxcompat,--high-entropy-va")
 
 find_program(KELMORA_WINE NAMES wine wine64)
 if(KELMORA_WINE)
