@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package of the program alone (Release, no tests, no benchmark), makes a clean
+# Builds and checks the Linux packages with scripts/package.sh (the Debian package of the program
+# alone among them: Release, no tests, no benchmark), makes a clean
 # minimal Debian 12 root from the archive this machine's apt is set up with (its Debian 12 sources,
 # whichever mirror they name), installs the package into it with apt (so that apt
 # resolves its Depends and nothing of this machine helps), starts kelmora there on a virtual
@@ -113,16 +114,13 @@ esac
 "$top/scripts/deps.sh" "$top/scripts/packages.txt" "$top/scripts/packages-package.txt"
 build=$top/build-package
 
+# Every Linux package, each built and checked (scripts/package.sh); the Debian one is then
+# installed and started here.
 start=$SECONDS
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKELMORA_BUILD_TESTS=OFF \
-    -DKELMORA_BUILD_BENCH=OFF
-cmake --build "$build" -j"$(nproc)"
-rm -f "$build"/kelmora_*.deb
-(cd "$build" && cpack)
+bash "$top/scripts/package.sh"
 debs=("$build"/kelmora_*.deb)
-[[ -f ${debs[0]} ]] || fail "cpack made no package"
-echo "package test: built ${debs[0]##*/} in $((SECONDS - start)) s"
-dpkg-deb --field "${debs[0]}" Depends
+[[ -f ${debs[0]} ]] || fail "scripts/package.sh made no Debian package"
+echo "package test: built and checked the packages in $((SECONDS - start)) s"
 
 # The machine's own Debian 12 sources, as apt reads them from its configuration (one-line or
 # deb822 files alike): the suite, its updates and its security updates, each with its components.
