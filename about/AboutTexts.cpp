@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "about/AboutTexts.h"
 
 #include "lang/Captions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "about/SysInfo.h"
 
 #include <exception>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bench/PrefetchWalkers.h"
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bench/ReferenceWalker.h"
 
 #include <dirent.h>

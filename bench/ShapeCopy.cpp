@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bench/ShapeCopy.h"
 
 #include <fcntl.h>

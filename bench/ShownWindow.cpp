@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bench/ShownWindow.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bench/TreeGenerator.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bench/WalkerTable.h"
 
 #include <sys/resource.h>

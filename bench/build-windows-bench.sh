@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the Windows benchmarks' scripts. build_windows_bench TARGET installs the Windows build
 # and test packages where missing, builds TARGET (bench/win32, Release, mingw-w64) into
 # $top/build-bench-win, and sets `build` to that folder and `bench` to the built program.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes an rpm and a pacman database of desktop size in DIR, for `scan_bench run` with
 # KELMORA_BENCH_PACKAGE_DBS=DIR: PACKAGES packages (default 2,000) of FILES files each (default
 # 150), every thousandth file named like a leftover (*.chk, as NSS ships them), none of them on the

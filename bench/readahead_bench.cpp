@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Weighs the ways of reading ahead of a walk on a cold cache, each added to the reference walker,
 // which stays as it is on its one thread: threads that list the folders below the walk (the
 // listing layer's ReadAhead, as the engine uses it) and io_uring batches of statx submitted from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures the removal layer (PosixFileRemover, no window) against the system's own tools on the
 // same files.
 //

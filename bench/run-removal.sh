@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the removal benchmark and times Erase against rm and Move to bin against gio trash on
 # fresh files in a new temporary folder below $KELMORA_BENCH_REMOVAL (default build-bench), which
 # should be on a disk, not tmpfs; the folder is removed afterwards. Takes ROUNDS (the first

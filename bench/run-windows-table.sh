@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Times Kelmora.exe's window scanning a whole NTFS volume under Wine from the volume's master file
 # table, against the walk of the same volume and against the walk of the same tree copied onto a
 # plain folder of drive C:, warm and cold (the system's caches dropped before each cold scan), in

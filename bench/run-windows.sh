@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Windows window's benchmark (bench/win32, Release, mingw-w64) and runs it under Wine in
 # a fresh temporary Wine prefix, with the window shown in a Wine desktop on a private Xvfb:
 # - the window's scan of the whole drive C:, with 10,000 matching files planted on it (100

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the benchmarks, generates their trees once (30k, 100k and 300k files with 1% matching,
 # 200,000 matching files in 4,000 folders, and a drive: the shapes of /usr and /etc copied as sparse
 # files beside a 300k tree) and times every walker and the shown window's scan on them with a warm

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures the scan against a minimal reference walker on a generated tree.
 //
 //   scan_bench generate ROOT FILES FOLDERS [SEED [MATCHING%]]   build a deterministic tree

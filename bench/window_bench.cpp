@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures the two removals in the real main window, shown on a display (bench/run.sh starts Xvfb),
 // against the core's removal without a window and against rm and gio trash of the same files.
 //

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Run by cpack after it built the Debian package: a package whose Depends do not name the C library
 # and Qt's GUI library (which also holds the X11 platform plugin) was made without its library
 # dependencies and would install where the program cannot start. Such a package is deleted before

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Warnings that every target of the project is built with.
 add_library(kelmora_warnings INTERFACE)
 if(MSVC)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-builds for 64-bit Windows with Debian's mingw-w64 (the posix-threads compilers, which
 # std::thread and friends need) and runs the built programs through Wine, so that ctest can run
 # the Windows test binaries on Linux.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lang/Captions.h"
 
 namespace kelmora {

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws Kelmora's button pictures and window icon and writes them beside this script.
 
 Run it after changing a drawing: `python3 resources/draw_pictures.py`. The outputs are committed, so

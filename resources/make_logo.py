@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws the Kelmora logo (logo.png, 170 x 170 pixels) with the standard library only.
 
 A clean disc platter on a rounded teal tile, with a sparkle where a stray file was swept off.

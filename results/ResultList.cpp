@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "results/ResultList.h"
 
 #include <algorithm>

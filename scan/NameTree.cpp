@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "scan/NameTree.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds Kelmora.exe for 64-bit Windows with mingw-w64 (one statically linked program, nothing to
 # install beside it) and packs it with its read-me into a portable ZIP archive.
 set -euo pipefail

@@ -77,7 +77,8 @@ check_elf() {
 
 # Windows executables: their checks (the DllCharacteristics that objdump -p prints) belong here.
 check_pe() {
-    missing "$1" "is a Windows executable, and no checks of those are written yet"
+    bash "$(dirname "${BASH_SOURCE[0]}")/check-hardening-pe.sh" "$1" ||
+        missing "$1" "lacks a protection that Windows programs must have (above)"
 }
 
 # The compile commands and the objects of the CMake build folder `dir`, as the header says.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages listed in packages.txt (or the lists given) that are not installed yet.
 # Runs apt-get only when something is missing, so a ready machine is not touched. Installing needs
 # root: root runs apt-get itself, another user through sudo; without sudo it says what to install.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets with clang (tests/fuzz) and runs each from a copy of its seed
 # corpus for KELMORA_FUZZ_SECONDS seconds (30 unless given), so that a run leaves the repository
 # as it was. A crash, leak, timeout or allocation past the limit fails, and its input is kept in

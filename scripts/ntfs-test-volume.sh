@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # ntfs-test-volume.sh IMAGE [SIZE MKNTFS-OPTION...] makes the small NTFS volume that the master
 # file table tests read (tests/win32/ntfs_table_test.cpp knows what it holds): mkntfs makes it in
 # the file IMAGE, of SIZE (24M) with the given options (512-byte sectors; "-s 4096 -c 2097152"

@@ -8,12 +8,14 @@
 #         or warning (packaging/rpm/rpmlint.toml)
 #   arch  makepkg from packaging/arch/PKGBUILD and the same tarball, as an unprivileged user when
 #         run as root (makepkg refuses root); namcap where it is installed (Debian has none)
+#   msi   the Windows installer and the portable ZIP, built, installed, started and removed again
+#         under Wine by scripts/package-windows.sh, then copied here
 # Each package must hold the program, its menu entry, icon, AppStream file, manual page and
 # licence at their paths, and its program must pass scripts/check-hardening.sh together with the
 # build folder that compiled it. The desktop entry and the AppStream file are validated first, and
 # each packaging file must name the project's version.
 #
-# Usage: scripts/package.sh [FORMAT...]   FORMAT: deb, rpm or arch; all of them when none is given.
+# Usage: scripts/package.sh [FORMAT...]   FORMAT: deb, rpm, arch or msi; all when none is given.
 # Each format is one build_FORMAT function below, with its checks.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,7 +30,7 @@ version=$(sed -n 's/^project(Kelmora VERSION \([0-9.]*\) .*/\1/p' "$top/CMakeLis
 # The first package of each release; each format names it its own way (Debian revision, rpm
 # Release, Arch pkgrel).
 release=1
-formats_all=(deb rpm arch)
+formats_all=(deb rpm arch msi)
 
 fail() {
     echo "package: $*" >&2
@@ -211,6 +213,14 @@ build_arch() {
     bsdtar -xf "$pkg" -C "$root" usr/bin/kelmora
     bash "$top/scripts/check-hardening.sh" --build-dir "$work/src/build" "$root/usr/bin/kelmora" ||
         fail "${pkg##*/}'s program is not hardened"
+}
+
+build_msi() {
+    # The hardening check of Windows programs must refuse each protection that one can lack.
+    bash "$top/scripts/test-check-hardening-pe.sh"
+    bash "$top/scripts/package-windows.sh"
+    mkdir -p "$out"
+    cp "$top"/build-win-release/Kelmora-*-win64.msi "$top"/build-win-release/Kelmora-*-win64.zip "$out/"
 }
 
 (($#)) || set -- "${formats_all[@]}"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds Kelmora and starts it.
 set -euo pipefail
 # cmake finds its own files through PATH, which a bare environment (env -i) leaves unexported.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Takes the README's picture of Kelmora.exe running under Wine: builds it (build-windows.sh), plants
 # a few leftover files on the drive C: of a fresh temporary Wine prefix, starts the program in a
 # Wine desktop on a virtual X server, scans with the keyboard as a user would (Space on "Start

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Renders the main window headless, after a scan of a small made-up drive, into the README's
 # pictures: docs/screenshot.png (English, as the program starts) and docs/screenshot-cs.png (Czech).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds and checks the Linux packages with scripts/package.sh (the Debian package of the program
 # alone among them: Release, no tests, no benchmark), makes a clean
 # minimal Debian 12 root from the archive this machine's apt is set up with (its Debian 12 sources,

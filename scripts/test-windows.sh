@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Cross-builds the core, the Win32 platform layer, the native windows and their tests for 64-bit
 # Windows with mingw-w64 and runs the tests under Wine in a fresh temporary Wine prefix that is
 # removed at the end: first headless, then the windows' tests on a virtual X server.

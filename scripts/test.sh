@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, then builds and runs every test twice: in a normal build and in a build
 # with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the scripts that run Windows programs under Wine. A fresh Wine prefix of their own,
 # with Wine's home, its trash and an optional virtual X server, all removed again at exit.
 #

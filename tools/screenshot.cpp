@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Renders the main window after a scan of a small made-up drive and saves it as a PNG, for the
 // README. Runs headless (QT_QPA_PLATFORM=offscreen); nothing on the real disk is read.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "about/qt/DialogRunner.h"
 
 #include <QDialog>

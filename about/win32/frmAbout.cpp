@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "about/win32/frmAbout.h"
 
 #include <commctrl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/qt/MainFrm.h"
 
 #include <QApplication>

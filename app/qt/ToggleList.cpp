@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/qt/ToggleList.h"
 
 #include <QKeyEvent>

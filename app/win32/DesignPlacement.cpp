@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/win32/DesignPlacement.h"
 
 namespace kelmora::win32ui {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Identifiers of the pictures that the program carries as resources (RCDATA, the files as they

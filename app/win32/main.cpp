@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Kelmora.exe: the main window over this machine's file system, recycle bin, registry and program
 // starter, scanning drive C:.
 #include <windows.h>

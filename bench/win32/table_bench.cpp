@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures the scan of an NTFS volume from its master file table against the walk of its folders,
 // under Wine, with the real Windows main window shown (bench/run-windows-table.sh makes the
 // volume, gives it to Wine as a drive whose device is the image and whose folder is its ntfs-3g

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures the real Windows main window (Kelmora.exe's) under Wine on a display
 // (bench/run-windows.sh starts Xvfb and plants the files) against bare loops of the Win32 calls
 // that do the same work, and the core without a window (engine) between them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/fake/FakeFileRemover.h"
 
 namespace kelmora::platform {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/fake/FakeFileSystem.h"
 
 namespace kelmora::platform {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/fake/FakeProgramStarter.h"
 
 namespace kelmora::platform {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/RecycleBinCheck.h"
 
 #include <sddl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/Platform.h"
 #include "platform/win32/Win32FileRemover.h"
 #include "platform/win32/Win32FileSystem.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lang/Captions.h"
 
 #include <gtest/gtest.h>

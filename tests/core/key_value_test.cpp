@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "about/KeyValue.h"
 
 #include <gtest/gtest.h>

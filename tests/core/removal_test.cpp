@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "results/Removal.h"
 
 #include <gmock/gmock.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "scan/Scan.h"
 
 #include <gmock/gmock.h>

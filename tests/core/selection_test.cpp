@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "results/Selection.h"
 
 #include <gtest/gtest.h>

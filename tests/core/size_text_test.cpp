@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/SizeText.h"
 
 #include "window/PathLine.h"

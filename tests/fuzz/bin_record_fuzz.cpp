@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input is a recycle bin's "$I" record, which any program that writes to the bin may have
 // written: a path read from it lies within the record and holds no null.
 #include <cstddef>

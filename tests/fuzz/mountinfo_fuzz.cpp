@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input is the text of /proc/self/mountinfo, whose mount points and sources any user can name
 // (a FUSE or user-namespace mount): every mount read from it has a type and a path.
 #include <cstddef>

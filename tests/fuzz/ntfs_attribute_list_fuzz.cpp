@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input is an $ATTRIBUTE_LIST value: each entry is read within it, or the list is refused.
 #include <cstddef>
 #include <cstdint>

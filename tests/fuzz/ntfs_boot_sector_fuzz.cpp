@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input is a volume's first sector: a geometry read from it is one that NTFS can have.
 #include <cstddef>
 #include <cstdint>

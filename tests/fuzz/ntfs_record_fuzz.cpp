@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input is one record of the master file table, its update sequence still to be applied, and
 // whatever a record parsed from it holds is read as a table's record is: its runlists decoded
 // against a volume of 2^20 clusters, a resident attribute list's entries.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input is a volume's size in clusters (its first 8 bytes) and a runlist: every run on disk
 // that decodes lies within the volume.
 #include <cstddef>

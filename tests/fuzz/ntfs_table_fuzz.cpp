@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input is a whole volume, read by the master file table reader and built into its folder
 // tree. Whatever the bytes claim, the read ends without a crash, a leak, undefined behaviour or an
 // allocation past libFuzzer's limit (by default 2 GiB), whatever size the volume claims.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input is one package's list of files, read as dpkg's info/<package>.list and its
 // diversions and as pacman's local/<package>/files, each from a database folder of its own in a
 // temporary folder: every path handed over is absolute, under the root it was installed into, and

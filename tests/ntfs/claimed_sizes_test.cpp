@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Volumes whose boot sector or table claims more than the device holds: 1 MiB of 4 KiB clusters,
 // 1 KiB records (tests/support/NtfsImage.h), their claims put over the honest ones.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The layouts that Windows gives its volumes, laid out to NTFS's published format
 // (tests/support/NtfsImage.h), with the same files in each: the table lists what their records
 // say, in the index's order, or refuses the volume.

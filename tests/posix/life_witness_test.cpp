@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Identities that are never reused: on real file systems mounted for the test (ext4 with and
 // without birth times on a loop device, tmpfs, ramfs), which need root; each test skips where
 // this process cannot mount.

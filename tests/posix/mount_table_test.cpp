@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/mounts/MountTable.h"
 
 #include <gtest/gtest.h>

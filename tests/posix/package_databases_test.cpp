@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The package databases of dpkg, pacman and rpm, made at test time, seen through the scan.
 #include <dlfcn.h>
 #include <gmock/gmock.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scans across real mounts made in temporary folders. Making mounts needs root (CAP_SYS_ADMIN);
 // each test skips where the machine does not let it mount.
 #include <fcntl.h>

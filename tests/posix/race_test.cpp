@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Races the real scan and removal layer against another thread that changes the tree under them:
 // renames, a folder exchanged with a link out of the tree, files deleted and made again at their
 // path (which hands them the old inode number on ext4), and bind mounts where the process may

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The listing's read-ahead: it changes nothing that a scan shows, reads only folders that the walk
 // enters, and lets its threads and descriptors go when the scan is over.
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // NTFS volumes laid out in memory to the published on-disk format, as far as the master file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <QAbstractButton>
 #include <QFrame>
 #include <QLabel>

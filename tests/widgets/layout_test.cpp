@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/win32ui/WindowDriver.h"
 
 #include <windows.h>  // first: commctrl.h builds on it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <windows.h>  // first: commctrl.h builds on it
 
 #include <commctrl.h>

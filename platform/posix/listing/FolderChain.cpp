@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/listing/FolderChain.h"
 
 #include <fcntl.h>

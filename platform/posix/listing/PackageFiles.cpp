@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/listing/PackageFiles.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/listing/PacmanDatabase.h"
 
 #include <dirent.h>

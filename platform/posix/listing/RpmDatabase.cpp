@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/listing/RpmDatabase.h"
 
 #include <dirent.h>

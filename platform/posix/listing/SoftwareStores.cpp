@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/listing/SoftwareStores.h"
 
 #include <pwd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/mounts/MountTop.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/removal/FileCopy.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/removal/HomeTrash.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/shared/Account.h"
 
 #include <pwd.h>

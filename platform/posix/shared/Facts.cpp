@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/shared/Facts.h"
 
 #include <fcntl.h>

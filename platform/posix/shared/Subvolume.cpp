@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/shared/Subvolume.h"
 
 #include <linux/btrfs.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/startup/TrustedEnvironment.h"
 
 #include <sys/stat.h>

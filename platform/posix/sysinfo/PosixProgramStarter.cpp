@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/sysinfo/PosixProgramStarter.h"
 
 #include <fcntl.h>

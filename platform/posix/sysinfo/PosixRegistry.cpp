@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/sysinfo/PosixRegistry.h"
 
 #include <sys/stat.h>

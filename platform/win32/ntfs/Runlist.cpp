@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/ntfs/Runlist.h"
 
 #include "platform/win32/ntfs/LittleEndian.h"

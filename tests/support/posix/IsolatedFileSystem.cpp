@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/IsolatedFileSystem.h"
 
 #include "platform/posix/listing/PosixFileSystem.h"

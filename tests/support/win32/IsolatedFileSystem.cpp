@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/IsolatedFileSystem.h"
 
 #include "platform/win32/Win32FileSystem.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/ListedFileOf.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stand-in for the system information tool in the start tests. Started with no arguments, it
 // waits up to ten seconds for a file named like itself plus ".go", then writes beside itself
 // "<name>.ran": its command line, the show state it was given, and whether the go file came.

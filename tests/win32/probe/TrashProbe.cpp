@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Moves one file to the bin with the Win32 remover, in a process of its own, so that a test can
 // give it an environment of its own (under Wine, the freedesktop data home that holds the bin).
 // Its exit code is the outcome: 0 removed, 1 already gone, 2 refused, 9 used wrongly.
