@@ -4,7 +4,8 @@
 # 200,000 matching files in 4,000 folders, and a drive: the shapes of /usr and /etc copied as sparse
 # files beside a 300k tree) and times every walker and the shown window's scan on them with a warm
 # cache, then on the 300k tree and the drive with cold caches where the machine allows (with the
-# ways of reading ahead weighed, and the window by folders read ahead at once), then Erase and Move
+# ways of reading ahead weighed, the window by folders read ahead at once, and the window with and
+# without the read-ahead's listings handed over against fd, warm and cold), then Erase and Move
 # to bin of 50,000 rows in the window against rm and gio trash.
 # Trees go to $KELMORA_BENCH_TREES (default build-bench/trees), which should be a disk, not tmpfs.
 # The window shows on a private Xvfb server, as on a desktop; $KELMORA_BENCH_ROUNDS (default 7)
@@ -47,6 +48,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '
     for name in 30k 100k 200k-match; do "$bench/scan_bench" run "$trees/$name" "$rounds"; done
     KELMORA_BENCH_PACKAGE_DBS=$trees/package-dbs "$bench/scan_bench" run "$trees/300k" "$rounds"
     for name in 300k drive; do "$bench/scan_bench" cold "$trees/$name" 3; done
+    for name in 300k drive; do "$bench/scan_bench" handover "$trees/$name" 5; done
     "$bench/readahead_bench" "$trees/300k" 3
     "$bench/scan_bench" scaling "$trees/300k" 3
     "$bench/window_bench" remove "$trees/removal" 50000 "$removalRounds"

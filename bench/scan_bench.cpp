@@ -324,7 +324,7 @@ int scaling(const std::string& root, int rounds) {
     std::size_t rows = 0;
     std::vector<Walker> walkers = {
         {"reference walker", [&] { return seconds([&] { referenceWalk(root); }); }}};
-    for (unsigned n : {0u, 1u, 2u, 4u, 8u, 16u})
+    for (unsigned n : {0u, 1u, 2u, 4u, 8u, 16u, 32u, 64u})
         walkers.push_back({"window, read-ahead " + std::to_string(n),
                            [&root, &rows, n] { return runWindow(root, rows, n); }});
     std::printf("cold cache, tree %s\n", root.c_str());
