@@ -68,10 +68,10 @@ namespace kelmora::platform::posix {
 // rather than spread over subtrees it reaches much later.
 //
 // Bounds: at most Options::inFlight folders are read at once, one per thread, and at most
-// Options::queued wait; the walk's most distant future goes first. It holds at
-// most inFlight * 3 + 8 descriptors (104 with the defaults): one per folder being read, and the
-// parents of the waiting folders in at most inFlight * 2 + 8 shared slots; when the slots are all
-// taken the farthest waiting folders go. When the process runs out of descriptors (EMFILE, ENFILE),
+// Options::queued wait; the walk's most distant future goes first. It holds at most
+// inFlight * 3 + 8 descriptors (104 with the defaults): one per folder being read, and the parents
+// of the waiting folders in at most inFlight * 2 + 8 shared slots; when the slots are all taken
+// the farthest waiting folders go. When the process runs out of descriptors (EMFILE, ENFILE),
 // or where the descriptor limit is below 512, it lets all of them go and does nothing more until
 // the next scan. Memory: the waiting names, and per thread a 32 KiB listing buffer and the names of
 // at most Options::queued subfolders of the folder it reads; with the defaults at most 5.3 MiB
