@@ -22,6 +22,10 @@ namespace kelmora::platform::posix {
 namespace {
 
 constexpr std::size_t kListingBuffer = 32 * 1024;
+// The threads' scheduling priority, the lowest there is: the walk on the user-interface thread is
+// what a scan waits for, and on a machine with few processors the threads' reads (which cost the
+// kernel processor time) would otherwise keep it waiting for one.
+constexpr int kThreadNiceness = 19;
 // Below this descriptor limit the walk and the window may need every descriptor there is.
 constexpr rlim_t kLeastDescriptorLimit = 512;
 
@@ -208,6 +212,8 @@ void ReadAhead::wakeFor(std::size_t folders) {
 bool ReadAhead::avoided(const FileIdentity& id) const { return avoided_.contains(id); }
 
 void ReadAhead::work() {
+    // Only this thread's; a failure leaves it at the walk's priority.
+    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kThreadNiceness);
     std::vector<char> buffer(kListingBuffer);
     std::deque<std::string> subfolders;
     std::unique_lock<std::mutex> held(mutex_);

@@ -63,6 +63,9 @@ namespace kelmora::platform::posix {
 // therefore starts no thread and costs the walk two clock readings per folder, and a question to
 // the system about the blocks it read every Options::askAgainAfter.
 //
+// Priority: the threads run at the lowest scheduling priority (nice 19), so that the walk, which
+// the scan waits for, never waits for a processor that they hold.
+//
 // Order: folders are read in the order in which the walk will come to them, as far as the walk's
 // offers and its depth-first order tell, so that all threads read ahead of the walk's next steps
 // rather than spread over subtrees it reaches much later.
