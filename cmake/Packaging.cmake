@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # `cpack` in a build folder makes a Debian package of what `cmake --install` installs: the program,
 # its menu entry, icon, AppStream file and manual page, with Debian's copyright file and changelog.
-# Its dependencies are read from the linked libraries. packaging/ holds the rpm spec file and the
+# Its dependencies are read from the linked libraries. packaging/ holds the rpmbuild recipe and the
 # Arch PKGBUILD; scripts/package.sh builds and checks all three.
 set(CPACK_PACKAGE_NAME kelmora)
 set(CPACK_PACKAGE_VENDOR "Kelmora")

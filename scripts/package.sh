@@ -4,7 +4,7 @@
 # into build-package/ and checks each, failing at the first fault:
 #   deb   cpack in build-package/ (which is the CMake build folder); lintian with no error or
 #         warning
-#   rpm   rpmbuild from packaging/rpm/kelmora.spec and a tarball of the tree; rpmlint with no error
+#   rpm   rpmbuild from packaging/rpm/kelmora.rpmbuild and a tarball of the tree; rpmlint with no error
 #         or warning (packaging/rpm/rpmlint.toml)
 #   arch  makepkg from packaging/arch/PKGBUILD and the same tarball, as an unprivileged user when
 #         run as root (makepkg refuses root); namcap where it is installed (Debian has none)
@@ -76,20 +76,20 @@ $listing"
 # behind when the version in CMakeLists.txt moves on.
 check_versions() {
     [[ -n $version ]] || fail "no version in CMakeLists.txt's project()"
-    local debian spec_version spec_release arch_version arch_release
+    local debian recipe_version recipe_release arch_version arch_release
     debian=$(dpkg-parsechangelog -l "$top/packaging/debian/changelog" -S Version)
-    spec_version=$(sed -n 's/^Version: *//p' "$top/packaging/rpm/kelmora.spec")
-    spec_release=$(sed -n 's/^Release: *\([0-9]*\).*/\1/p' "$top/packaging/rpm/kelmora.spec")
+    recipe_version=$(sed -n 's/^Version: *//p' "$top/packaging/rpm/kelmora.rpmbuild")
+    recipe_release=$(sed -n 's/^Release: *\([0-9]*\).*/\1/p' "$top/packaging/rpm/kelmora.rpmbuild")
     arch_version=$(sed -n 's/^pkgver=//p' "$top/packaging/arch/PKGBUILD")
     arch_release=$(sed -n 's/^pkgrel=//p' "$top/packaging/arch/PKGBUILD")
     [[ $debian == "$version-$release" ]] ||
         fail "packaging/debian/changelog's newest entry is $debian, not $version-$release"
     grep -q "^set(CPACK_DEBIAN_PACKAGE_RELEASE $release)" "$top/cmake/Packaging.cmake" ||
         fail "cmake/Packaging.cmake's CPACK_DEBIAN_PACKAGE_RELEASE is not $release"
-    [[ $spec_version-$spec_release == "$version-$release" ]] ||
-        fail "packaging/rpm/kelmora.spec is $spec_version-$spec_release, not $version-$release"
-    grep -q "^\* .* - $version-$release\$" "$top/packaging/rpm/kelmora.spec" ||
-        fail "packaging/rpm/kelmora.spec's %changelog has no entry for $version-$release"
+    [[ $recipe_version-$recipe_release == "$version-$release" ]] ||
+        fail "packaging/rpm/kelmora.rpmbuild is $recipe_version-$recipe_release, not $version-$release"
+    grep -q "^\* .* - $version-$release\$" "$top/packaging/rpm/kelmora.rpmbuild" ||
+        fail "packaging/rpm/kelmora.rpmbuild's %changelog has no entry for $version-$release"
     [[ $arch_version-$arch_release == "$version-$release" ]] ||
         fail "packaging/arch/PKGBUILD is $arch_version-$arch_release, not $version-$release"
     echo "package: every packaging file names $version-$release"
@@ -147,10 +147,13 @@ build_rpm() {
     rm -rf "$topdir"
     mkdir -p "$topdir/SOURCES"
     cp "$tarball" "$topdir/SOURCES/"
+    # rpmlint checks a recipe as such only under the name that rpm gives it.
+    local recipe=$topdir/kelmora.spec
+    cp "$top/packaging/rpm/kelmora.rpmbuild" "$recipe"
     # --nodeps: Debian's packages are not in rpm's database. --noclean keeps the build folder for
     # the hardening check.
     rpmbuild -bb --nodeps --noclean --define "_topdir $topdir" --define "packager $maintainer" \
-        --define "_smp_mflags -j$jobs" "$top/packaging/rpm/kelmora.spec"
+        --define "_smp_mflags -j$jobs" "$recipe"
     local rpms=("$topdir"/RPMS/*/kelmora-"$version"-"$release"*.rpm)
     [[ -f ${rpms[0]} ]] || fail "rpmbuild made no kelmora-$version-$release rpm"
     local rpm=$out/${rpms[0]##*/}
@@ -161,7 +164,7 @@ build_rpm() {
     echo "package: and recommends $(rpm -qp --recommends "$rpm")"
 
     local lint
-    lint=$(rpmlint -c "$top/packaging/rpm/rpmlint.toml" "$rpm" "$top/packaging/rpm/kelmora.spec" 2>&1) ||
+    lint=$(rpmlint -c "$top/packaging/rpm/rpmlint.toml" "$rpm" "$recipe" 2>&1) ||
         fail "rpmlint found errors: $lint"
     echo "$lint" | tail -n 3
     grep -q ' 0 errors, 0 warnings' <<<"$lint" || fail "rpmlint found warnings: $lint"
