@@ -281,10 +281,12 @@ ReadAhead::Read ReadAhead::read(const Slot& parent, const std::string& name,
         return done;
     }
     if (options_.opened) options_.opened(fd);
-    // The folder's identity and times before the listing, for the walk's hand-over.
+    // The folder's identity and times before the listing, for the walk's hand-over: none where
+    // it changed too recently for its listing to be kept.
     std::optional<Facts> before;
     timespec began{};
     if (options_.handOver && clock_gettime(CLOCK_REALTIME, &began) == 0) before = factsOf(fd);
+    if (before && !settledBefore(before->times, began, options_.settled)) before.reset();
     // An ending scan stops the listing at its next entry.
     const bool whole = readDirents(fd, buffer, [&](const Dirent& listed) {
         if (before) appendEntry(done.listing.entries, listed);
@@ -301,7 +303,7 @@ ReadAhead::Read ReadAhead::read(const Slot& parent, const std::string& name,
         }
         return !ending_;
     });
-    if (whole && before && settledBefore(before->times, began, options_.settled)) {
+    if (whole && before) {
         const auto after = factsOf(fd, Witness::Skip);
         if (after && after->id.sameNumber(before->id) && after->times == before->times)
             done.keep = before;
