@@ -4,7 +4,7 @@
 # immediate binding, control-flow protection (IBT and shadow stack markings) on x86-64, and
 # _FORTIFY_SOURCE=2 where the code is optimised. scripts/check-hardening.sh reads the result back
 # from the built program. Included for non-Windows targets only; the Windows executable's
-# protections are those of its linker (ASLR, NX).
+# protections are set in cmake/mingw-w64-x86_64.cmake.
 #
 # _FORTIFY_SOURCE needs optimisation (glibc warns without it) and hides what AddressSanitizer and
 # libFuzzer would report, so the Debug, sanitizer and fuzz builds go without it. A toolchain or

@@ -270,8 +270,8 @@ void MainFrm::showFrame() {
     const ListInView list{top.isValid() ? static_cast<std::size_t>(top.row()) : 0,
                           lstList_->viewport()->height(), kListRowPixels, rows_->firstChangedRow()};
     showChanges(pacing_.beginFrame(start, list));
-    pacing_.frameShown(
-        FramePacing::Clock::now());  // the repaint that follows adds its own (event())
+    // The repaint that follows adds its own cost (event()).
+    pacing_.frameShown(FramePacing::Clock::now());
 }
 
 void MainFrm::showPending() { showChanges(pacing_.finish()); }
